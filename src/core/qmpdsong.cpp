@@ -1,0 +1,45 @@
+#include "qmpdsong.h"
+
+#include <libmpd/libmpd.h>
+
+const QString NULL_ARTIST_OR_ALBUM_STRING = QStringLiteral(
+    "makfefmweklfm23894239847298374iowerjtioermdnfgmwelkrjwoi88383838383838383838383");
+
+QmpdSong::QmpdSong(int id, int time, QString artist, QString title, QString track, QString file,
+                   QString date, QString album)
+    : id(id),
+      time(time),
+      artist(std::move(artist)),
+      title(std::move(title)),
+      track(std::move(track)),
+      file(std::move(file)),
+      date(std::move(date)),
+      album(std::move(album)),
+      timeText(formatTime(time))
+{
+}
+
+QString QmpdSong::formatTime(int seconds)
+{
+    // Signed division on purpose: a negative length shows as a negative text.
+    return QString::number(seconds / 60) + QLatin1Char(':')
+           + QStringLiteral("%1").arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+static QString decodeLocal(const char *text)
+{
+    return text ? QString::fromLocal8Bit(text) : QString();
+}
+
+static QString decodeLatin1(const char *text)
+{
+    return text ? QString::fromLatin1(text) : QString();
+}
+
+QmpdSong QmpdSong::fromMpdSong(const mpd_Song *song, TrackDateDecoding trackDate)
+{
+    const auto decodeTrackDate = trackDate == TrackDateDecoding::Locale ? decodeLocal : decodeLatin1;
+    return QmpdSong(song->id, song->time, decodeLocal(song->artist), decodeLocal(song->title),
+                    decodeTrackDate(song->track), decodeLocal(song->file),
+                    decodeTrackDate(song->date), decodeLocal(song->album));
+}

@@ -1,0 +1,43 @@
+// QmpdSong: the program's own copy of one song as the MPD server describes it.
+// A plain value, copied freely between lists and across threads; only the
+// playlist model changes it after construction (its now-playing mark).
+#ifndef QMPDSONG_H
+#define QMPDSONG_H
+
+#include <QString>
+
+typedef struct _mpd_Song mpd_Song;
+
+// Passed where no particular artist or album is meant; no real name matches it.
+extern const QString NULL_ARTIST_OR_ALBUM_STRING;
+
+class QmpdSong
+{
+public:
+    // How a song's track and date tags are turned into text. The playlist
+    // decodes them like every other tag; the other readers take them as Latin-1.
+    enum class TrackDateDecoding { Locale, Latin1 };
+
+    QmpdSong() = default;
+    QmpdSong(int id, int time, QString artist, QString title, QString track, QString file,
+             QString date, QString album);
+
+    // Builds a record from libmpd's song structure, which is not kept.
+    static QmpdSong fromMpdSong(const mpd_Song *song, TrackDateDecoding trackDate);
+
+    // Seconds as minutes and two-digit seconds: 0:00, 1:05, 62:05.
+    static QString formatTime(int seconds);
+
+    int id = 0;
+    int time = 0;
+    QString artist;
+    QString title;
+    QString track;
+    QString file;
+    QString date;
+    QString album;
+    QString timeText;
+    bool nowPlaying = false;
+};
+
+#endif

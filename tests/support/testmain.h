@@ -1,0 +1,26 @@
+// A QTest main that first moves HOME into a private temporary directory, so no
+// test ever reads or writes a real user's settings, caches or covers.
+#ifndef TESTMAIN_H
+#define TESTMAIN_H
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace TestSupport {
+// Points HOME at a fresh temporary directory; returns its path.
+QString isolateHome();
+}
+
+#define TUNELOOM_TEST_MAIN(TestObject)                                                             \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        TestSupport::isolateHome();                                                                \
+        QApplication app(argc, argv);                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
+
+#endif
