@@ -2,6 +2,8 @@
 
 #include <libmpd/libmpd.h>
 
+#include <cstdio>
+
 const QString NULL_ARTIST_OR_ALBUM_STRING = QStringLiteral(
     "makfefmweklfm23894239847298374iowerjtioermdnfgmwelkrjwoi88383838383838383838383");
 
@@ -22,8 +24,12 @@ QmpdSong::QmpdSong(int id, int time, QString artist, QString title, QString trac
 QString QmpdSong::formatTime(int seconds)
 {
     // Signed division on purpose: a negative length shows as a negative text.
-    return QString::number(seconds / 60) + QLatin1Char(':')
-           + QStringLiteral("%1").arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    // Formatted in one go: a collection makes one of these per song.
+    char text[32];
+    const int rest = seconds % 60;
+    const int length = std::snprintf(text, sizeof text, rest >= 0 ? "%d:%02d" : "%d:%d",
+                                     seconds / 60, rest);
+    return QString::fromLatin1(text, length);
 }
 
 static QString decodeLocal(const char *text)
