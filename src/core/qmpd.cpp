@@ -44,12 +44,16 @@ Qmpd::Qmpd(QString host, int port, QString password)
     mpd_set_connection_timeout(mpdObj, ConnectionTimeoutSeconds);
     connect(pollTimer, &QTimer::timeout, this, &Qmpd::onTimerUpdate);
 
-    if (mpd_connect(mpdObj) == MPD_OK) {
+    if (mpd_connect(mpdObj) == MPD_OK && pendingErrors.isEmpty())
         mpd_send_password(mpdObj);
+    // A connection the server complained about (a refused password, say) is of
+    // no use: drop it, so the creator sees it is not connected.
+    const bool refused = !pendingErrors.isEmpty();
+    if (refused)
+        mpd_disconnect(mpdObj);
+    showConnectionErrors();
+    if (!refused && isConnected())
         pollTimer->start(PollIntervalMs);
-    }
-    // Errors raised while connecting are shown before the constructor returns.
-    deliverPending();
 }
 
 Qmpd::~Qmpd()
@@ -130,6 +134,21 @@ void Qmpd::deliverPending()
     delivering = false;
     if (!retired && !pollTimer->isActive() && isConnected())
         pollTimer->start(PollIntervalMs);
+}
+
+void Qmpd::showConnectionErrors()
+{
+    // One failed attempt often makes libmpd report several errors in a row
+    // (the password, then every query it makes while connecting): the user
+    // gets one box, the rest goes to the log.
+    statusPending = false;
+    if (pendingErrors.isEmpty())
+        return;
+    const QString first = pendingErrors.takeFirst();
+    for (const QString &other : std::as_const(pendingErrors))
+        qCWarning(lcQmpd) << other;
+    pendingErrors.clear();
+    showError(first);
 }
 
 void Qmpd::showError(const QString &text)
@@ -240,7 +259,8 @@ void Qmpd::onUpdateDB()
 
 void Qmpd::playFromPos(int pos) const
 {
-    if (!mpdObj)
+    // Asking for a position past the end makes the server answer with an error.
+    if (!mpdObj || pos < 0 || pos >= mpd_playlist_get_playlist_length(mpdObj))
         return;
     mpd_Song *song = mpd_playlist_get_song_from_pos(mpdObj, pos);
     if (!song)

@@ -17,6 +17,8 @@ class QTimer;
 
 // libmpd's connection object is only ever passed around by pointer.
 Q_DECLARE_OPAQUE_POINTER(MpdObj *)
+Q_DECLARE_METATYPE(MpdObj *)
+Q_DECLARE_METATYPE(ChangedStatusType)
 
 class Qmpd : public QObject
 {
@@ -66,6 +68,7 @@ private:
     void refreshStatus();
     void scheduleDelivery();
     void deliverPending();
+    void showConnectionErrors();
     void showError(const QString &text);
 
     MpdObj *mpdObj = nullptr;
