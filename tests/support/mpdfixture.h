@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class MpdFixture
@@ -19,7 +20,7 @@ public:
         QString password;           // empty: no password, everyone may do everything
         int maxOutputBufferKiB = 0; // 0: mpd's default
         QString databaseFile;       // copied in and used as is: no scan at start
-        bool mixer = true;          // false: no mixer, so mpd reports volume -1
+        bool mixer = true;          // false: no mixer; mpd 0.23 then omits "volume" from status
     };
 
     MpdFixture();
@@ -63,7 +64,9 @@ public:
 
 private:
     bool launch();
+    bool waitWhileRunning(const std::function<bool()> &ready, int timeoutMs);
     bool waitUntilReady();
+    bool databaseLoaded();
     bool writeConfig() const;
     QString configFile() const;
     QString logTail() const;
