@@ -356,6 +356,13 @@ QStringList MpdFixture::command(const QString &line) const
     return response;
 }
 
+bool MpdFixture::send(const QString &line) const
+{
+    QStringList response;
+    error.clear();
+    return exchange(serverPort, options.password, line, response, error);
+}
+
 QString MpdFixture::statusValue(const QString &field) const
 {
     const QString prefix = field + QStringLiteral(": ");
@@ -392,8 +399,8 @@ QStringList MpdFixture::mpc(const QStringList &args) const
         hostArgument = options.password + QLatin1Char('@') + hostArgument;
     QProcess client;
     client.start(QStringLiteral("mpc"),
-                 QStringList {QStringLiteral("-h"), hostArgument, QStringLiteral("-p"),
-                              QString::number(serverPort)} +
+                 QStringList{QStringLiteral("-h"), hostArgument, QStringLiteral("-p"),
+                             QString::number(serverPort)} +
                      args);
     if (!client.waitForFinished(commandTimeoutMs)) {
         error = QStringLiteral("mpc %1: %2").arg(args.join(QLatin1Char(' ')), client.errorString());
@@ -408,15 +415,16 @@ QStringList MpdFixture::mpc(const QStringList &args) const
 
 bool MpdFixture::resetState()
 {
-    QStringList commands {QStringLiteral("command_list_begin"),
-                          QStringLiteral("clear"),
-                          QStringLiteral("stop"),
-                          QStringLiteral("repeat 0"),
-                          QStringLiteral("random 0"),
-                          QStringLiteral("single 0"),
-                          QStringLiteral("consume 0"),
-                          QStringLiteral("crossfade 0"),
-                          QStringLiteral("enableoutput 0")};
+    QStringList commands{QStringLiteral("command_list_begin"),
+                         QStringLiteral("clear"),
+                         QStringLiteral("stop"),
+                         QStringLiteral("repeat 0"),
+                         QStringLiteral("random 0"),
+                         QStringLiteral("single 0"),
+                         QStringLiteral("consume 0"),
+                         QStringLiteral("crossfade 0"),
+                         QStringLiteral("enableoutput 0"),
+                         QStringLiteral("clearerror")};
     if (options.mixer)
         commands << QStringLiteral("setvol 100");
     const QStringList playlists = command(QStringLiteral("listplaylists"));
@@ -425,8 +433,5 @@ bool MpdFixture::resetState()
             commands << QStringLiteral("rm ") + quoted(line.mid(10));
     }
     commands << QStringLiteral("command_list_end");
-    QStringList response;
-    error.clear();
-    return exchange(serverPort, options.password, commands.join(QLatin1Char('\n')), response,
-                    error);
+    return send(commands.join(QLatin1Char('\n')));
 }

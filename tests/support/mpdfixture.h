@@ -56,10 +56,12 @@ public:
     // and returns the response lines before "OK"; empty and errorString() set on
     // ACK or failure.
     QStringList command(const QString &line) const;
+    // Sends one command; true on OK. For commands that answer nothing but OK.
+    bool send(const QString &line) const;
     // The value of one field of `status` ("state", "volume", "song"...), empty if absent.
     QString statusValue(const QString &field) const;
-    // Empty queue, stopped, volume 100 (when there is a mixer), all playback
-    // modes off, outputs enabled, no stored playlists.
+    // Empty queue, stopped, no error, volume 100 (when there is a mixer), all
+    // playback modes and crossfade off, output enabled, no stored playlists.
     bool resetState();
 
 private:
