@@ -53,8 +53,8 @@ public:
     // Runs `mpc -h [password@]host -p port args...`; returns its stdout lines.
     QStringList mpc(const QStringList &args) const;
     // Sends one protocol command (logging in first when there is a password)
-    // and returns the response lines before "OK"; empty and errorString() set on
-    // ACK or failure.
+    // and returns the response lines before "OK". On ACK or failure: empty, and
+    // errorString() says why (it is empty after a success).
     QStringList command(const QString &line) const;
     // Sends one command; true on OK. For commands that answer nothing but OK.
     bool send(const QString &line) const;
