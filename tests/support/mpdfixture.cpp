@@ -11,6 +11,9 @@
 
 #include <algorithm>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 Q_LOGGING_CATEGORY(lcMpdFixture, "tuneloom.test.mpdfixture")
 
 namespace {
@@ -69,7 +72,8 @@ bool exchange(int port, const QString &password, const QString &line, QStringLis
     QByteArray reply;
     if (!socket.waitForConnected(int(deadline.remainingTime())) ||
         !readLine(socket, deadline, reply) || !reply.startsWith("OK MPD ")) {
-        error = QStringLiteral("no mpd greeting on port %1: %2").arg(port).arg(socket.errorString());
+        error =
+            QStringLiteral("no mpd greeting on port %1: %2").arg(port).arg(socket.errorString());
         return false;
     }
     QStringList lines;
@@ -141,8 +145,8 @@ bool MpdFixture::start(const QString &musicDir)
         error = QStringLiteral("mpd is not installed (apt-get install mpd)");
         return false;
     }
-    tempDir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
-                                              QStringLiteral("/tuneloom-mpd-XXXXXX"));
+    tempDir =
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tuneloom-mpd-XXXXXX"));
     if (!tempDir->isValid()) {
         error = QStringLiteral("cannot create a temporary directory: ") + tempDir->errorString();
         return false;
@@ -167,7 +171,7 @@ bool MpdFixture::start(const QString &musicDir)
         serverPort = freePort();
         if (writeConfig() && launch())
             return true;
-        if (isRunning()) // running but not ready: not a port clash, don't retry
+        if (!error.contains(QLatin1String("Failed to bind")))
             break;
         qCWarning(lcMpdFixture) << "mpd did not start, attempt" << attempt << error;
     }
@@ -215,7 +219,7 @@ bool MpdFixture::writeConfig() const
     lines << QStringLiteral("audio_output {") << QStringLiteral("  type \"null\"")
           << QStringLiteral("  name \"null\"")
           << QStringLiteral("  mixer_type ") +
-                 quoted(options.mixer ? QStringLiteral("software") : QStringLiteral("none"))
+            quoted(options.mixer ? QStringLiteral("software") : QStringLiteral("none"))
           << QStringLiteral("}");
 
     QFile file(configFile());
@@ -231,6 +235,9 @@ bool MpdFixture::launch()
 {
     process = std::make_unique<QProcess>();
     process->setProcessChannelMode(QProcess::MergedChannels);
+    // If the test crashes, its destructors never run: the kernel then ends mpd
+    // instead of leaving it behind on a port.
+    process->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process->start(program, {QStringLiteral("--no-daemon"), configFile()});
     if (!process->waitForStarted(connectTimeoutMs)) {
         error = QStringLiteral("cannot run %1: %2").arg(program, process->errorString());
@@ -238,55 +245,73 @@ bool MpdFixture::launch()
         return false;
     }
     if (waitUntilReady())
-        return true;
-    if (!isRunning()) {
-        error += QStringLiteral("; mpd exited: ") +
-                 QString::fromLocal8Bit(process->readAll()).trimmed() + QLatin1Char(' ') +
-                 logTail();
-    }
+        return databaseLoaded();
+    error += QStringLiteral(". mpd said: ") + QString::fromLocal8Bit(process->readAll()).trimmed() +
+        QLatin1Char(' ') + logTail();
+    stop();
     return false;
+}
+
+bool MpdFixture::waitWhileRunning(const std::function<bool()> &ready, int timeoutMs)
+{
+    const bool done = QTest::qWaitFor([&] { return !isRunning() || ready(); }, timeoutMs);
+    if (!isRunning()) {
+        error = QStringLiteral("mpd stopped while starting");
+        return false;
+    }
+    return done;
 }
 
 bool MpdFixture::waitUntilReady()
 {
-    const bool accepting = QTest::qWaitFor(
+    const bool accepting = waitWhileRunning(
         [this] {
-            if (!isRunning())
-                return true;
             QTcpSocket probe;
             probe.connectToHost(host(), quint16(serverPort));
             return probe.waitForConnected(100);
         },
         connectTimeoutMs);
-    if (!isRunning()) {
-        error = QStringLiteral("mpd stopped while starting");
-        return false;
-    }
     if (!accepting) {
-        error = QStringLiteral("mpd does not accept connections on port %1 after %2 ms. %3")
-                    .arg(serverPort)
-                    .arg(connectTimeoutMs)
-                    .arg(logTail());
+        if (isRunning())
+            error = QStringLiteral("mpd does not accept connections on port %1 after %2 ms")
+                        .arg(serverPort)
+                        .arg(connectTimeoutMs);
         return false;
     }
     // A missing database makes mpd scan the music directory at start;
     // "updating_db" is in the status from the first connection until that ends.
-    const bool scanned = QTest::qWaitFor(
+    const bool scanned = waitWhileRunning(
         [this] {
             QStringList status;
             return exchange(serverPort, options.password, QStringLiteral("status"), status,
                             error) &&
-                   !isUpdating(status);
+                !isUpdating(status);
         },
         scanTimeoutMs);
     if (!scanned) {
-        error = QStringLiteral("mpd's initial scan did not end within %1 ms (%2)")
-                    .arg(scanTimeoutMs)
-                    .arg(error);
+        if (isRunning())
+            error = QStringLiteral("mpd's initial scan did not end within %1 ms (%2)")
+                        .arg(scanTimeoutMs)
+                        .arg(error);
         return false;
     }
     error.clear();
     return true;
+}
+
+bool MpdFixture::databaseLoaded()
+{
+    // mpd throws away a database it cannot read (a tag list from another
+    // version, say) and rescans instead: tests would then see an empty library.
+    const QString output = QString::fromLocal8Bit(process->readAll());
+    const qsizetype at = output.indexOf(QLatin1String("discarding database"));
+    if (at < 0)
+        return true;
+    const qsizetype lineStart = output.lastIndexOf(QLatin1Char('\n'), at) + 1;
+    error = QStringLiteral("mpd discarded its database: ") +
+        output.mid(lineStart, output.indexOf(QLatin1Char('\n'), at) - lineStart);
+    stop();
+    return false;
 }
 
 void MpdFixture::stop()
@@ -331,6 +356,13 @@ QStringList MpdFixture::command(const QString &line) const
     return response;
 }
 
+bool MpdFixture::send(const QString &line) const
+{
+    QStringList response;
+    error.clear();
+    return exchange(serverPort, options.password, line, response, error);
+}
+
 QString MpdFixture::statusValue(const QString &field) const
 {
     const QString prefix = field + QStringLiteral(": ");
@@ -352,8 +384,7 @@ bool MpdFixture::updateDatabase(const QString &path)
     const bool done = QTest::qWaitFor(
         [this] {
             const QStringList status = command(QStringLiteral("status"));
-            return !status.isEmpty() &&
-                   !isUpdating(status);
+            return !status.isEmpty() && !isUpdating(status);
         },
         scanTimeoutMs);
     if (!done)
@@ -384,11 +415,16 @@ QStringList MpdFixture::mpc(const QStringList &args) const
 
 bool MpdFixture::resetState()
 {
-    QStringList commands{QStringLiteral("command_list_begin"), QStringLiteral("clear"),
-                         QStringLiteral("stop"),               QStringLiteral("repeat 0"),
-                         QStringLiteral("random 0"),           QStringLiteral("single 0"),
-                         QStringLiteral("consume 0"),          QStringLiteral("crossfade 0"),
-                         QStringLiteral("enableoutput 0")};
+    QStringList commands{QStringLiteral("command_list_begin"),
+                         QStringLiteral("clear"),
+                         QStringLiteral("stop"),
+                         QStringLiteral("repeat 0"),
+                         QStringLiteral("random 0"),
+                         QStringLiteral("single 0"),
+                         QStringLiteral("consume 0"),
+                         QStringLiteral("crossfade 0"),
+                         QStringLiteral("enableoutput 0"),
+                         QStringLiteral("clearerror")};
     if (options.mixer)
         commands << QStringLiteral("setvol 100");
     const QStringList playlists = command(QStringLiteral("listplaylists"));
@@ -397,8 +433,5 @@ bool MpdFixture::resetState()
             commands << QStringLiteral("rm ") + quoted(line.mid(10));
     }
     commands << QStringLiteral("command_list_end");
-    QStringList response;
-    error.clear();
-    return exchange(serverPort, options.password, commands.join(QLatin1Char('\n')), response,
-                    error);
+    return send(commands.join(QLatin1Char('\n')));
 }

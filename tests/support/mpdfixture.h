@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class MpdFixture
@@ -19,7 +20,7 @@ public:
         QString password;           // empty: no password, everyone may do everything
         int maxOutputBufferKiB = 0; // 0: mpd's default
         QString databaseFile;       // copied in and used as is: no scan at start
-        bool mixer = true;          // false: no mixer, so mpd reports volume -1
+        bool mixer = true;          // false: no mixer; mpd 0.23 then omits "volume" from status
     };
 
     MpdFixture();
@@ -52,18 +53,22 @@ public:
     // Runs `mpc -h [password@]host -p port args...`; returns its stdout lines.
     QStringList mpc(const QStringList &args) const;
     // Sends one protocol command (logging in first when there is a password)
-    // and returns the response lines before "OK"; empty and errorString() set on
-    // ACK or failure.
+    // and returns the response lines before "OK". On ACK or failure: empty, and
+    // errorString() says why (it is empty after a success).
     QStringList command(const QString &line) const;
+    // Sends one command; true on OK. For commands that answer nothing but OK.
+    bool send(const QString &line) const;
     // The value of one field of `status` ("state", "volume", "song"...), empty if absent.
     QString statusValue(const QString &field) const;
-    // Empty queue, stopped, volume 100 (when there is a mixer), all playback
-    // modes off, outputs enabled, no stored playlists.
+    // Empty queue, stopped, no error, volume 100 (when there is a mixer), all
+    // playback modes and crossfade off, output enabled, no stored playlists.
     bool resetState();
 
 private:
     bool launch();
+    bool waitWhileRunning(const std::function<bool()> &ready, int timeoutMs);
     bool waitUntilReady();
+    bool databaseLoaded();
     bool writeConfig() const;
     QString configFile() const;
     QString logTail() const;

@@ -52,7 +52,7 @@ const char databaseHeader[] = "info_begin\n"
                               "tag: MUSICBRAINZ_WORKID\n"
                               "info_end\n";
 
-const char *const genres[] = {"Rock", "Pop", "Jazz", "Classical",
+const char *const genres[] = {"Rock",       "Pop",  "Jazz",  "Classical",
                               "Electronic", "Folk", "Metal", "Hip-Hop"};
 
 // Any fixed time will do; mpd only compares it with files during an update.
@@ -76,7 +76,7 @@ QString albumDirectory(int album)
 QString songFileName(int index)
 {
     return padded(index % songsPerAlbum + 1, 2) + QStringLiteral(" Song ") + padded(index, 6) +
-           QStringLiteral(".flac");
+        QStringLiteral(".flac");
 }
 
 void appendTag(QByteArray &out, const char *name, const QString &value)
@@ -103,7 +103,7 @@ void openDirectory(QByteArray &out, const QString &parent, const QString &name)
 {
     const QString path = parent.isEmpty() ? name : parent + QLatin1Char('/') + name;
     out += "directory: " + name.toUtf8() + "\nmtime: " + QByteArray::number(fixedMtime) +
-           "\nbegin: " + path.toUtf8() + '\n';
+        "\nbegin: " + path.toUtf8() + '\n';
 }
 
 void closeDirectory(QByteArray &out, const QString &path)
@@ -118,8 +118,8 @@ bool TestLibrary::generate(const QString &dir, int extraSongs)
     const QString script = QStringLiteral(TUNELOOM_SOURCE_DIR "/scripts/gen-library");
     QProcess generator;
     generator.setProcessChannelMode(QProcess::MergedChannels);
-    generator.start(QStringLiteral("bash"), {script, QStringLiteral("--count"),
-                                             QString::number(extraSongs), dir});
+    generator.start(QStringLiteral("bash"),
+                    {script, QStringLiteral("--count"), QString::number(extraSongs), dir});
     const int timeoutMs = generateBaseTimeoutMs + extraSongs * 20;
     if (!generator.waitForFinished(timeoutMs)) {
         qCWarning(lcTestLibrary) << "gen-library did not finish within" << timeoutMs << "ms"
@@ -138,8 +138,8 @@ bool TestLibrary::generate(const QString &dir, int extraSongs)
 QString TestLibrary::syntheticSongUri(int index)
 {
     return QStringLiteral("Synthetic/") + artistDirectory(index / songsPerArtist) +
-           QLatin1Char('/') + albumDirectory(index / songsPerAlbum) + QLatin1Char('/') +
-           songFileName(index);
+        QLatin1Char('/') + albumDirectory(index / songsPerAlbum) + QLatin1Char('/') +
+        songFileName(index);
 }
 
 QString TestLibrary::syntheticArtist(int index)
@@ -164,15 +164,14 @@ QString TestLibrary::syntheticAlbum(int index)
         return QString();
     const int album = index / songsPerAlbum;
     return (album % 10 == 4 ? QStringLiteral("Albüm ") : QStringLiteral("Album ")) +
-           padded(album, 5);
+        padded(album, 5);
 }
 
 QString TestLibrary::syntheticTitle(int index)
 {
     if (index % 89 == 7)
         return QString();
-    return (index % 10 == 9 ? QStringLiteral("Sông ") : QStringLiteral("Song ")) +
-           padded(index, 6);
+    return (index % 10 == 9 ? QStringLiteral("Sông ") : QStringLiteral("Song ")) + padded(index, 6);
 }
 
 bool TestLibrary::writeDatabase(const QString &dbPath, int songs)
