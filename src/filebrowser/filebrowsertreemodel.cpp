@@ -130,8 +130,8 @@ void FileBrowserTreeModel::setDirTree(const QList<QPair<QString, QStringList>> &
     for (const auto &[directory, subdirectories] : dirTree) {
         FileBrowserTreeItem *target = directory == topPath ? top : findItem(top, directory);
         if (!target) {
-            qCDebug(lcFileBrowser) << "Skipping the listing of" << directory
-                                   << "until its parent is in the tree";
+            qCDebug(lcFileBrowser)
+                << "Skipping the listing of" << directory << "until its parent is in the tree";
             continue;
         }
         mergeListing(target, subdirectories);

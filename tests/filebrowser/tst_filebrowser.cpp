@@ -30,9 +30,17 @@ QString dump(const QAbstractItemModel &model, const QModelIndex &parent = QModel
         const QModelIndex index = model.index(row, 0, parent);
         const QString children = dump(model, index);
         nodes << index.data(Qt::UserRole).toString()
-                         + (children.isEmpty() ? QString() : "[" + children + "]");
+                     + (children.isEmpty() ? QString() : "[" + children + "]");
     }
     return nodes.join(',');
+}
+
+int nodeCount(const QAbstractItemModel &model, const QModelIndex &parent = QModelIndex())
+{
+    int count = model.rowCount(parent);
+    for (int row = 0; row < model.rowCount(parent); ++row)
+        count += nodeCount(model, model.index(row, 0, parent));
+    return count;
 }
 
 QModelIndex indexOfPath(const QAbstractItemModel &model, const QString &path)
@@ -166,9 +174,8 @@ void TestFileBrowser::listingOfAnUnknownDirectoryIsIgnored()
 {
     CheckedModel checked;
     FileBrowserTreeModel &model = checked.model;
-    model.setDirTree({{"/", {"Music"}},
-                      {"Music/Rock", {"Music/Rock/Punk"}},
-                      {"Music", {"Music/Rock"}}});
+    model.setDirTree(
+        {{"/", {"Music"}}, {"Music/Rock", {"Music/Rock/Punk"}}, {"Music", {"Music/Rock"}}});
     QCOMPARE(dump(model), "/[Music[Music/Rock]]");
 }
 
@@ -177,12 +184,15 @@ void TestFileBrowser::labelIsTheLastPathComponent_data()
     QTest::addColumn<DirTree>("dirTree");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("label");
-    QTest::addRow("top-level directory") << DirTree{{"/", {"Music"}}} << "Music" << "Music";
+    QTest::addRow("top-level directory") << DirTree{{"/", {"Music"}}} << "Music"
+                                         << "Music";
     QTest::addRow("child named like its parent")
         << DirTree{{"/", {"Music"}}, {"Music", {"Music/Music of the Night"}}}
-        << "Music/Music of the Night" << "Music of the Night";
-    QTest::addRow("third level")
-        << DirTree{{"/", {"a"}}, {"a", {"a/b"}}, {"a/b", {"a/b/c d"}}} << "a/b/c d" << "c d";
+        << "Music/Music of the Night"
+        << "Music of the Night";
+    QTest::addRow("third level") << DirTree{{"/", {"a"}}, {"a", {"a/b"}}, {"a/b", {"a/b/c d"}}}
+                                 << "a/b/c d"
+                                 << "c d";
 }
 
 void TestFileBrowser::labelIsTheLastPathComponent()
@@ -405,12 +415,7 @@ void TestFileBrowser::randomMergesKeepModelAndViewConsistent()
             QCOMPARE(children, serverDirs.value(dir));
             nodes += int(children.size());
         }
-        if (listed.isEmpty())
-            QCOMPARE(dump(model), "/");
-        QCOMPARE(int(model.match(model.index(0, 0), Qt::UserRole, ".*", -1,
-                                 Qt::MatchRegularExpression | Qt::MatchRecursive)
-                         .size()),
-                 nodes);
+        QCOMPARE(nodeCount(model), nodes);
 
         // The rows the view lays out must be the ones its expanded nodes hold now.
         int expectedVisible = 0;
