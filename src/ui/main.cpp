@@ -1,7 +1,14 @@
+#include "mainwindow.h"
+
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    return app.exec();
+    int result = 0;
+    {
+        MainWindow window;
+        result = app.exec();
+    }
+    return result;
 }
