@@ -21,7 +21,7 @@ public:
 
 private:
     QFile file;
-    QByteArray contents; // when the file could not be mapped
+    QByteArray contents;  // when the file could not be mapped
     const char *position = nullptr;
     const char *end = nullptr;
     QByteArray cleaned;

@@ -114,8 +114,8 @@ bool CollectionBuilder::buildFromServer(CollectionSource &source, const Collecti
     });
     if (!complete || isInterruptionRequested()) {
         qCWarning(lcCollection).noquote()
-            << "collection listing incomplete:"
-            << (isInterruptionRequested() ? QStringLiteral("interrupted") : source.errorText());
+                << "collection listing incomplete:"
+                << (isInterruptionRequested() ? QStringLiteral("interrupted") : source.errorText());
         return false;
     }
     built->sortNames();

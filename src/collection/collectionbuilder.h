@@ -63,7 +63,7 @@ private:
                          CollectionIndex *built);
     void publish(bool succeeded, CollectionIndex *built);
 
-    mutable QMutex mutex; // guards everything below
+    mutable QMutex mutex;  // guards everything below
     Server nextServer;
     CollectionIndex index;
     bool failed = false;

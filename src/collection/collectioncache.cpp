@@ -61,21 +61,19 @@ int number(QByteArrayView line, const char *errorText)
     return ok ? value : 0;
 }
 
-template<typename ReadRecord>
-void readRecords(CacheLineReader &in, ReadRecord readRecord)
+template<typename ReadRecord> void readRecords(CacheLineReader &in, ReadRecord readRecord)
 {
     while (!in.atEnd())
         readRecord(in);
 }
 
-template<typename ReadRecord>
-void readRecords(const QString &path, ReadRecord readRecord)
+template<typename ReadRecord> void readRecords(const QString &path, ReadRecord readRecord)
 {
     CacheLineReader in(path);
     readRecords(in, readRecord);
 }
 
-} // namespace
+}  // namespace
 
 CollectionCache::CollectionCache(const QString &host)
 {
@@ -103,7 +101,8 @@ bool CollectionCache::makeDirectory()
         return true;
     const QString parent = QFileInfo(dir.absolutePath()).path();
     return QDir().mkpath(parent)
-        && QDir().mkdir(dir.absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            && QDir().mkdir(dir.absolutePath(),
+                            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 bool CollectionCache::isFresh(quint32 databaseUpdateTime) const
@@ -161,9 +160,9 @@ QString CollectionCache::encodeValue(const QString &value)
             continue;
         }
         stored.append(escapeChar);
-        stored.append(c == QLatin1Char('\n')       ? QLatin1Char('n')
-                          : c == QLatin1Char('\r') ? QLatin1Char('r')
-                                                   : QLatin1Char('e'));
+        stored.append(c == QLatin1Char('\n')           ? QLatin1Char('n')
+                              : c == QLatin1Char('\r') ? QLatin1Char('r')
+                                                       : QLatin1Char('e'));
     }
     return stored;
 }
@@ -180,9 +179,9 @@ QString CollectionCache::decodeValue(const QString &stored)
             value.append(stored.at(i));
             continue;
         }
-        value.append(next == QLatin1Char('n')       ? QLatin1Char('\n')
-                         : next == QLatin1Char('r') ? QLatin1Char('\r')
-                                                    : escapeChar);
+        value.append(next == QLatin1Char('n')           ? QLatin1Char('\n')
+                             : next == QLatin1Char('r') ? QLatin1Char('\r')
+                                                        : escapeChar);
         ++i;
     }
     return value;

@@ -8,7 +8,7 @@ namespace {
 
 const qsizetype blockBytes = 256 * 1024;
 
-} // namespace
+}  // namespace
 
 CollectionCacheWriter::CollectionCacheWriter(const CollectionCache &cache) : cache(cache) { }
 
@@ -23,7 +23,7 @@ bool CollectionCacheWriter::open()
         output.file.setFileName(cache.filePath(CollectionCache::File(i)));
         if (!output.file.open(QIODevice::WriteOnly | QIODevice::Text)) {
             qCWarning(lcCollection)
-                << "cannot write" << output.file.fileName() << output.file.errorString();
+                    << "cannot write" << output.file.fileName() << output.file.errorString();
             return false;
         }
         output.pending.reserve(blockBytes + 4096);

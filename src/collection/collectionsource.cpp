@@ -23,12 +23,11 @@ bool interrupted()
     return QThread::currentThread()->isInterruptionRequested();
 }
 
-} // namespace
+}  // namespace
 
 CollectionSource::CollectionSource(const QString &host, int port, const QString &password)
     : host(host.toLatin1()), password(password.toLatin1()), port(port), mpd(nullptr, mpd_free)
-{
-}
+{ }
 
 CollectionSource::~CollectionSource() = default;
 
@@ -37,9 +36,9 @@ int CollectionSource::onError(MpdObj *, int id, char *message, void *userdata)
     auto *source = static_cast<CollectionSource *>(userdata);
     ++source->errorCount;
     source->lastError
-        = QStringLiteral("MPD Error %1 '%2'").arg(id).arg(QString::fromLatin1(message));
+            = QStringLiteral("MPD Error %1 '%2'").arg(id).arg(QString::fromLatin1(message));
     qCWarning(lcCollection).noquote() << "collection listing:" << source->lastError;
-    return true; // after any error the connection's state is unknown: drop it
+    return true;  // after any error the connection's state is unknown: drop it
 }
 
 bool CollectionSource::open()
@@ -58,8 +57,8 @@ bool CollectionSource::connectServer()
     if (mpd_connect(mpd.get()) != MPD_OK) {
         if (lastError.isEmpty())
             lastError = QStringLiteral("cannot connect to %1:%2")
-                            .arg(QString::fromLatin1(host))
-                            .arg(port);
+                                .arg(QString::fromLatin1(host))
+                                .arg(port);
         return false;
     }
     mpd_send_password(mpd.get());
@@ -130,7 +129,7 @@ bool CollectionSource::listDirectory(const QByteArray &path, const SongSink &sin
 {
     const int errorsBefore = errorCount;
     MpdData *entries
-        = mpd_database_get_directory(mpd.get(), path.isEmpty() ? nullptr : path.constData());
+            = mpd_database_get_directory(mpd.get(), path.isEmpty() ? nullptr : path.constData());
     if (!healthySince(errorsBefore)) {
         mpd_data_free(entries);
         return false;

@@ -24,7 +24,7 @@ const QString &SongDecoder::remembered(Memo &memo, const char *raw,
                                        QString (*decodeText)(const char *))
 {
     const bool same
-        = raw ? !memo.isNull && std::strcmp(memo.raw.constData(), raw) == 0 : memo.isNull;
+            = raw ? !memo.isNull && std::strcmp(memo.raw.constData(), raw) == 0 : memo.isNull;
     if (!same) {
         memo.isNull = !raw;
         memo.raw = QByteArray(raw);

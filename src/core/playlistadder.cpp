@@ -16,7 +16,7 @@ bool commit(MpdObj *mpd)
     return mpd_playlist_queue_commit(mpd) == MPD_OK && mpd_check_connected(mpd);
 }
 
-} // namespace
+}  // namespace
 
 bool PlaylistAdder::queueAddInBatches(MpdObj *mpd, const QStringList &paths)
 {

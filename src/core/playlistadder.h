@@ -18,6 +18,6 @@ constexpr qsizetype maxBatchBytes = 1024 * 1024;
 // failed or the connection went down; the batches after it are not sent.
 bool queueAddInBatches(MpdObj *mpd, const QStringList &paths);
 
-} // namespace PlaylistAdder
+}  // namespace PlaylistAdder
 
 #endif

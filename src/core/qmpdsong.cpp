@@ -5,7 +5,7 @@
 #include <cstdio>
 
 const QString NULL_ARTIST_OR_ALBUM_STRING = QStringLiteral(
-    "makfefmweklfm23894239847298374iowerjtioermdnfgmwelkrjwoi88383838383838383838383");
+        "makfefmweklfm23894239847298374iowerjtioermdnfgmwelkrjwoi88383838383838383838383");
 
 QmpdSong::QmpdSong(int id, int time, QString artist, QString title, QString track, QString file,
                    QString date, QString album)
@@ -18,8 +18,7 @@ QmpdSong::QmpdSong(int id, int time, QString artist, QString title, QString trac
       date(std::move(date)),
       album(std::move(album)),
       timeText(formatTime(time))
-{
-}
+{ }
 
 QString QmpdSong::formatTime(int seconds)
 {
@@ -27,8 +26,8 @@ QString QmpdSong::formatTime(int seconds)
     // Formatted in one go: a collection makes one of these per song.
     char text[32];
     const int rest = seconds % 60;
-    const int length = std::snprintf(text, sizeof text, rest >= 0 ? "%d:%02d" : "%d:%d",
-                                     seconds / 60, rest);
+    const int length
+            = std::snprintf(text, sizeof text, rest >= 0 ? "%d:%02d" : "%d:%d", seconds / 60, rest);
     return QString::fromLatin1(text, length);
 }
 
@@ -44,7 +43,8 @@ static QString decodeLatin1(const char *text)
 
 QmpdSong QmpdSong::fromMpdSong(const mpd_Song *song, TrackDateDecoding trackDate)
 {
-    const auto decodeTrackDate = trackDate == TrackDateDecoding::Locale ? decodeLocal : decodeLatin1;
+    const auto decodeTrackDate
+            = trackDate == TrackDateDecoding::Locale ? decodeLocal : decodeLatin1;
     return QmpdSong(song->id, song->time, decodeLocal(song->artist), decodeLocal(song->title),
                     decodeTrackDate(song->track), decodeLocal(song->file),
                     decodeTrackDate(song->date), decodeLocal(song->album));
