@@ -40,10 +40,18 @@ private:
 
     bool connectServer();
     bool healthySince(int errorsBefore) const;
-    bool listTree(const QByteArray &path, const SongSink &sink);
-    bool listDirectory(const QByteArray &path, const SongSink &sink);
-    static bool feedSongs(MpdData *data, const SongSink &sink,
-                          QList<QByteArray> *subdirectories = nullptr);
+    // What a directory's own listing held besides the songs passed on.
+    struct Directory
+    {
+        int songs = 0;
+        QList<QByteArray> subdirectories;
+    };
+
+    // expectedSongs: a guess of the songs below path, to choose between one
+    // recursive listing and a listing per subdirectory.
+    bool listTree(const QByteArray &path, int expectedSongs, const SongSink &sink);
+    bool listDirectory(const QByteArray &path, int expectedSongs, const SongSink &sink);
+    static bool feedSongs(MpdData *data, const SongSink &sink, Directory *directory = nullptr);
 
     QByteArray host;
     QByteArray password;
