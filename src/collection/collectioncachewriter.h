@@ -37,7 +37,7 @@ private:
     void writeNumberLine(int number);
     void writePending(Output &output);
 
-    const CollectionCache &cache;
+    const CollectionCache cache;
     bool isOpen = false;
     Output outputs[fileCount];
     QStringEncoder encoder{QStringEncoder::Utf8};
