@@ -43,7 +43,8 @@ int CollectionSource::onError(MpdObj *, int id, char *message, void *userdata)
     ++source->errorCount;
     source->lastError
             = QStringLiteral("MPD Error %1 '%2'").arg(id).arg(QString::fromLatin1(message));
-    qCWarning(lcCollection).noquote() << "collection listing:" << source->lastError;
+    // Not necessarily a failure: a refused whole listing is asked again in pieces.
+    qCDebug(lcCollection).noquote() << "collection listing:" << source->lastError;
     return true;  // after any error the connection's state is unknown: drop it
 }
 
