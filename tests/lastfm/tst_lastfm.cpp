@@ -375,8 +375,8 @@ void TestLastfm::unusableAnswer_data()
             << 200 << QByteArray("<lfm status=\"failed\">" + image("extralarge", cover) + "</lfm>");
     QTest::addRow("album deeper than the root's children")
             << 200
-            << QByteArray("<lfm><result>" + albumAnswer(image("extralarge", cover)).mid(40)
-                          + "</result></lfm>");
+            << QByteArray("<lfm><result><album>" + image("extralarge", cover)
+                          + "</album></result></lfm>");
     QTest::addRow("no extralarge image")
             << 200
             << albumAnswer(image("small", cover) + image("large", cover) + image("mega", cover));
