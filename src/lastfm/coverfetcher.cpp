@@ -38,8 +38,8 @@ QString fittedFileName(const QString &stem, const QString &suffix)
     if (QFile::encodeName(stem + suffix).size() <= MAX_FILE_NAME_BYTES)
         return stem + suffix;
 
-    const QByteArray digest =
-            QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Md5).toHex();
+    const QByteArray digest
+            = QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Md5).toHex();
     const QString mark = QLatin1Char('~') + QString::fromLatin1(digest);
     QString head = stem.left(MAX_FILE_NAME_BYTES);
     while (QFile::encodeName(head + mark + suffix).size() > MAX_FILE_NAME_BYTES) {

@@ -20,10 +20,11 @@ public:
     explicit CoverFetcher(QObject *parent = nullptr);
     ~CoverFetcher() override;
 
-    // Only while the thread is not running. Also withdraws an earlier abort().
+    // The setters only while the thread is not running. setAlbumArtist() also withdraws an
+    // earlier abort(), which otherwise holds for a fetch about to start.
     void setAlbumArtist(const QString &artist, const QString &album);
     void setServiceUrl(const QUrl &url);
-    void setTimeout(int ms);
+    void setTimeout(int ms); // per download; 15 s unless set
     // Thread-safe: makes a running fetch end promptly with finished(false).
     void abort();
 

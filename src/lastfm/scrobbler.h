@@ -34,11 +34,13 @@ public:
     // Also withdraws an earlier abort().
     void setUser(const QString &user, const QString &hash);
     void enqueueSong(const QmpdSong &song);
+    // Marks queued songs for submission; nothing is sent yet and the queue stays.
     void submit();
+    // Blocks the calling thread; run() calls it on the scrobbler's own.
     void handshake();
 
     void setHandshakeUrl(const QUrl &url);
-    void setTimeout(int ms);
+    void setTimeout(int ms); // 15 s unless set
     // Thread-safe: makes a running handshake end promptly.
     void abort();
 

@@ -403,9 +403,6 @@ void TestLastfm::unusableAnswer_data()
     QTest::addRow("ftp address") << 200
                                  << albumAnswer(image("extralarge",
                                                       QByteArray(cover).replace("http:", "ftp:")));
-    QTest::addRow("no scheme") << 200
-                               << albumAnswer(image("extralarge",
-                                                    QByteArray(cover).replace("http:", "")));
     QTest::addRow("garbage address") << 200 << albumAnswer(image("extralarge", "::*garbage*::"));
 }
 
@@ -493,6 +490,7 @@ void TestLastfm::failedImageTransfer_data()
 
     QTest::addRow("not found") << LocalHttpServer::Response {404, "missing", "text/plain"};
     QTest::addRow("server error") << LocalHttpServer::Response {500, "oops", "text/plain"};
+    QTest::addRow("multiple choices") << LocalHttpServer::Response {300, "choose", "text/plain"};
     QTest::addRow("empty body") << LocalHttpServer::Response {200, "", "image/jpeg"};
     QTest::addRow("cut transfer") << LocalHttpServer::Response {200, IMAGE_BYTES, "image/png",
                                                                 false, 100000};
@@ -580,8 +578,8 @@ void TestLastfm::handshake_data()
             << QByteArray("UPTODATE\nc\nhttp://post.example/submit\nINTERVAL\n") << 0 << url << 0;
     QTest::addRow("one line") << QByteArray("UPTODATE") << 0 << QString() << 0;
     QTest::addRow("NUL ends the text")
-            << QByteArray("UPTODATE\nc\0\nhttp://post.example/submit\nINTERVAL 1\n", 45) << 0
-            << QString() << 0;
+            << QByteArray("UPTODATE\nc") + '\0' + "\nhttp://post.example/submit\nINTERVAL 1\n"
+            << 0 << QString() << 0;
     QTest::addRow("service notice") << QByteArray("BADUSER\n") << 2 << QString() << 0;
     QTest::addRow("case matters") << QByteArray(
             "uptodate\nc\nhttp://post.example/submit\nINTERVAL 1\n")
