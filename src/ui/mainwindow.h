@@ -36,12 +36,21 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 public slots:
+    // Connection and status (mainwindow_connection.cpp, mainwindow_status.cpp).
     void onMpdError(MpdObj *mi);
     void onMpdStatusChange(MpdObj *mpd, ChangedStatusType what);
     void onDisconnect();
     void onConnectLocalhost();
     void onConnectOther();
     void onToggleFullscreen();
+
+    // Playlist (mainwindow_playlist.cpp).
+
+    // Collection (mainwindow_collection.cpp).
+
+    // File browser (mainwindow_filebrowser.cpp).
+
+    // Covers and settings (mainwindow_lastfm.cpp, mainwindow_settings.cpp).
 
 private:
     void createActions();

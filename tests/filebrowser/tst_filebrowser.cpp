@@ -110,7 +110,6 @@ private slots:
 void TestFileBrowser::initTestCase()
 {
     // The bundle sits in a static library: nothing links it in unless someone asks for it.
-    Q_INIT_RESOURCE(systray);
     QVERIFY2(!resourceImage(":/graphics/closedfolder.png").isNull(), "icon resources not linked");
     QVERIFY(!resourceImage(":/graphics/openfolder.png").isNull());
 }
