@@ -1,7 +1,16 @@
+#include "mainwindow.h"
+
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
+    // The images live in the static library; register them explicitly.
+    Q_INIT_RESOURCE(systray);
     QApplication app(argc, argv);
-    return app.exec();
+    int result = 0;
+    {
+        MainWindow window;
+        result = app.exec();
+    }
+    return result;
 }

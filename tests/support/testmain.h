@@ -16,6 +16,7 @@ QString isolateHome();
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         TestSupport::isolateHome();                                                                \
+        Q_INIT_RESOURCE(systray);                                                                  \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         TestObject tc;                                                                             \

@@ -1,0 +1,88 @@
+// Qmpd: the program's one connection to an MPD server. Owned by the main window
+// from connection to disconnection; lives in, and is only used from, the GUI thread.
+// libmpd reports status changes and errors through C hooks; they are collected
+// and delivered as signals only after the library call that raised them has
+// returned, so no handler (and no error box's nested event loop) ever runs
+// inside libmpd or re-enters the connection object.
+#ifndef QMPD_H
+#define QMPD_H
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <libmpd/libmpd.h>
+
+class QTimer;
+
+// libmpd's connection object is only ever passed around by pointer.
+Q_DECLARE_OPAQUE_POINTER(MpdObj *)
+Q_DECLARE_METATYPE(MpdObj *)
+Q_DECLARE_METATYPE(ChangedStatusType)
+
+class Qmpd : public QObject
+{
+    Q_OBJECT
+
+public:
+    Qmpd(QString host, int port, QString password);
+    ~Qmpd() override;
+
+    MpdObj *getMpdObj() const;
+    bool isConnected() const;
+    QString host() const { return serverHost; }
+    int port() const { return serverPort; }
+    QString password() const { return serverPassword; }
+
+    // Ends polling and delivery for good: the owner is about to delete this object.
+    void retire();
+
+    void mpdStatusChangedEmitter(MpdObj *mi, ChangedStatusType what);
+    void mpdErrorCallback(MpdObj *mi, int id, char *msg, void *userdata);
+
+    void playFromPos(int pos) const;
+    void removeFromPlaylist(QList<int> positions);
+
+    static Qmpd *static_this;
+
+signals:
+    void mpdStatusChanged(MpdObj *mi, ChangedStatusType what);
+    void mpdErrorOccured(MpdObj *mi);
+    void updatePlaylistNow(MpdObj *mi);
+
+public slots:
+    void onPlaypauseClick();
+    void onStopClick();
+    void onNextClick();
+    void onPrevClick();
+    void onSliderMoved(int value);
+    void onSliderPress();
+    void onSliderRelease();
+    void onVolumeSliderMoved(int value);
+    void onVolumeButton();
+    void onTimerUpdate();
+    void onClearPlaylist();
+    void onUpdateDB();
+
+private:
+    void refreshStatus();
+    void scheduleDelivery();
+    void deliverPending();
+    void showConnectionErrors();
+    void showError(const QString &text);
+
+    MpdObj *mpdObj = nullptr;
+    QTimer *pollTimer = nullptr;
+    QString serverHost;
+    int serverPort = 0;
+    QString serverPassword;
+
+    bool statusPending = false;
+    int pendingStatus = 0;
+    QList<QString> pendingErrors;
+    bool deliveryScheduled = false;
+    bool delivering = false;
+    bool retired = false;
+};
+
+#endif

@@ -1,0 +1,3 @@
+#include "filebrowserlog.h"
+
+Q_LOGGING_CATEGORY(lcFileBrowser, "tuneloom.filebrowser")

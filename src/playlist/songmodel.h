@@ -1,0 +1,52 @@
+// SongModel: the seven-column table of songs behind the playlist view and the
+// file browser's song list. Owns its song records; created without a parent and
+// owned by whoever installs it (the main window). GUI thread only.
+#ifndef SONGMODEL_H
+#define SONGMODEL_H
+
+#include "qmpdsong.h"
+
+#include <QAbstractTableModel>
+
+#include <memory>
+#include <vector>
+
+class SongModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column { Title, Artist, Album, Track, Date, Duration, File };
+    static constexpr int ColumnCount = File + 1;
+
+    enum Role {
+        FileRole = Qt::UserRole,  // the song's MPD path, for every column
+        NowPlayingRole            // the record's now-playing mark, as a bool
+    };
+
+    explicit SongModel(QObject *parent = nullptr);
+    ~SongModel() override;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Appends one row and takes ownership of the record; a null record adds nothing.
+    void addItem(QmpdSong *song);
+    // Appends a whole block with a single insert notification; null entries are dropped.
+    void addItems(std::vector<std::unique_ptr<QmpdSong>> newSongs);
+    // Removes and deletes the record at row; a row outside the list removes nothing.
+    void removeItem(int row);
+    // The first row holding the song id, or -1.
+    int onWhichRow(int id) const;
+    // Marks row as the only playing one; a row outside the list just clears the mark.
+    void setNowPlaying(int row);
+
+private:
+    const QmpdSong *songAt(const QModelIndex &index) const;
+
+    std::vector<std::unique_ptr<QmpdSong>> songs;
+};
+
+#endif

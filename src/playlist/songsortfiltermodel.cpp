@@ -1,0 +1,3 @@
+#include "songsortfiltermodel.h"
+
+SongSortFilterModel::SongSortFilterModel(QObject *parent) : QSortFilterProxyModel(parent) { }

@@ -1,0 +1,92 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "infobanner.h"
+#include "qmpd.h"
+#include "qmpdsong.h"
+
+#include <QCloseEvent>
+#include <QGraphicsScene>
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow)
+{
+    ui->setupUi(this);
+    banner = new InfoBanner(this);
+
+    connect(ui->action_Quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::onDisconnect);
+    connect(ui->actionLocalhost_6600, &QAction::triggered, this, &MainWindow::onConnectLocalhost);
+    connect(ui->actionOther, &QAction::triggered, this, &MainWindow::onConnectOther);
+
+    ui->action_Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    ui->action_Update_database->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    ui->actionDisconnect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+
+    createActions();
+    ui->statusBar->hide();
+    // The entry is not offered; the action and its connection stay.
+    ui->menuConnect->removeAction(ui->actionLocalhost_6600);
+
+    setVisible(true);
+    if (!autoConnectMPD())
+        activateUi(false);
+}
+
+MainWindow::~MainWindow()
+{
+    delete qmpd;
+    delete ui;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+}
+
+void MainWindow::createActions()
+{
+    const auto makeAction = [this](const QList<QKeySequence> &keys, QWidget *scope) {
+        auto *action = new QAction(this);
+        action->setShortcuts(keys);
+        // Window shortcuts of a widget only work while it is visible: a tab
+        // page's keys are live only while that page is shown.
+        scope->addAction(action);
+        return action;
+    };
+    cutAction = makeAction({QKeySequence::Cut}, ui->tabPlaylist);
+    pasteAction = makeAction({QKeySequence::Paste}, ui->tabPlaylist);
+    deleteAction = makeAction({QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::Key_Delete)},
+                              ui->tabPlaylist);
+    fullscreenAction = makeAction(
+        {QKeySequence::ZoomIn, QKeySequence::ZoomOut, QKeySequence::Find}, this);
+    enterAction = makeAction({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, this);
+    spaceAction = makeAction({QKeySequence(Qt::Key_Space)}, this);
+    updateDirAction = makeAction({QKeySequence(Qt::Key_U)}, ui->filebrowserTab);
+
+    connect(fullscreenAction, &QAction::triggered, this, &MainWindow::onToggleFullscreen);
+}
+
+void MainWindow::onToggleFullscreen()
+{
+    if (isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+}
+
+void MainWindow::myShowMessage(const QString &message)
+{
+    banner->showMessage(message);
+}
+
+void MainWindow::showCover(const QPixmap &pixmap)
+{
+    coverPixmap = pixmap;
+    auto *scene = new QGraphicsScene(this);
+    scene->addPixmap(pixmap.scaled(148, 148, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    QGraphicsScene *previous = ui->imageCDCover->scene();
+    ui->imageCDCover->setScene(scene);
+    // Nothing else refers to the old scene.
+    if (previous)
+        previous->deleteLater();
+}

@@ -1,0 +1,83 @@
+// MainWindow: the program's one window. Owns the widget tree, the MPD
+// connection while there is one, the models and the worker threads, and
+// carries the handlers of every subsystem (split by subsystem over the
+// mainwindow_*.cpp files). Lives in the GUI thread.
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QMainWindow>
+#include <QPixmap>
+
+#include <memory>
+
+#include "qmpd.h"
+
+class InfoBanner;
+class QmpdSong;
+class Ui_MainWindow;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    void myShowMessage(const QString &message);
+
+    // Connection management.
+    bool connectMPD(QString host, int port, QString password);
+    bool autoConnectMPD();
+    bool setQmpd(Qmpd *q);
+    void activateUi(bool on);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+public slots:
+    // Connection and status (mainwindow_connection.cpp, mainwindow_status.cpp).
+    void onMpdError(MpdObj *mi);
+    void onMpdStatusChange(MpdObj *mpd, ChangedStatusType what);
+    void onDisconnect();
+    void onConnectLocalhost();
+    void onConnectOther();
+    void onToggleFullscreen();
+
+    // Playlist (mainwindow_playlist.cpp).
+
+    // Collection (mainwindow_collection.cpp).
+
+    // File browser (mainwindow_filebrowser.cpp).
+
+    // Covers and settings (mainwindow_lastfm.cpp, mainwindow_settings.cpp).
+
+private:
+    void createActions();
+    void releaseQmpd();
+    void showCover(const QPixmap &pixmap);
+    void onSongChange(mpd_Song *song);
+    void showVolume(int volume);
+    void showPlayerState(int state);
+    void updatePlayedMark(int elapsed);
+
+    Ui_MainWindow *ui = nullptr;
+    QAction *cutAction = nullptr;
+    QAction *pasteAction = nullptr;
+    QAction *deleteAction = nullptr;
+    QAction *fullscreenAction = nullptr;
+    QAction *enterAction = nullptr;
+    QAction *spaceAction = nullptr;
+    QAction *updateDirAction = nullptr;
+    Qmpd *qmpd = nullptr;
+    std::unique_ptr<QmpdSong> currentSong;
+    // Whether the current song counts as played (long enough, and far enough in).
+    bool currentSongPlayed = false;
+    QPixmap coverPixmap;
+
+    InfoBanner *banner = nullptr;
+    // The connections made to the live Qmpd; cut at once when it is released.
+    QList<QMetaObject::Connection> qmpdConnections;
+};
+
+#endif

@@ -1,0 +1,142 @@
+// Connecting to and disconnecting from the MPD server.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "connectdialog.h"
+#include "qmpd.h"
+#include "settingsstore.h"
+
+#include <QDebug>
+
+bool MainWindow::connectMPD(QString host, int port, QString password)
+{
+    qDebug().nospace() << "Connecting to " << host;
+    qmpd = new Qmpd(host, port, password);
+    if (!qmpd->isConnected()) {
+        qDebug() << "ERROR: Problems connecting to MPD, QMPD object deleted!";
+        onDisconnect();
+        myShowMessage(tr("Could not connect to MPD, check your settings."));
+        return false;
+    }
+    if (!setQmpd(qmpd)) {
+        qDebug() << "FATAL ERROR: Couldn't set Qmpd for main window!";
+        myShowMessage(tr("Could not connect to MPD, check your settings."));
+        onDisconnect();
+        return false;
+    }
+    activateUi(true);
+    myShowMessage(tr("Connected to MPD succesfully!"));
+    const int volume = mpd_status_get_volume(qmpd->getMpdObj());
+    if (volume >= 0)
+        ui->volumeSlider->setValue(volume);
+    return true;
+}
+
+bool MainWindow::autoConnectMPD()
+{
+    SettingsStore settings;
+    const QString host = settings->value(SettingsKey::AutoconnectHost, QString()).toString();
+    bool portIsNumber = false;
+    const int port = settings->value(SettingsKey::AutoconnectPort, -1).toInt(&portIsNumber);
+    const QString password = settings->value(SettingsKey::AutoconnectPassword, QString()).toString();
+    if (!portIsNumber || port < 0)
+        return false;
+    return connectMPD(host, port, password);
+}
+
+void MainWindow::onConnectLocalhost()
+{
+    if (qmpd)
+        onDisconnect();
+    connectMPD(QStringLiteral("localhost"), 6600, QString());
+}
+
+void MainWindow::onConnectOther()
+{
+    ConnectDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (qmpd)
+        onDisconnect();
+    const QString host = dialog.getHost();
+    const QString password = dialog.getPasswd();
+    const int port = dialog.getPort();
+    const bool autoconnect = dialog.getAutoconnect();
+    if (connectMPD(host, port, password) && autoconnect) {
+        SettingsStore settings;
+        settings->setValue(SettingsKey::AutoconnectHost, host);
+        settings->setValue(SettingsKey::AutoconnectPort, port);
+        settings->setValue(SettingsKey::AutoconnectPassword, password);
+    }
+}
+
+bool MainWindow::setQmpd(Qmpd *q)
+{
+    if (!q)
+        return false;
+    qmpd = q;
+    qmpdConnections = {
+        connect(q, &Qmpd::mpdStatusChanged, this, &MainWindow::onMpdStatusChange),
+        connect(q, &Qmpd::mpdErrorOccured, this, &MainWindow::onMpdError),
+        connect(ui->action_Update_database, &QAction::triggered, q, &Qmpd::onUpdateDB),
+        connect(ui->playpauseButton, &QPushButton::clicked, q, &Qmpd::onPlaypauseClick),
+        connect(ui->stopButton, &QPushButton::clicked, q, &Qmpd::onStopClick),
+        connect(ui->prevButton, &QPushButton::clicked, q, &Qmpd::onPrevClick),
+        connect(ui->nextButton, &QPushButton::clicked, q, &Qmpd::onNextClick),
+        connect(ui->songProgressSlider, &QSlider::sliderMoved, q, &Qmpd::onSliderMoved),
+        connect(ui->songProgressSlider, &QSlider::sliderPressed, q, &Qmpd::onSliderPress),
+        connect(ui->songProgressSlider, &QSlider::sliderReleased, q, &Qmpd::onSliderRelease),
+        connect(ui->volumeSlider, &QSlider::sliderMoved, q, &Qmpd::onVolumeSliderMoved),
+        connect(ui->volumeButton, &QPushButton::clicked, q, &Qmpd::onVolumeButton),
+        connect(ui->playlistDelAllButton, &QPushButton::clicked, q, &Qmpd::onClearPlaylist),
+    };
+    ui->playpauseButton->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_P));
+    return true;
+}
+
+void MainWindow::activateUi(bool on)
+{
+    ui->controlFrame->setEnabled(on);
+    ui->tabWidget->setEnabled(on);
+    ui->actionDisconnect->setEnabled(on);
+    ui->action_Update_database->setEnabled(on);
+}
+
+void MainWindow::onMpdError(MpdObj *mi)
+{
+    // Errors of a connection already released are old news. Any error on the
+    // live one ends it: libmpd may already have dropped a broken connection,
+    // and a window that still looked connected would just stop responding.
+    if (qmpd && qmpd->getMpdObj() == mi)
+        onDisconnect();
+}
+
+void MainWindow::releaseQmpd()
+{
+    if (!qmpd)
+        return;
+    for (const QMetaObject::Connection &connection : std::as_const(qmpdConnections))
+        disconnect(connection);
+    qmpdConnections.clear();
+    qmpd->retire();
+    // This may run from a signal of the Qmpd itself; free it from the event
+    // loop. Parented so that it cannot outlive the window.
+    qmpd->setParent(this);
+    qmpd->deleteLater();
+    qmpd = nullptr;
+}
+
+void MainWindow::onDisconnect()
+{
+    releaseQmpd();
+    ui->lblAlbum->setText(QStringLiteral("-"));
+    ui->lblArtistSong->setText(QStringLiteral("-"));
+    ui->lblGenre->setText(QStringLiteral("-"));
+    ui->lblYear->setText(QStringLiteral("-"));
+    ui->lblSongProgress->setText(QStringLiteral("- / -"));
+    ui->nowplayingGroup->setTitle(tr("Disconnected"));
+    myShowMessage(tr("Disconnected from MPD"));
+    ui->songProgressSlider->setValue(0);
+    showCover(QPixmap(QStringLiteral(":/unknowncoverimage")));
+    activateUi(false);
+}

@@ -1,0 +1,34 @@
+#include "settingsstore.h"
+
+#include <QDir>
+#include <QFile>
+
+static constexpr QFileDevice::Permissions PrivateDir =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+static constexpr QFileDevice::Permissions PrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+SettingsStore::SettingsStore()
+    : settings((ensureDirectory(), directory() + QStringLiteral("/config.conf")), QSettings::IniFormat)
+{
+}
+
+SettingsStore::~SettingsStore()
+{
+    settings.sync();
+    // QSettings replaces the file on every write; keep the new one private too.
+    if (QFile::exists(settings.fileName()))
+        QFile::setPermissions(settings.fileName(), PrivateFile);
+}
+
+QString SettingsStore::directory()
+{
+    return QDir::homePath() + QStringLiteral("/.config/tuneloom");
+}
+
+bool SettingsStore::ensureDirectory()
+{
+    const QString path = directory();
+    if (QDir(path).exists())
+        return true;
+    return QDir().mkpath(path) && QFile::setPermissions(path, PrivateDir);
+}

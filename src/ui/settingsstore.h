@@ -1,0 +1,44 @@
+// SettingsStore: one short-lived handle on the settings file
+// (~/.config/tuneloom/config.conf), opened afresh for every read or write and
+// written through when it goes out of scope. The file may hold the MPD
+// password in clear text, so its directory is kept private to the user.
+#ifndef SETTINGSSTORE_H
+#define SETTINGSSTORE_H
+
+#include <QSettings>
+
+namespace SettingsKey {
+inline constexpr char LastfmEnable[] = "lastfm/enable";
+inline constexpr char LastfmUser[] = "lastfm/user";
+inline constexpr char LastfmHash[] = "lastfm/hash";
+inline constexpr char NpColor[] = "general/np_color";
+inline constexpr char DeleteAlbumArt[] = "general/delete_albumart";
+inline constexpr char AppPosition[] = "app/position";
+inline constexpr char AppSize[] = "app/size";
+inline constexpr char AppMaximized[] = "app/maximized";
+inline constexpr char AppHidden[] = "app/hidden";
+inline constexpr char AutoconnectHost[] = "autoconnect/host";
+inline constexpr char AutoconnectPort[] = "autoconnect/port";
+inline constexpr char AutoconnectPassword[] = "autoconnect/password";
+} // namespace SettingsKey
+
+class SettingsStore
+{
+public:
+    SettingsStore();
+    ~SettingsStore();
+    SettingsStore(const SettingsStore &) = delete;
+    SettingsStore &operator=(const SettingsStore &) = delete;
+
+    QSettings *operator->() { return &settings; }
+
+    // ~/.config/tuneloom, where settings, caches and covers live; created
+    // (readable by the user only) when missing.
+    static QString directory();
+    static bool ensureDirectory();
+
+private:
+    QSettings settings;
+};
+
+#endif

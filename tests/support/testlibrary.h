@@ -1,0 +1,32 @@
+// Music libraries for tests: the standard small library of real tagged FLAC
+// files (made by scripts/gen-library, whose header lists every file and tag),
+// and synthetic mpd databases of any size, without audio files, for
+// MpdFixture::Options::databaseFile. Static functions only; any thread.
+#ifndef TESTLIBRARY_H
+#define TESTLIBRARY_H
+
+#include <QString>
+
+class TestLibrary
+{
+public:
+    // Runs scripts/gen-library DIR (plus extraSongs under Bulk/); bounded wait.
+    static bool generate(const QString &dir, int extraSongs = 0);
+
+    // Writes an uncompressed mpd 0.23 database of `songs` songs (index 0..songs-1):
+    //   uri    Synthetic/Artist AAAA/Album BBBBB/TT Song IIIIII.flac
+    //          with a = i / 50, b = i / 10, t = i % 10 + 1 (zero-padded)
+    //   Artist "Artist AAAA"; "Ärtist AAAA" when a % 10 == 3, "Артист AAAA" when a % 10 == 7;
+    //          absent when i % 97 == 13
+    //   Album  "Album BBBBB"; "Albüm BBBBB" when b % 10 == 4; absent when i % 83 == 5
+    //   Title  "Song IIIIII"; "Sông IIIIII" when i % 10 == 9; absent when i % 89 == 7
+    //   Track t, Date 1960 + a % 60, Genre one of eight by a % 8, Time 60 + (i * 37) % 540 s.
+    // mpd serves these as long as nothing rescans the music directory.
+    static bool writeDatabase(const QString &dbPath, int songs);
+    static QString syntheticSongUri(int index);
+    static QString syntheticArtist(int index); // empty when the song has no artist
+    static QString syntheticAlbum(int index);  // empty when the song has no album
+    static QString syntheticTitle(int index);  // empty when the song has no title
+};
+
+#endif
