@@ -61,11 +61,9 @@ bool isCached(const QString &path)
     return file.isFile() && file.size() > 0;
 }
 
-} // namespace
+}  // namespace
 
-CoverFetcher::CoverFetcher(QObject *parent)
-    : QThread(parent)
-{ }
+CoverFetcher::CoverFetcher(QObject *parent) : QThread(parent) { }
 
 CoverFetcher::~CoverFetcher()
 {
@@ -194,7 +192,7 @@ QString CoverFetcher::extraLargeImageAddress(const QString &answer)
                        && xml.attributes().value(QLatin1String("size"))
                                == QLatin1String("extralarge")) {
                 address = xml.readElementText(QXmlStreamReader::IncludeChildElements);
-                --depth; // the end of the image element has been read with its text
+                --depth;  // the end of the image element has been read with its text
             }
         } else if (xml.isEndElement()) {
             if (depth == 2)

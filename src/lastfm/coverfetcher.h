@@ -24,7 +24,7 @@ public:
     // earlier abort(), which otherwise holds for a fetch about to start.
     void setAlbumArtist(const QString &artist, const QString &album);
     void setServiceUrl(const QUrl &url);
-    void setTimeout(int ms); // per download; 15 s unless set
+    void setTimeout(int ms);  // per download; 15 s unless set
     // Thread-safe: makes a running fetch end promptly with finished(false).
     void abort();
 
@@ -51,7 +51,7 @@ private:
     bool success = false;
     QString artist;
     QString album;
-    QUrl serviceUrl {QString::fromLatin1(DEFAULT_SERVICE_URL)};
+    QUrl serviceUrl{QString::fromLatin1(DEFAULT_SERVICE_URL)};
     HttpGetter http;
 };
 

@@ -28,7 +28,7 @@ bool isSuccessStatus(const QNetworkReply &reply)
     return status >= 200 && status <= 299;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<QByteArray> HttpGetter::get(const QUrl &url, qint64 maxBytes)
 {

@@ -32,9 +32,9 @@ private:
     bool enterLoop(QEventLoop *loop);
     void leaveLoop();
 
-    std::atomic<int> timeoutMs {DEFAULT_TIMEOUT_MS};
-    std::atomic<bool> aborted {false};
-    QMutex loopMutex; // guards runningLoop against its end while abort() posts to it
+    std::atomic<int> timeoutMs{DEFAULT_TIMEOUT_MS};
+    std::atomic<bool> aborted{false};
+    QMutex loopMutex;  // guards runningLoop against its end while abort() posts to it
     QEventLoop *runningLoop = nullptr;
 };
 

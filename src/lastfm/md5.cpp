@@ -79,7 +79,7 @@ void processBlock(uint32_t abcd[4], const unsigned char block[64])
     abcd[3] += d;
 }
 
-} // namespace
+}  // namespace
 
 void md5_init(md5_state_t *state)
 {

@@ -7,9 +7,9 @@
 
 struct md5_state_t
 {
-    uint32_t count[2]; // message length in bits, low word first
-    uint32_t abcd[4]; // chaining words
-    unsigned char buf[64]; // bytes of a block not yet complete
+    uint32_t count[2];      // message length in bits, low word first
+    uint32_t abcd[4];       // chaining words
+    unsigned char buf[64];  // bytes of a block not yet complete
 };
 
 void md5_init(md5_state_t *state);

@@ -24,7 +24,7 @@ std::optional<int> trailingNumber(const QString &line)
     return ok ? std::optional<int>(number) : std::nullopt;
 }
 
-} // namespace
+}  // namespace
 
 Scrobbler::Scrobbler() = default;
 

@@ -22,10 +22,10 @@ public:
     static constexpr char ASCROBBLER_HOST[] = "http://post.audioscrobbler.com/";
 
     enum State {
-        NoSession = 0, // never shaken hands, or the handshake failed
+        NoSession = 0,  // never shaken hands, or the handshake failed
         Handshaking = 1,
-        HandshakeDone = 2, // the service answered
-        SubmitPending = 3, // songs wait to be sent
+        HandshakeDone = 2,  // the service answered
+        SubmitPending = 3,  // songs wait to be sent
     };
 
     Scrobbler();
@@ -40,7 +40,7 @@ public:
     void handshake();
 
     void setHandshakeUrl(const QUrl &url);
-    void setTimeout(int ms); // 15 s unless set
+    void setTimeout(int ms);  // 15 s unless set
     // Thread-safe: makes a running handshake end promptly.
     void abort();
 
@@ -61,8 +61,8 @@ private:
     QString passwordHash;
     QString submitUrl;
     int submitInterval = 0;
-    std::atomic<int> protocolState {NoSession};
-    QUrl handshakeUrl {QString::fromLatin1(ASCROBBLER_HOST)};
+    std::atomic<int> protocolState{NoSession};
+    QUrl handshakeUrl{QString::fromLatin1(ASCROBBLER_HOST)};
     HttpGetter http;
 };
 

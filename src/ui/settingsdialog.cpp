@@ -11,11 +11,9 @@ namespace {
 
 const int COLOR_ICON_SIZE = 16;
 
-} // namespace
+}  // namespace
 
-SettingsDialog::SettingsDialog(QWidget *parent)
-    : QDialog(parent)
-    , ui(new Ui::SettingsDialog)
+SettingsDialog::SettingsDialog(QWidget *parent) : QDialog(parent), ui(new Ui::SettingsDialog)
 {
     ui->setupUi(this);
     connect(ui->btnColor, &QPushButton::clicked, this, &SettingsDialog::onBtnColor);

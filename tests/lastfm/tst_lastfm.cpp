@@ -59,7 +59,7 @@ QColor iconColor(SettingsDialog &dialog)
     return button->icon().pixmap(16, 16).toImage().pixelColor(8, 8);
 }
 
-} // namespace
+}  // namespace
 
 class TestLastfm : public QObject
 {
@@ -220,7 +220,7 @@ void TestLastfm::settingsInitialValues_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<bool>("delArt");
     QTest::addColumn<QColor>("color");
-    QTest::addColumn<int>("trayNote"); // -1: the three-argument form
+    QTest::addColumn<int>("trayNote");  // -1: the three-argument form
 
     QTest::addRow("account and colour") << QStringLiteral("alice") << true << QColor(Qt::red) << -1;
     QTest::addRow("transparent colour") << QString() << false << QColor(Qt::transparent) << -1;
@@ -353,7 +353,7 @@ void TestLastfm::albumInfoRequest()
     QFETCH(QString, album);
     QFETCH(QByteArray, query);
 
-    const std::optional<bool> result = fetchCover(artist, album); // the server answers 404
+    const std::optional<bool> result = fetchCover(artist, album);  // the server answers 404
     QVERIFY(result);
     QVERIFY(!*result);
     QCOMPARE(server.requests().size(), 1);
@@ -488,13 +488,13 @@ void TestLastfm::failedImageTransfer_data()
 {
     QTest::addColumn<LocalHttpServer::Response>("imageResponse");
 
-    QTest::addRow("not found") << LocalHttpServer::Response {404, "missing", "text/plain"};
-    QTest::addRow("server error") << LocalHttpServer::Response {500, "oops", "text/plain"};
-    QTest::addRow("multiple choices") << LocalHttpServer::Response {300, "choose", "text/plain"};
-    QTest::addRow("empty body") << LocalHttpServer::Response {200, "", "image/jpeg"};
-    QTest::addRow("cut transfer") << LocalHttpServer::Response {200, IMAGE_BYTES, "image/png",
-                                                                false, 100000};
-    QTest::addRow("no answer") << LocalHttpServer::Response {200, "", "image/png", true};
+    QTest::addRow("not found") << LocalHttpServer::Response{404, "missing", "text/plain"};
+    QTest::addRow("server error") << LocalHttpServer::Response{500, "oops", "text/plain"};
+    QTest::addRow("multiple choices") << LocalHttpServer::Response{300, "choose", "text/plain"};
+    QTest::addRow("empty body") << LocalHttpServer::Response{200, "", "image/jpeg"};
+    QTest::addRow("cut transfer") << LocalHttpServer::Response{200, IMAGE_BYTES, "image/png", false,
+                                                               100000};
+    QTest::addRow("no answer") << LocalHttpServer::Response{200, "", "image/png", true};
 }
 
 void TestLastfm::failedImageTransfer()
@@ -533,7 +533,7 @@ void TestLastfm::abortEndsFetch()
     QFETCH(bool, whileWaiting);
     server.setResponse("/2.0/", {200, "", "text/xml", true});
 
-    CoverFetcher fetcher; // the real time limit: only abort() can end it in time
+    CoverFetcher fetcher;  // the real time limit: only abort() can end it in time
     fetcher.setServiceUrl(server.url(QStringLiteral("/2.0/")));
     fetcher.setAlbumArtist(QStringLiteral("A"), QStringLiteral("B"));
     QSignalSpy finished(&fetcher, &CoverFetcher::finished);
@@ -615,14 +615,14 @@ void TestLastfm::handshakeFailure_data()
     QTest::addColumn<LocalHttpServer::Response>("response");
     QTest::addColumn<bool>("closedPort");
 
-    QTest::addRow("closed port") << LocalHttpServer::Response {} << true;
+    QTest::addRow("closed port") << LocalHttpServer::Response{} << true;
     QTest::addRow("HTTP error")
-            << LocalHttpServer::Response {500, "UPTODATE\nc\nhttp://x/s\nINTERVAL 1\n"} << false;
-    QTest::addRow("no answer") << LocalHttpServer::Response {200, "", "text/plain", true} << false;
+            << LocalHttpServer::Response{500, "UPTODATE\nc\nhttp://x/s\nINTERVAL 1\n"} << false;
+    QTest::addRow("no answer") << LocalHttpServer::Response{200, "", "text/plain", true} << false;
     QTest::addRow("oversized answer")
-            << LocalHttpServer::Response {200,
-                                          "UPTODATE\nc\nhttp://x/s\nINTERVAL 1\n"
-                                                  + QByteArray(100 * 1024, '\n')}
+            << LocalHttpServer::Response{200,
+                                         "UPTODATE\nc\nhttp://x/s\nINTERVAL 1\n"
+                                                 + QByteArray(100 * 1024, '\n')}
             << false;
 }
 
@@ -682,7 +682,7 @@ void TestLastfm::submitNeedsQueuedSongs()
 void TestLastfm::destroyingRunningScrobblerReturnsPromptly()
 {
     server.setResponse("/", {200, "", "text/plain", true});
-    auto scrobbler = std::make_unique<Scrobbler>(); // the real time limit
+    auto scrobbler = std::make_unique<Scrobbler>();  // the real time limit
     scrobbler->setHandshakeUrl(server.url(QStringLiteral("/")));
     scrobbler->start();
     QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, 5000);

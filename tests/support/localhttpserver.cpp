@@ -4,8 +4,7 @@
 
 #include <memory>
 
-LocalHttpServer::LocalHttpServer(QObject *parent)
-    : QObject(parent)
+LocalHttpServer::LocalHttpServer(QObject *parent) : QObject(parent)
 {
     connect(&server, &QTcpServer::newConnection, this, &LocalHttpServer::onNewConnection);
 }
@@ -47,7 +46,7 @@ void LocalHttpServer::onNewConnection()
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         auto buffer = std::make_shared<QByteArray>();
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
-            if (buffer->contains("\r\n\r\n")) // answered already; one request per connection
+            if (buffer->contains("\r\n\r\n"))  // answered already; one request per connection
                 return;
             buffer->append(socket->readAll());
             if (!buffer->contains("\r\n\r\n"))

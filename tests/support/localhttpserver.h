@@ -23,14 +23,15 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "text/xml; charset=utf-8";
-        bool hang = false; // take the request and never answer
-        qint64 declaredLength = -1; // Content-Length to claim; more than the body cuts the transfer
+        bool hang = false;  // take the request and never answer
+        qint64 declaredLength
+                = -1;  // Content-Length to claim; more than the body cuts the transfer
     };
 
     struct Request
     {
         QByteArray method;
-        QByteArray target; // path and query exactly as sent
+        QByteArray target;  // path and query exactly as sent
         QByteArray path;
     };
 
