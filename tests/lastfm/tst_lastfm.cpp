@@ -1,6 +1,7 @@
 #include "coverfetcher.h"
 #include "localhttpserver.h"
 #include "md5.h"
+#include "modalcloser.h"
 #include "scrobbler.h"
 #include "settingsdialog.h"
 #include "testmain.h"
@@ -276,23 +277,18 @@ void TestLastfm::settingsColorChooser()
     dialog.setInitialValues(QStringLiteral("alice"), false, QColor(Qt::red));
     const QColor chosen(Qt::green);
 
-    // The chooser runs its own modal loop inside the click: answer it from a timer.
+    // The chooser runs its own modal loop inside the click: the closer answers it.
     bool answered = false;
-    QTimer answerer;
-    connect(&answerer, &QTimer::timeout, &answerer, [&] {
-        auto *chooser = qobject_cast<QColorDialog *>(QApplication::activeModalWidget());
-        if (!chooser)
-            return;
-        answered = true;
-        answerer.stop();
-        if (choose) {
+    const ModalCloser closer([&](QDialog *dialog) {
+        auto *chooser = qobject_cast<QColorDialog *>(dialog);
+        answered = chooser != nullptr;
+        if (chooser && choose) {
             chooser->setCurrentColor(chosen);
             chooser->accept();
         } else {
-            chooser->reject();
+            dialog->reject();
         }
     });
-    answerer.start(10);
     dialog.findChild<QPushButton *>(QStringLiteral("btnColor"))->click();
 
     QVERIFY(answered);
