@@ -49,22 +49,28 @@ qsizetype addCommandBytes(const QByteArray &path)
     return path.size() + path.count('"') + path.count('\\') + 7;
 }
 
-// Adds the paths to the playlist in order; false when the server refused a batch.
-bool addToPlaylist(MpdObj *mpd, const QStringList &paths)
+// Adds the paths to the playlist in order; false when the server refused a batch (the error box
+// is on its way), in which case the rest is not sent.
+bool addToPlaylist(const Qmpd &connection, const QStringList &paths)
 {
+    MpdObj *mpd = connection.getMpdObj();
+    const auto commit = [&] {
+        mpd_playlist_queue_commit(mpd);
+        return !connection.hasPendingError();
+    };
     qsizetype batchBytes = 0;
     for (const QString &path : paths) {
         const QByteArray encoded = path.toLocal8Bit();
         const qsizetype bytes = addCommandBytes(encoded);
         if (batchBytes > 0 && batchBytes + bytes > maxBatchBytes) {
-            if (mpd_playlist_queue_commit(mpd) != MPD_OK)
+            if (!commit())
                 return false;
             batchBytes = 0;
         }
         mpd_playlist_queue_add(mpd, encoded.constData());
         batchBytes += bytes;
     }
-    return batchBytes == 0 || mpd_playlist_queue_commit(mpd) == MPD_OK;
+    return batchBytes == 0 || commit();
 }
 
 // The one selected row of view, or an invalid index when not exactly one row is selected.
@@ -165,8 +171,7 @@ void MainWindow::onAddDir()
     if (!row.isValid() || !qmpd)
         return;
     const QString path = row.data(Qt::UserRole).toString();
-    // A refused add has already been reported by the error box.
-    if (!addToPlaylist(qmpd->getMpdObj(), {path}))
+    if (!addToPlaylist(*qmpd, {path}))
         return;
     myShowMessage(tr("Added all songs from \"") + path + tr("\" and all its subdirectories!"));
 }
@@ -190,7 +195,7 @@ void MainWindow::onAddTrackFB()
     QStringList paths;
     for (const QModelIndex &row : rows)
         paths << row.data(SongModel::FileRole).toString();
-    if (!addToPlaylist(qmpd->getMpdObj(), paths))
+    if (!addToPlaylist(*qmpd, paths))
         return;
     myShowMessage(tr("Added ") + QString::number(rows.size()) + tr(" songs to playlist"));
 }

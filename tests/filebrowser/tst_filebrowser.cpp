@@ -125,6 +125,7 @@ private slots:
     void collapsingAndExpandingWithTheArrow();
     void addingADirectoryAddsItsSongsRecursively();
     void addingADirectoryNeedsOneSelectedRow();
+    void addingAVanishedDirectoryClaimsNoSuccess();
     void addingSelectedSongs();
     void addingMoreSongsThanOneCommandListHolds();
     void nonAsciiNamesRoundTrip();
@@ -713,6 +714,33 @@ void TestFileBrowser::addingADirectoryNeedsOneSelectedRow()
     actionWithText(tree, "&Update folder")->trigger();
     QCOMPARE(playlistFiles(), QStringList());
     QCOMPARE(server.statusValue("updating_db"), QString());
+    for (const QString &message : bannerMessages())
+        QVERIFY2(!message.startsWith("Added"), qPrintable(message));
+}
+
+void TestFileBrowser::addingAVanishedDirectoryClaimsNoSuccess()
+{
+    const QString gone = musicDir.filePath("Misc/Gone");
+    const auto removeGone = qScopeGuard([&] {
+        QDir(gone).removeRecursively();
+        server.updateDatabase("Misc");
+    });
+    QVERIFY(QDir().mkpath(gone));
+    QVERIFY(QFile::copy(musicDir.filePath("Misc/No Tags.flac"), gone + "/Gone Song.flac"));
+    QVERIFY(server.updateDatabase("Misc"));
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    openPath("Misc");
+    // The tree still offers the directory after the server has dropped it.
+    QVERIFY(QDir(gone).removeRecursively());
+    QVERIFY(server.updateDatabase("Misc"));
+    tree->selectionModel()->select(treeIndex("Misc/Gone"), QItemSelectionModel::ClearAndSelect);
+    actionWithText(tree, "&Add to playlist")->trigger();
+
+    QTRY_COMPARE_WITH_TIMEOUT(closer->texts.size(), 1, 2000);
+    closer->texts.clear();
+    QCOMPARE(playlistFiles(), QStringList());
     for (const QString &message : bannerMessages())
         QVERIFY2(!message.startsWith("Added"), qPrintable(message));
 }
