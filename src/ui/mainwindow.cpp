@@ -1,15 +1,19 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "filebrowsertreemodel.h"
 #include "infobanner.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
+#include "songmodel.h"
+#include "songsortfiltermodel.h"
 
 #include <QCloseEvent>
 #include <QGraphicsScene>
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow)
 {
+    fileListProxy = new SongSortFilterModel(this);
     ui->setupUi(this);
     banner = new InfoBanner(this);
 
@@ -26,6 +30,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     ui->statusBar->hide();
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
+    buildFileBrowserMenus();
+    ui->fileList->setModel(fileListProxy);
 
     setVisible(true);
     if (!autoConnectMPD())
@@ -64,6 +70,7 @@ void MainWindow::createActions()
     updateDirAction = makeAction({QKeySequence(Qt::Key_U)}, ui->filebrowserTab);
 
     connect(fullscreenAction, &QAction::triggered, this, &MainWindow::onToggleFullscreen);
+    connect(updateDirAction, &QAction::triggered, this, &MainWindow::onUpdateDir);
 }
 
 void MainWindow::onToggleFullscreen()

@@ -6,14 +6,19 @@
 #define MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QMap>
 #include <QPixmap>
+#include <QStringList>
 
 #include <memory>
 
 #include "qmpd.h"
 
+class FileBrowserTreeModel;
 class InfoBanner;
 class QmpdSong;
+class SongModel;
+class SongSortFilterModel;
 class Ui_MainWindow;
 
 class MainWindow : public QMainWindow
@@ -49,6 +54,11 @@ public slots:
     // Collection (mainwindow_collection.cpp).
 
     // File browser (mainwindow_filebrowser.cpp).
+    void onFBDirClicked(const QModelIndex &index);
+    void onFBDirCollapsed(const QModelIndex &index);
+    void onUpdateDir();
+    void onAddDir();
+    void onAddTrackFB();
 
     // Covers and settings (mainwindow_lastfm.cpp, mainwindow_settings.cpp).
 
@@ -60,6 +70,14 @@ private:
     void showVolume(int volume);
     void showPlayerState(int state);
     void updatePlayedMark(int elapsed);
+
+    // File browser (mainwindow_filebrowser.cpp).
+    void buildFileBrowserMenus();
+    void initializeFileBrowser();
+    bool buildFBTreePath(const QString &path);
+    void showFileList(std::unique_ptr<SongModel> songs);
+    // The file browser tab's share of Enter (add) and Space (open).
+    void fileBrowserKey(bool enter);
 
     Ui_MainWindow *ui = nullptr;
     QAction *cutAction = nullptr;
@@ -78,6 +96,22 @@ private:
     InfoBanner *banner = nullptr;
     // The connections made to the live Qmpd; cut at once when it is released.
     QList<QMetaObject::Connection> qmpdConnections;
+
+    // Playlist.
+    SongSortFilterModel *fileListProxy = nullptr;
+
+    // File browser.
+    FileBrowserTreeModel *fbModel = nullptr;
+    QList<QPair<QString, QStringList>> fbDirTree;
+    QMap<QString, bool> fbVisited;
+    QAction *fbAddDirAction = nullptr;
+    QAction *fbUpdateDirAction = nullptr;
+    QAction *fbAddTrackAction = nullptr;
+    // The source of fileListProxy: the songs of the directory opened last.
+    std::unique_ptr<SongModel> fileListSongs;
+    // Set while a directory is being opened, so that the view's expanded() signal, which
+    // opening raises, does not list the same directory again.
+    bool fbOpeningDirectory = false;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "connectdialog.h"
+#include "filebrowsertreemodel.h"
 #include "qmpd.h"
 #include "settingsstore.h"
 
@@ -29,6 +30,7 @@ bool MainWindow::connectMPD(QString host, int port, QString password)
     const int volume = mpd_status_get_volume(qmpd->getMpdObj());
     if (volume >= 0)
         ui->volumeSlider->setValue(volume);
+    initializeFileBrowser();
     return true;
 }
 
@@ -129,6 +131,9 @@ void MainWindow::releaseQmpd()
 void MainWindow::onDisconnect()
 {
     releaseQmpd();
+    fbDirTree.clear();
+    if (fbModel)
+        fbModel->setDirTree(fbDirTree);
     ui->lblAlbum->setText(QStringLiteral("-"));
     ui->lblArtistSong->setText(QStringLiteral("-"));
     ui->lblGenre->setText(QStringLiteral("-"));
