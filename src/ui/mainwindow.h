@@ -5,14 +5,18 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QColor>
 #include <QMainWindow>
 #include <QPixmap>
 
 #include <memory>
 
+#include "coverfetcher.h"
 #include "qmpd.h"
+#include "scrobbler.h"
 
 class InfoBanner;
+class PlaylistItemDelegate;
 class QmpdSong;
 class Ui_MainWindow;
 
@@ -51,6 +55,10 @@ public slots:
     // File browser (mainwindow_filebrowser.cpp).
 
     // Covers and settings (mainwindow_lastfm.cpp, mainwindow_settings.cpp).
+    void onSettings();
+    void onEnableScrobbling(bool checked);
+    void onCoverFetched(bool success);
+    void onCoverShowFullSize();
 
 private:
     void createActions();
@@ -60,6 +68,12 @@ private:
     void showVolume(int volume);
     void showPlayerState(int state);
     void updatePlayedMark(int elapsed);
+    void requestCover();
+    void queueForScrobbling();
+    void loadSettings();
+    void saveSettings() const;
+    void restoreAppState();
+    void saveAppState() const;
 
     Ui_MainWindow *ui = nullptr;
     QAction *cutAction = nullptr;
@@ -73,7 +87,15 @@ private:
     std::unique_ptr<QmpdSong> currentSong;
     // Whether the current song counts as played (long enough, and far enough in).
     bool currentSongPlayed = false;
+    CoverFetcher coverFetcher;
     QPixmap coverPixmap;
+    QAction *showFullSizeAction = nullptr;
+    Scrobbler scrobbler;
+    bool deleteAlbumArt = false;
+    QColor npColor;
+    QString lfmUser;
+    QString lfmHash;
+    PlaylistItemDelegate *playlistDelegate = nullptr;
 
     InfoBanner *banner = nullptr;
     // The connections made to the live Qmpd; cut at once when it is released.
