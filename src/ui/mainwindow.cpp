@@ -3,16 +3,42 @@
 
 #include "filebrowsertreemodel.h"
 #include "infobanner.h"
+#include "playlistitemdelegate.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
 #include <QGraphicsScene>
+
+namespace {
+
+// A worker must not be destroyed while it runs, nor outlive what it writes to.
+template<typename Worker> void stopWorker(Worker &worker)
+{
+    worker.abort();
+    worker.wait();
+}
+
+// Plain files only: hidden files and subdirectories are not ours to delete.
+void removeCoverFiles()
+{
+    const QDir directory(CoverFetcher::coverDirectory());
+    if (!directory.exists())
+        return;
+    const QStringList files = directory.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QString &file : files)
+        QFile::remove(directory.filePath(file));
+}
+
+}  // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow)
 {
+    playlistDelegate = new PlaylistItemDelegate(this);
     fileListProxy = new SongSortFilterModel(this);
     ui->setupUi(this);
     banner = new InfoBanner(this);
@@ -21,10 +47,20 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::onDisconnect);
     connect(ui->actionLocalhost_6600, &QAction::triggered, this, &MainWindow::onConnectLocalhost);
     connect(ui->actionOther, &QAction::triggered, this, &MainWindow::onConnectOther);
+    connect(ui->action_Settings, &QAction::triggered, this, &MainWindow::onSettings);
+    connect(ui->actionEnable_scrobbling, &QAction::toggled, this, &MainWindow::onEnableScrobbling);
+    // Emitted on the fetcher's own thread.
+    connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), this,
+            &MainWindow::onCoverFetched, Qt::QueuedConnection);
 
     ui->action_Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     ui->action_Update_database->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     ui->actionDisconnect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+
+    showFullSizeAction = new QAction(tr("Show fullsize"), this);
+    ui->imageCDCover->addAction(showFullSizeAction);
+    ui->imageCDCover->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(showFullSizeAction, &QAction::triggered, this, &MainWindow::onCoverShowFullSize);
 
     createActions();
     ui->statusBar->hide();
@@ -33,6 +69,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     buildFileBrowserMenus();
     ui->fileList->setModel(fileListProxy);
 
+    loadSettings();
+    restoreAppState();
+    if (lfmUser.isEmpty())
+        ui->actionEnable_scrobbling->setEnabled(false);
+
     setVisible(true);
     if (!autoConnectMPD())
         activateUi(false);
@@ -40,7 +81,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
 
 MainWindow::~MainWindow()
 {
+    stopWorker(coverFetcher);
+    stopWorker(scrobbler);
     delete qmpd;
+    saveAppState();
+    if (deleteAlbumArt)
+        removeCoverFiles();
     delete ui;
 }
 

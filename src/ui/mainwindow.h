@@ -5,6 +5,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QColor>
 #include <QMainWindow>
 #include <QMap>
 #include <QPixmap>
@@ -12,10 +13,13 @@
 
 #include <memory>
 
+#include "coverfetcher.h"
 #include "qmpd.h"
+#include "scrobbler.h"
 
 class FileBrowserTreeModel;
 class InfoBanner;
+class PlaylistItemDelegate;
 class QmpdSong;
 class SongModel;
 class SongSortFilterModel;
@@ -61,6 +65,10 @@ public slots:
     void onAddTrackFB();
 
     // Covers and settings (mainwindow_lastfm.cpp, mainwindow_settings.cpp).
+    void onSettings();
+    void onEnableScrobbling(bool checked);
+    void onCoverFetched(bool success);
+    void onCoverShowFullSize();
 
 private:
     void createActions();
@@ -70,6 +78,12 @@ private:
     void showVolume(int volume);
     void showPlayerState(int state);
     void updatePlayedMark(int elapsed);
+    void requestCover();
+    void queueForScrobbling();
+    void loadSettings();
+    void saveSettings() const;
+    void restoreAppState();
+    void saveAppState() const;
 
     // File browser (mainwindow_filebrowser.cpp).
     void buildFileBrowserMenus();
@@ -91,7 +105,15 @@ private:
     std::unique_ptr<QmpdSong> currentSong;
     // Whether the current song counts as played (long enough, and far enough in).
     bool currentSongPlayed = false;
+    CoverFetcher coverFetcher;
     QPixmap coverPixmap;
+    QAction *showFullSizeAction = nullptr;
+    Scrobbler scrobbler;
+    bool deleteAlbumArt = false;
+    QColor npColor;
+    QString lfmUser;
+    QString lfmHash;
+    PlaylistItemDelegate *playlistDelegate = nullptr;
 
     InfoBanner *banner = nullptr;
     // The connections made to the live Qmpd; cut at once when it is released.

@@ -130,6 +130,9 @@ void MainWindow::releaseQmpd()
 
 void MainWindow::onDisconnect()
 {
+    // Not waited for: abort() ends a download at once, and the result is ignored.
+    if (coverFetcher.isRunning())
+        coverFetcher.abort();
     releaseQmpd();
     fbDirTree.clear();
     if (fbModel)

@@ -1,15 +1,28 @@
 #include "coverfetcher.h"
 #include "localhttpserver.h"
+#include "mainwindow.h"
 #include "md5.h"
 #include "modalcloser.h"
+#include "mpdfixture.h"
+#include "playlistitemdelegate.h"
 #include "scrobbler.h"
 #include "settingsdialog.h"
+#include "settingsstore.h"
+#include "testlibrary.h"
 #include "testmain.h"
+#include "windowprobe.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QElapsedTimer>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QNetworkProxy>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -101,17 +114,58 @@ private slots:
     void submitNeedsQueuedSongs();
     void destroyingRunningScrobblerReturnsPromptly();
 
+    // The main window's side: settings, the cover panel, quitting.
+    void windowFirstStartDefaults();
+    void windowSettingsDialog_data();
+    void windowSettingsDialog();
+    void windowScrobblingToggleWritesAtOnce();
+    void windowUnusableSettingsGiveDefaults_data();
+    void windowUnusableSettingsGiveDefaults();
+    void windowGeometryRoundTrips();
+    void windowQuitDeletesCoverFiles_data();
+    void windowQuitDeletesCoverFiles();
+    void windowShowsCachedCover();
+    void windowFetchesMissingCover();
+    void windowKeepsPlaceholderWithoutImage();
+    void windowShowFullSize();
+    void windowDisconnectAbortsFetch();
+    void windowQuitDuringHangingFetchIsPrompt();
+
+    void cleanup();
+
 private:
     std::optional<bool> fetchCover(const QString &artist, const QString &album,
                                    int timeoutMs = 2000);
     void serveCover();
+    MainWindow &openWindow();
+    bool connectAndPlay(const QStringList &files);
+    int serviceRequests() const;
+    template<typename T> T *widget(const char *name) const
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
 
     LocalHttpServer server;
+    QTemporaryDir musicDir;
+    MpdFixture mpd;
+    QNetworkProxy originalProxy;
+    std::unique_ptr<ModalCloser> closer;
+    std::unique_ptr<MainWindow> window;
 };
 
 void TestLastfm::initTestCase()
 {
     QVERIFY(server.listen());
+    QVERIFY(TestLibrary::generate(musicDir.path()));
+    QVERIFY2(mpd.start(musicDir.path()), qPrintable(mpd.errorString()));
+    originalProxy = QNetworkProxy::applicationProxy();
+}
+
+void TestLastfm::cleanup()
+{
+    window.reset();
+    closer.reset();
+    QNetworkProxy::setApplicationProxy(originalProxy);
 }
 
 void TestLastfm::init()
@@ -686,6 +740,350 @@ void TestLastfm::destroyingRunningScrobblerReturnsPromptly()
     QElapsedTimer clock;
     clock.start();
     scrobbler.reset();
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+}
+
+// The window's covers go to the real service address: an application proxy routes them to the
+// local server, whose requests then carry absolute targets.
+namespace {
+
+const QByteArray SERVICE = CoverFetcher::DEFAULT_SERVICE_URL;
+const QString ROOT_SONG = QStringLiteral("Root Song.flac");
+const QString FIRST_STONE
+        = QStringLiteral("Music/Rock/Classic/The Stones Of Time/Granite/01 First Stone.flac");
+
+QString rootSongCover()
+{
+    return CoverFetcher::coverPath(QStringLiteral("Solo Artist"), QStringLiteral("Lone Album"));
+}
+
+QImage placeholder()
+{
+    return WindowProbe::asShown(QStringLiteral(":/unknowncoverimage"));
+}
+
+QVariant storedValue(const char *key)
+{
+    SettingsStore settings;
+    return settings->value(QLatin1String(key));
+}
+
+void storeAccount(const QString &user, const QString &hash)
+{
+    SettingsStore settings;
+    settings->setValue(SettingsKey::LastfmUser, user);
+    settings->setValue(SettingsKey::LastfmHash, hash);
+}
+
+}  // namespace
+
+MainWindow &TestLastfm::openWindow()
+{
+    QNetworkProxy::setApplicationProxy(
+            QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), server.port()));
+    window.reset();
+    if (!closer)
+        closer = std::make_unique<ModalCloser>();
+    window = std::make_unique<MainWindow>();
+    return *window;
+}
+
+bool TestLastfm::connectAndPlay(const QStringList &files)
+{
+    if (!mpd.resetState() || !window->connectMPD(mpd.host(), mpd.port(), QString()))
+        return false;
+    for (const QString &file : files)
+        mpd.mpc({QStringLiteral("add"), file});
+    mpd.mpc({QStringLiteral("play")});
+    return QTest::qWaitFor(
+            [this] {
+                return widget<QLabel>("lblArtistSong")->text()
+                        == QStringLiteral("Solo Artist - Root Song");
+            },
+            5000);
+}
+
+int TestLastfm::serviceRequests() const
+{
+    int count = 0;
+    for (const LocalHttpServer::Request &request : server.requests())
+        count += request.path == SERVICE;
+    return count;
+}
+
+void TestLastfm::windowFirstStartDefaults()
+{
+    MainWindow &w = openWindow();
+    auto *enable = widget<QAction>("actionEnable_scrobbling");
+    QVERIFY(!enable->isChecked());
+    QVERIFY(!enable->isEnabled());
+    QCOMPARE(w.findChild<PlaylistItemDelegate *>()->getNpColor(),
+             PlaylistItemDelegate().getNpColor());
+    QCOMPARE(w.pos(), QPoint(0, 0));
+    QCOMPARE(w.size(), QSize(800, 550));
+    QVERIFY(WindowProbe::writeCover(rootSongCover(), 50, 50));
+
+    window.reset();
+    QVERIFY(QFile::exists(rootSongCover()));
+    QCOMPARE(storedValue(SettingsKey::AppSize).toSize(), QSize(800, 550));
+    QVERIFY(!storedValue(SettingsKey::LastfmUser).isValid());
+}
+
+void TestLastfm::windowSettingsDialog_data()
+{
+    QTest::addColumn<QString>("typedUser");
+    QTest::addColumn<QString>("typedPassword");
+    QTest::addColumn<bool>("deleteArt");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("hash");
+
+    const QString oldHash = SettingsDialog::calculateHash(QStringLiteral("old"));
+    QTest::addRow("user only keeps the account") << "bob"
+                                                 << "" << true << "alice" << oldHash;
+    QTest::addRow("user and password") << "bob"
+                                       << "secret" << false << "bob"
+                                       << "5ebe2294ecd0e0f08eab7690d2a6ee69";
+    QTest::addRow("both cleared") << ""
+                                  << "" << false << ""
+                                  << "";
+    QTest::addRow("password without user") << ""
+                                           << "secret" << false << ""
+                                           << "";
+}
+
+void TestLastfm::windowSettingsDialog()
+{
+    QFETCH(QString, typedUser);
+    QFETCH(QString, typedPassword);
+    QFETCH(bool, deleteArt);
+    QFETCH(QString, user);
+    QFETCH(QString, hash);
+    storeAccount(QStringLiteral("alice"), SettingsDialog::calculateHash(QStringLiteral("old")));
+
+    QString shownUser;
+    closer = std::make_unique<ModalCloser>([&](QDialog *dialog) {
+        auto *lineUser = dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMUser"));
+        shownUser = lineUser->text();
+        lineUser->setText(typedUser);
+        dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMPasswd"))->setText(typedPassword);
+        dialog->findChild<QCheckBox *>(QStringLiteral("checkDelArt"))->setChecked(deleteArt);
+        dialog->accept();
+    });
+    MainWindow &w = openWindow();
+    QVERIFY(widget<QAction>("actionEnable_scrobbling")->isEnabled());
+    widget<QAction>("action_Settings")->trigger();
+
+    QCOMPARE(closer->texts, QStringList({QStringLiteral("Settings")}));
+    QCOMPARE(shownUser, QStringLiteral("alice"));
+    QCOMPARE(storedValue(SettingsKey::LastfmUser).toString(), user);
+    QCOMPARE(storedValue(SettingsKey::LastfmHash).toString(), hash);
+    QCOMPARE(storedValue(SettingsKey::DeleteAlbumArt).toBool(), deleteArt);
+    QCOMPARE(storedValue(SettingsKey::NpColor).value<QColor>(),
+             w.findChild<PlaylistItemDelegate *>()->getNpColor());
+    QCOMPARE(widget<QAction>("actionEnable_scrobbling")->isEnabled(), !user.isEmpty());
+}
+
+void TestLastfm::windowScrobblingToggleWritesAtOnce()
+{
+    storeAccount(QStringLiteral("alice"), SettingsDialog::calculateHash(QStringLiteral("pw")));
+    openWindow();
+    auto *enable = widget<QAction>("actionEnable_scrobbling");
+    QVERIFY(enable->isEnabled());
+    QVERIFY(!enable->isChecked());
+    enable->trigger();
+    QCOMPARE(storedValue(SettingsKey::LastfmEnable).toBool(), true);
+
+    openWindow();
+    enable = widget<QAction>("actionEnable_scrobbling");
+    QVERIFY(enable->isChecked());
+    enable->trigger();
+    QCOMPARE(storedValue(SettingsKey::LastfmEnable).toBool(), false);
+}
+
+void TestLastfm::windowUnusableSettingsGiveDefaults_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+
+    QTest::addRow("colour as text") << QByteArray("[general]\nnp_color=not a colour\n");
+    QTest::addRow("colour as a point") << QByteArray("[general]\nnp_color=@Point(1 2)\n");
+    QTest::addRow("broken variant")
+            << QByteArray("[general]\nnp_color=\"@Variant(\\0\\0\\0\\x43\\x1\\xff)\"\n");
+    QTest::addRow("booleans") << QByteArray(
+            "[general]\ndelete_albumart=perhaps\n[lastfm]\nenable=maybe\n"
+            "[app]\nmaximized=banana\nhidden=sometimes\n");
+    QTest::addRow("geometry") << QByteArray("[app]\nposition=somewhere\nsize=@Size(-5 -5)\n");
+    QTest::addRow("not ini at all") << QByteArray("\x01\x02garbage\n[[[\n=\n\xff\xfe");
+}
+
+void TestLastfm::windowUnusableSettingsGiveDefaults()
+{
+    QFETCH(QByteArray, ini);
+    QVERIFY(WindowProbe::writeSettingsFile(ini));
+
+    MainWindow &w = openWindow();
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMaximized());
+    QVERIFY(!widget<QAction>("actionEnable_scrobbling")->isChecked());
+    QCOMPARE(w.findChild<PlaylistItemDelegate *>()->getNpColor(),
+             PlaylistItemDelegate().getNpColor());
+    QCOMPARE(w.pos(), QPoint(0, 0));
+    QCOMPARE(w.size(), QSize(800, 550));
+    QVERIFY(WindowProbe::writeCover(rootSongCover(), 50, 50));
+    window.reset();
+    QVERIFY(QFile::exists(rootSongCover()));
+}
+
+void TestLastfm::windowGeometryRoundTrips()
+{
+    MainWindow &w = openWindow();
+    w.move(41, 27);
+    w.resize(913, 621);
+    QTRY_COMPARE_WITH_TIMEOUT(w.pos(), QPoint(41, 27), 2000);
+
+    MainWindow &again = openWindow();
+    QCOMPARE(again.pos(), QPoint(41, 27));
+    QCOMPARE(again.size(), QSize(913, 621));
+    QCOMPARE(storedValue(SettingsKey::AppMaximized).toBool(), false);
+}
+
+void TestLastfm::windowQuitDeletesCoverFiles_data()
+{
+    QTest::addColumn<bool>("deleteOnExit");
+
+    QTest::addRow("delete on exit") << true;
+    QTest::addRow("keep") << false;
+}
+
+void TestLastfm::windowQuitDeletesCoverFiles()
+{
+    QFETCH(bool, deleteOnExit);
+    {
+        SettingsStore settings;
+        settings->setValue(SettingsKey::DeleteAlbumArt, deleteOnExit);
+    }
+    const QString dir = CoverFetcher::coverDirectory();
+    const QStringList plain = {dir + "A_B.jpg", dir + "C_D.jpg"};
+    const QStringList kept = {dir + ".hidden.jpg", dir + "sub/E_F.jpg", CoverFetcher::answerPath()};
+    for (const QString &path : plain + kept)
+        QVERIFY(WindowProbe::writeFile(path, "image"));
+
+    openWindow();
+    window.reset();
+
+    QVERIFY(QDir(dir).exists());
+    for (const QString &path : plain)
+        QCOMPARE(QFile::exists(path), !deleteOnExit);
+    for (const QString &path : kept)
+        QVERIFY2(QFile::exists(path), qPrintable(path));
+}
+
+void TestLastfm::windowShowsCachedCover()
+{
+    QVERIFY(WindowProbe::writeCover(rootSongCover(), 320, 200));
+    openWindow();
+    QVERIFY(connectAndPlay({ROOT_SONG}));
+
+    const QImage expected = WindowProbe::asShown(rootSongCover());
+    QCOMPARE(expected.size(), QSize(148, 148));
+    QTRY_VERIFY_WITH_TIMEOUT(WindowProbe::shownCover(window.get()) == expected, 3000);
+    QVERIFY(expected != placeholder());
+    QCOMPARE(server.requests().size(), 0);
+}
+
+void TestLastfm::windowFetchesMissingCover()
+{
+    QVERIFY(WindowProbe::writeCover(musicDir.filePath("served.jpg"), 100, 120));
+    server.setResponse(SERVICE,
+                       {200, albumAnswer(image("extralarge", "http://img.example/c.jpg"))});
+    server.setResponse("http://img.example/c.jpg",
+                       {200, readFile(musicDir.filePath("served.jpg")), "image/jpeg"});
+    openWindow();
+    QVERIFY(connectAndPlay({ROOT_SONG}));
+
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(rootSongCover()), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(WindowProbe::shownCover(window.get())
+                                     == WindowProbe::asShown(musicDir.filePath("served.jpg")),
+                             3000);
+    QCOMPARE(serviceRequests(), 1);
+    QVERIFY(server.requests().first().target.endsWith("album=Lone%20Album&artist=Solo%20Artist"));
+}
+
+void TestLastfm::windowKeepsPlaceholderWithoutImage()
+{
+    server.setResponse(SERVICE, {200, albumAnswer(image("small", "http://img.example/s.jpg"))});
+    openWindow();
+    QVERIFY(connectAndPlay({ROOT_SONG, FIRST_STONE}));
+    QTRY_COMPARE_WITH_TIMEOUT(serviceRequests(), 1, 5000);
+
+    // The next song is only asked for once the first fetch has ended.
+    mpd.mpc({QStringLiteral("next")});
+    QTRY_COMPARE_WITH_TIMEOUT(serviceRequests(), 2, 5000);
+    QVERIFY(server.requests().last().target.endsWith(
+            "album=Granite&artist=The%20Stones%20Of%20Time"));
+    QVERIFY(!QFile::exists(rootSongCover()));
+    QCOMPARE(WindowProbe::shownCover(window.get()), placeholder());
+    QCOMPARE(server.requests().size(), 2);
+}
+
+void TestLastfm::windowShowFullSize()
+{
+    QImage fullSize;
+    closer = std::make_unique<ModalCloser>([&](QDialog *dialog) {
+        const auto *view = dialog->findChild<QGraphicsView *>();
+        const QList<QGraphicsItem *> items = view->scene()->items();
+        if (items.size() == 1)
+            fullSize = WindowProbe::rgb(
+                    qgraphicsitem_cast<QGraphicsPixmapItem *>(items.first())->pixmap().toImage());
+        dialog->reject();
+    });
+    openWindow();
+    const QList<QAction *> coverActions = widget<QGraphicsView>("imageCDCover")->actions();
+    QCOMPARE(coverActions.size(), 1);
+    QCOMPARE(coverActions.first()->text(), QStringLiteral("Show fullsize"));
+    QCOMPARE(widget<QGraphicsView>("imageCDCover")->contextMenuPolicy(), Qt::ActionsContextMenu);
+
+    coverActions.first()->trigger();  // no song yet: nothing to show
+    QVERIFY(closer->texts.isEmpty());
+
+    QVERIFY(WindowProbe::writeCover(rootSongCover(), 320, 200));
+    QVERIFY(connectAndPlay({ROOT_SONG}));
+    const QImage shown = WindowProbe::asShown(rootSongCover());
+    QTRY_VERIFY_WITH_TIMEOUT(WindowProbe::shownCover(window.get()) == shown, 3000);
+    coverActions.first()->trigger();
+
+    QCOMPARE(closer->texts, QStringList({QStringLiteral("Solo Artist - Lone Album")}));
+    QCOMPARE(fullSize.size(), QSize(320, 200));
+    QCOMPARE(fullSize, WindowProbe::rgb(QImage(rootSongCover())));
+}
+
+void TestLastfm::windowDisconnectAbortsFetch()
+{
+    server.setResponse(SERVICE, {200, "", "text/xml", true});
+    openWindow();
+    QVERIFY(connectAndPlay({ROOT_SONG, FIRST_STONE}));
+    QTRY_COMPARE_WITH_TIMEOUT(serviceRequests(), 1, 5000);
+
+    widget<QAction>("actionDisconnect")->trigger();
+    // The aborted fetch reports at once (the time limit is 15 s), replacing this scene.
+    const QPointer<QGraphicsScene> afterDisconnect = widget<QGraphicsView>("imageCDCover")->scene();
+    QTRY_VERIFY_WITH_TIMEOUT(afterDisconnect.isNull(), 3000);
+    QCOMPARE(WindowProbe::shownCover(window.get()), placeholder());
+
+    QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
+    mpd.mpc({QStringLiteral("next")});
+    QTRY_COMPARE_WITH_TIMEOUT(serviceRequests(), 2, 5000);
+}
+
+void TestLastfm::windowQuitDuringHangingFetchIsPrompt()
+{
+    server.setResponse(SERVICE, {200, "", "text/xml", true});
+    openWindow();
+    QVERIFY(connectAndPlay({ROOT_SONG}));
+    QTRY_COMPARE_WITH_TIMEOUT(serviceRequests(), 1, 5000);
+
+    QElapsedTimer clock;
+    clock.start();
+    window.reset();
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
 }
 
