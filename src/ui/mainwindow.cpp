@@ -2,14 +2,20 @@
 #include "ui_mainwindow.h"
 
 #include "infobanner.h"
+#include "playlistitemdelegate.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
+#include "songmodel.h"
+#include "songsortfiltermodel.h"
 
 #include <QCloseEvent>
 #include <QGraphicsScene>
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow)
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui_MainWindow), playlistModel(std::make_unique<SongModel>())
 {
+    playlistDelegate = new PlaylistItemDelegate(this);
+    fileListProxy = new SongSortFilterModel(this);
     ui->setupUi(this);
     banner = new InfoBanner(this);
 
@@ -26,7 +32,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     ui->statusBar->hide();
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
+    ui->playlistTableview->setModel(playlistModel.get());
 
+    setupTables();
     setVisible(true);
     if (!autoConnectMPD())
         activateUi(false);
@@ -35,6 +43,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
 MainWindow::~MainWindow()
 {
     delete qmpd;
+    playlistModel.reset();
     delete ui;
 }
 
@@ -63,7 +72,12 @@ void MainWindow::createActions()
     spaceAction = makeAction({QKeySequence(Qt::Key_Space)}, this);
     updateDirAction = makeAction({QKeySequence(Qt::Key_U)}, ui->filebrowserTab);
 
+    connect(cutAction, &QAction::triggered, this, &MainWindow::onCutSelected);
+    connect(pasteAction, &QAction::triggered, this, &MainWindow::onPasteSongs);
+    connect(deleteAction, &QAction::triggered, this, &MainWindow::onDeleteSelectedFromPlaylist);
     connect(fullscreenAction, &QAction::triggered, this, &MainWindow::onToggleFullscreen);
+    connect(enterAction, &QAction::triggered, this, &MainWindow::onEnter);
+    connect(spaceAction, &QAction::triggered, this, &MainWindow::onSpace);
 }
 
 void MainWindow::onToggleFullscreen()

@@ -6,6 +6,7 @@
 #define MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QModelIndex>
 #include <QPixmap>
 
 #include <memory>
@@ -13,7 +14,10 @@
 #include "qmpd.h"
 
 class InfoBanner;
+class PlaylistItemDelegate;
 class QmpdSong;
+class SongModel;
+class SongSortFilterModel;
 class Ui_MainWindow;
 
 class MainWindow : public QMainWindow
@@ -45,6 +49,13 @@ public slots:
     void onToggleFullscreen();
 
     // Playlist (mainwindow_playlist.cpp).
+    void onEnter();
+    void onSpace();
+    void onDeleteSelectedFromPlaylist();
+    void updatePlaylist(MpdObj *mpd);
+    void onPlaylistDoubleClick(const QModelIndex &index);
+    void onCutSelected();
+    void onPasteSongs();
 
     // Collection (mainwindow_collection.cpp).
 
@@ -60,6 +71,11 @@ private:
     void showVolume(int volume);
     void showPlayerState(int state);
     void updatePlayedMark(int elapsed);
+    void setupTables();
+    void showPlaylistModel(std::unique_ptr<SongModel> model);
+    void emptyPlaylist();
+    void markNowPlaying(int songId);
+    void playLastSelectedRow();
 
     Ui_MainWindow *ui = nullptr;
     QAction *cutAction = nullptr;
@@ -70,10 +86,16 @@ private:
     QAction *spaceAction = nullptr;
     QAction *updateDirAction = nullptr;
     Qmpd *qmpd = nullptr;
+    // Replaced as a whole at every rebuild of the playlist.
+    std::unique_ptr<SongModel> playlistModel;
     std::unique_ptr<QmpdSong> currentSong;
     // Whether the current song counts as played (long enough, and far enough in).
     bool currentSongPlayed = false;
     QPixmap coverPixmap;
+    // The files of the songs last cut, in playlist order; never the system clipboard.
+    QStringList cutFiles;
+    PlaylistItemDelegate *playlistDelegate = nullptr;
+    SongSortFilterModel *fileListProxy = nullptr;
 
     InfoBanner *banner = nullptr;
     // The connections made to the live Qmpd; cut at once when it is released.
