@@ -41,27 +41,31 @@ std::vector<std::unique_ptr<QmpdSong>> fetchPlaylist(MpdObj *mpd)
     return songs;
 }
 
-// Appends the files to the end of the playlist; returns how many the server took.
-int appendFiles(MpdObj *mpd, const QStringList &files)
+// libmpd answers from the status it last fetched.
+int currentPlaylistLength(MpdObj *mpd)
 {
-    const int lengthBefore = mpd_playlist_get_playlist_length(mpd);
+    mpd_status_update(mpd);
+    return mpd_playlist_get_playlist_length(mpd);
+}
+
+// Queues additions of the files to the end of the playlist and sends them.
+void appendFiles(MpdObj *mpd, const QStringList &files)
+{
     qsizetype queuedBytes = 0;
     for (const QString &file : files) {
         const QByteArray path = file.toLocal8Bit();
         // Quoting may double a path's bytes on the wire.
-        if (queuedBytes > 0 && queuedBytes + 2 * path.size() + 16 > AddBatchBytes) {
+        const qsizetype commandBytes = 2 * path.size() + 16;
+        if (queuedBytes > 0 && queuedBytes + commandBytes > AddBatchBytes) {
             if (mpd_playlist_queue_commit(mpd) != MPD_OK)
-                break;
+                return;
             queuedBytes = 0;
         }
         mpd_playlist_queue_add(mpd, path.constData());
-        queuedBytes += 2 * path.size() + 16;
+        queuedBytes += commandBytes;
     }
     if (queuedBytes > 0)
         mpd_playlist_queue_commit(mpd);
-    // mpd stops a command list at its first failing command: what was taken is
-    // a prefix of the files, at the end of the playlist.
-    return std::clamp(mpd_playlist_get_playlist_length(mpd) - lengthBefore, 0, int(files.size()));
 }
 
 }  // namespace
@@ -189,12 +193,16 @@ void MainWindow::onPasteSongs()
         return;
     const int target = selected.first().row() + 1;
     MpdObj *mpd = qmpd->getMpdObj();
-    const int pasted = appendFiles(mpd, cutFiles);
+    const int lengthBefore = currentPlaylistLength(mpd);
+    appendFiles(mpd, cutFiles);
+    const int length = currentPlaylistLength(mpd);
+    // mpd stops a command list at its first failing command: what it took is a
+    // prefix of the clipboard, at the end of the playlist.
+    const int pasted = std::clamp(length - lengthBefore, 0, int(cutFiles.size()));
     // Nothing taken: the error box says why, and the clipboard keeps the songs.
     if (pasted == 0)
         return;
     // Moving the last song in front of the ones moved before keeps the clipboard's order.
-    const int length = mpd_playlist_get_playlist_length(mpd);
     for (int i = 0; i < pasted; ++i)
         mpd_playlist_move_pos(mpd, length - 1, target);
     myShowMessage(tr("Pasted ") + QString::number(pasted) + tr(" songs from clipboard!"));
