@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "filebrowsertreemodel.h"
 #include "infobanner.h"
 #include "playlistitemdelegate.h"
 #include "qmpd.h"
@@ -32,6 +33,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->statusBar->hide();
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
+    buildFileBrowserMenus();
     ui->playlistTableview->setModel(playlistModel.get());
 
     setupTables();
@@ -78,6 +80,7 @@ void MainWindow::createActions()
     connect(fullscreenAction, &QAction::triggered, this, &MainWindow::onToggleFullscreen);
     connect(enterAction, &QAction::triggered, this, &MainWindow::onEnter);
     connect(spaceAction, &QAction::triggered, this, &MainWindow::onSpace);
+    connect(updateDirAction, &QAction::triggered, this, &MainWindow::onUpdateDir);
 }
 
 void MainWindow::onToggleFullscreen()

@@ -6,13 +6,16 @@
 #define MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QMap>
 #include <QModelIndex>
 #include <QPixmap>
+#include <QStringList>
 
 #include <memory>
 
 #include "qmpd.h"
 
+class FileBrowserTreeModel;
 class InfoBanner;
 class PlaylistItemDelegate;
 class QmpdSong;
@@ -60,6 +63,11 @@ public slots:
     // Collection (mainwindow_collection.cpp).
 
     // File browser (mainwindow_filebrowser.cpp).
+    void onFBDirClicked(const QModelIndex &index);
+    void onFBDirCollapsed(const QModelIndex &index);
+    void onUpdateDir();
+    void onAddDir();
+    void onAddTrackFB();
 
     // Covers and settings (mainwindow_lastfm.cpp, mainwindow_settings.cpp).
 
@@ -77,6 +85,14 @@ private:
     void markNowPlaying(int songId);
     void playLastSelectedRow();
 
+    // File browser (mainwindow_filebrowser.cpp).
+    void buildFileBrowserMenus();
+    void initializeFileBrowser();
+    bool buildFBTreePath(const QString &path);
+    void showFileList(std::unique_ptr<SongModel> songs);
+    // The file browser tab's share of Enter (add) and Space (open).
+    void fileBrowserKey(bool enter);
+
     Ui_MainWindow *ui = nullptr;
     QAction *cutAction = nullptr;
     QAction *pasteAction = nullptr;
@@ -92,14 +108,29 @@ private:
     // Whether the current song counts as played (long enough, and far enough in).
     bool currentSongPlayed = false;
     QPixmap coverPixmap;
+
+    InfoBanner *banner = nullptr;
+    // The connections made to the live Qmpd; cut at once when it is released.
+    QList<QMetaObject::Connection> qmpdConnections;
+
+    // Playlist.
     // The files of the songs last cut, in playlist order; never the system clipboard.
     QStringList cutFiles;
     PlaylistItemDelegate *playlistDelegate = nullptr;
     SongSortFilterModel *fileListProxy = nullptr;
 
-    InfoBanner *banner = nullptr;
-    // The connections made to the live Qmpd; cut at once when it is released.
-    QList<QMetaObject::Connection> qmpdConnections;
+    // File browser.
+    FileBrowserTreeModel *fbModel = nullptr;
+    QList<QPair<QString, QStringList>> fbDirTree;
+    QMap<QString, bool> fbVisited;
+    QAction *fbAddDirAction = nullptr;
+    QAction *fbUpdateDirAction = nullptr;
+    QAction *fbAddTrackAction = nullptr;
+    // The source of fileListProxy: the songs of the directory opened last.
+    std::unique_ptr<SongModel> fileListSongs;
+    // Set while a directory is being opened, so that the view's expanded() signal, which
+    // opening raises, does not list the same directory again.
+    bool fbOpeningDirectory = false;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "connectdialog.h"
+#include "filebrowsertreemodel.h"
 #include "qmpd.h"
 #include "settingsstore.h"
 
@@ -30,6 +31,7 @@ bool MainWindow::connectMPD(QString host, int port, QString password)
     if (volume >= 0)
         ui->volumeSlider->setValue(volume);
     updatePlaylist(qmpd->getMpdObj());
+    initializeFileBrowser();
     return true;
 }
 
@@ -137,6 +139,9 @@ void MainWindow::onDisconnect()
 {
     releaseQmpd();
     emptyPlaylist();
+    fbDirTree.clear();
+    if (fbModel)
+        fbModel->setDirTree(fbDirTree);
     ui->lblAlbum->setText(QStringLiteral("-"));
     ui->lblArtistSong->setText(QStringLiteral("-"));
     ui->lblGenre->setText(QStringLiteral("-"));

@@ -139,12 +139,16 @@ void MainWindow::onEnter()
 {
     if (ui->playlistTableview->hasFocus())
         playLastSelectedRow();
+    else
+        fileBrowserKey(true);
 }
 
 void MainWindow::onSpace()
 {
     if (ui->playlistTableview->hasFocus())
         playLastSelectedRow();
+    else
+        fileBrowserKey(false);
 }
 
 void MainWindow::onDeleteSelectedFromPlaylist()
