@@ -36,7 +36,8 @@ void removeCoverFiles()
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow)
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui_MainWindow), playlistModel(std::make_unique<SongModel>())
 {
     playlistDelegate = new PlaylistItemDelegate(this);
     fileListProxy = new SongSortFilterModel(this);
@@ -67,13 +68,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
     buildFileBrowserMenus();
-    ui->fileList->setModel(fileListProxy);
+    ui->playlistTableview->setModel(playlistModel.get());
 
     loadSettings();
     restoreAppState();
     if (lfmUser.isEmpty())
         ui->actionEnable_scrobbling->setEnabled(false);
 
+    setupTables();
     setVisible(true);
     if (!autoConnectMPD())
         activateUi(false);
@@ -84,6 +86,7 @@ MainWindow::~MainWindow()
     stopWorker(coverFetcher);
     stopWorker(scrobbler);
     delete qmpd;
+    playlistModel.reset();
     saveAppState();
     if (deleteAlbumArt)
         removeCoverFiles();
@@ -115,7 +118,12 @@ void MainWindow::createActions()
     spaceAction = makeAction({QKeySequence(Qt::Key_Space)}, this);
     updateDirAction = makeAction({QKeySequence(Qt::Key_U)}, ui->filebrowserTab);
 
+    connect(cutAction, &QAction::triggered, this, &MainWindow::onCutSelected);
+    connect(pasteAction, &QAction::triggered, this, &MainWindow::onPasteSongs);
+    connect(deleteAction, &QAction::triggered, this, &MainWindow::onDeleteSelectedFromPlaylist);
     connect(fullscreenAction, &QAction::triggered, this, &MainWindow::onToggleFullscreen);
+    connect(enterAction, &QAction::triggered, this, &MainWindow::onEnter);
+    connect(spaceAction, &QAction::triggered, this, &MainWindow::onSpace);
     connect(updateDirAction, &QAction::triggered, this, &MainWindow::onUpdateDir);
 }
 

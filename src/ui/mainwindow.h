@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QMainWindow>
 #include <QMap>
+#include <QModelIndex>
 #include <QPixmap>
 #include <QStringList>
 
@@ -54,6 +55,13 @@ public slots:
     void onToggleFullscreen();
 
     // Playlist (mainwindow_playlist.cpp).
+    void onEnter();
+    void onSpace();
+    void onDeleteSelectedFromPlaylist();
+    void updatePlaylist(MpdObj *mpd);
+    void onPlaylistDoubleClick(const QModelIndex &index);
+    void onCutSelected();
+    void onPasteSongs();
 
     // Collection (mainwindow_collection.cpp).
 
@@ -84,6 +92,11 @@ private:
     void saveSettings() const;
     void restoreAppState();
     void saveAppState() const;
+    void setupTables();
+    void showPlaylistModel(std::unique_ptr<SongModel> model);
+    void emptyPlaylist();
+    void markNowPlaying(int songId);
+    void playLastSelectedRow();
 
     // File browser (mainwindow_filebrowser.cpp).
     void buildFileBrowserMenus();
@@ -102,6 +115,8 @@ private:
     QAction *spaceAction = nullptr;
     QAction *updateDirAction = nullptr;
     Qmpd *qmpd = nullptr;
+    // Replaced as a whole at every rebuild of the playlist.
+    std::unique_ptr<SongModel> playlistModel;
     std::unique_ptr<QmpdSong> currentSong;
     // Whether the current song counts as played (long enough, and far enough in).
     bool currentSongPlayed = false;
@@ -113,13 +128,15 @@ private:
     QColor npColor;
     QString lfmUser;
     QString lfmHash;
-    PlaylistItemDelegate *playlistDelegate = nullptr;
 
     InfoBanner *banner = nullptr;
     // The connections made to the live Qmpd; cut at once when it is released.
     QList<QMetaObject::Connection> qmpdConnections;
 
     // Playlist.
+    // The files of the songs last cut, in playlist order; never the system clipboard.
+    QStringList cutFiles;
+    PlaylistItemDelegate *playlistDelegate = nullptr;
     SongSortFilterModel *fileListProxy = nullptr;
 
     // File browser.

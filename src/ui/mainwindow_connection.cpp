@@ -30,6 +30,7 @@ bool MainWindow::connectMPD(QString host, int port, QString password)
     const int volume = mpd_status_get_volume(qmpd->getMpdObj());
     if (volume >= 0)
         ui->volumeSlider->setValue(volume);
+    updatePlaylist(qmpd->getMpdObj());
     initializeFileBrowser();
     return true;
 }
@@ -91,7 +92,13 @@ bool MainWindow::setQmpd(Qmpd *q)
         connect(ui->volumeSlider, &QSlider::sliderMoved, q, &Qmpd::onVolumeSliderMoved),
         connect(ui->volumeButton, &QPushButton::clicked, q, &Qmpd::onVolumeButton),
         connect(ui->playlistDelAllButton, &QPushButton::clicked, q, &Qmpd::onClearPlaylist),
+        connect(q, &Qmpd::updatePlaylistNow, this, &MainWindow::updatePlaylist),
     };
+    // Both ends outlive every connection: made once for the whole run.
+    connect(ui->playlistDelSelButton, &QPushButton::clicked, this,
+            &MainWindow::onDeleteSelectedFromPlaylist, Qt::UniqueConnection);
+    connect(ui->playlistTableview, &QTableView::doubleClicked, this,
+            &MainWindow::onPlaylistDoubleClick, Qt::UniqueConnection);
     ui->playpauseButton->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_P));
     return true;
 }
@@ -134,6 +141,7 @@ void MainWindow::onDisconnect()
     if (coverFetcher.isRunning())
         coverFetcher.abort();
     releaseQmpd();
+    emptyPlaylist();
     fbDirTree.clear();
     if (fbModel)
         fbModel->setDirTree(fbDirTree);

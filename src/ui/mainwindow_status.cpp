@@ -34,6 +34,12 @@ void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
             myShowMessage(tr("Database updated, rebuilding collection..."));
         }
     }
+    // Only a probe: updatePlaylist fetches the whole playlist itself.
+    const int oldVersion = int(mpd_playlist_get_old_playlist_id(mpd));
+    if (MpdData *changes = mpd_playlist_get_changes(mpd, oldVersion)) {
+        mpd_data_free(changes);
+        updatePlaylist(mpd);
+    }
 }
 
 void MainWindow::showVolume(int volume)
@@ -82,6 +88,7 @@ void MainWindow::onSongChange(mpd_Song *song)
     ui->lblYear->setText(tr("Year: ") + currentSong->date);
     showCover(QPixmap(QStringLiteral(":/unknowncoverimage")));
     requestCover();
+    markNowPlaying(currentSong->id);
 }
 
 void MainWindow::updatePlayedMark(int elapsed)
