@@ -36,6 +36,9 @@ public:
 
     // Ends polling and delivery for good: the owner is about to delete this object.
     void retire();
+    // True while an error libmpd reported waits for delivery: a direct libmpd call that just
+    // returned failed, whatever its return value says (command lists come back MPD_OK on ACK).
+    bool hasPendingError() const { return !pendingErrors.isEmpty(); }
 
     void mpdStatusChangedEmitter(MpdObj *mi, ChangedStatusType what);
     void mpdErrorCallback(MpdObj *mi, int id, char *msg, void *userdata);

@@ -1,15 +1,46 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "filebrowsertreemodel.h"
 #include "infobanner.h"
+#include "playlistitemdelegate.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
+#include "songmodel.h"
+#include "songsortfiltermodel.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
 #include <QGraphicsScene>
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow)
+namespace {
+
+// A worker must not be destroyed while it runs, nor outlive what it writes to.
+template<typename Worker> void stopWorker(Worker &worker)
 {
+    worker.abort();
+    worker.wait();
+}
+
+// Plain files only: hidden files and subdirectories are not ours to delete.
+void removeCoverFiles()
+{
+    const QDir directory(CoverFetcher::coverDirectory());
+    if (!directory.exists())
+        return;
+    const QStringList files = directory.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QString &file : files)
+        QFile::remove(directory.filePath(file));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui_MainWindow), playlistModel(std::make_unique<SongModel>())
+{
+    playlistDelegate = new PlaylistItemDelegate(this);
+    fileListProxy = new SongSortFilterModel(this);
     ui->setupUi(this);
     banner = new InfoBanner(this);
 
@@ -17,16 +48,34 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::onDisconnect);
     connect(ui->actionLocalhost_6600, &QAction::triggered, this, &MainWindow::onConnectLocalhost);
     connect(ui->actionOther, &QAction::triggered, this, &MainWindow::onConnectOther);
+    connect(ui->action_Settings, &QAction::triggered, this, &MainWindow::onSettings);
+    connect(ui->actionEnable_scrobbling, &QAction::toggled, this, &MainWindow::onEnableScrobbling);
+    // Emitted on the fetcher's own thread.
+    connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), this,
+            &MainWindow::onCoverFetched, Qt::QueuedConnection);
 
     ui->action_Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     ui->action_Update_database->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     ui->actionDisconnect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
 
+    showFullSizeAction = new QAction(tr("Show fullsize"), this);
+    ui->imageCDCover->addAction(showFullSizeAction);
+    ui->imageCDCover->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(showFullSizeAction, &QAction::triggered, this, &MainWindow::onCoverShowFullSize);
+
     createActions();
     ui->statusBar->hide();
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
+    buildFileBrowserMenus();
+    ui->playlistTableview->setModel(playlistModel.get());
 
+    loadSettings();
+    restoreAppState();
+    if (lfmUser.isEmpty())
+        ui->actionEnable_scrobbling->setEnabled(false);
+
+    setupTables();
     setVisible(true);
     if (!autoConnectMPD())
         activateUi(false);
@@ -34,7 +83,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
 
 MainWindow::~MainWindow()
 {
+    stopWorker(coverFetcher);
+    stopWorker(scrobbler);
     delete qmpd;
+    playlistModel.reset();
+    saveAppState();
+    if (deleteAlbumArt)
+        removeCoverFiles();
     delete ui;
 }
 
@@ -63,7 +118,13 @@ void MainWindow::createActions()
     spaceAction = makeAction({QKeySequence(Qt::Key_Space)}, this);
     updateDirAction = makeAction({QKeySequence(Qt::Key_U)}, ui->filebrowserTab);
 
+    connect(cutAction, &QAction::triggered, this, &MainWindow::onCutSelected);
+    connect(pasteAction, &QAction::triggered, this, &MainWindow::onPasteSongs);
+    connect(deleteAction, &QAction::triggered, this, &MainWindow::onDeleteSelectedFromPlaylist);
     connect(fullscreenAction, &QAction::triggered, this, &MainWindow::onToggleFullscreen);
+    connect(enterAction, &QAction::triggered, this, &MainWindow::onEnter);
+    connect(spaceAction, &QAction::triggered, this, &MainWindow::onSpace);
+    connect(updateDirAction, &QAction::triggered, this, &MainWindow::onUpdateDir);
 }
 
 void MainWindow::onToggleFullscreen()

@@ -5,15 +5,25 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QColor>
 #include <QMainWindow>
+#include <QMap>
+#include <QModelIndex>
 #include <QPixmap>
+#include <QStringList>
 
 #include <memory>
 
+#include "coverfetcher.h"
 #include "qmpd.h"
+#include "scrobbler.h"
 
+class FileBrowserTreeModel;
 class InfoBanner;
+class PlaylistItemDelegate;
 class QmpdSong;
+class SongModel;
+class SongSortFilterModel;
 class Ui_MainWindow;
 
 class MainWindow : public QMainWindow
@@ -36,12 +46,37 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 public slots:
+    // Connection and status (mainwindow_connection.cpp, mainwindow_status.cpp).
     void onMpdError(MpdObj *mi);
     void onMpdStatusChange(MpdObj *mpd, ChangedStatusType what);
     void onDisconnect();
     void onConnectLocalhost();
     void onConnectOther();
     void onToggleFullscreen();
+
+    // Playlist (mainwindow_playlist.cpp).
+    void onEnter();
+    void onSpace();
+    void onDeleteSelectedFromPlaylist();
+    void updatePlaylist(MpdObj *mpd);
+    void onPlaylistDoubleClick(const QModelIndex &index);
+    void onCutSelected();
+    void onPasteSongs();
+
+    // Collection (mainwindow_collection.cpp).
+
+    // File browser (mainwindow_filebrowser.cpp).
+    void onFBDirClicked(const QModelIndex &index);
+    void onFBDirCollapsed(const QModelIndex &index);
+    void onUpdateDir();
+    void onAddDir();
+    void onAddTrackFB();
+
+    // Covers and settings (mainwindow_lastfm.cpp, mainwindow_settings.cpp).
+    void onSettings();
+    void onEnableScrobbling(bool checked);
+    void onCoverFetched(bool success);
+    void onCoverShowFullSize();
 
 private:
     void createActions();
@@ -51,6 +86,25 @@ private:
     void showVolume(int volume);
     void showPlayerState(int state);
     void updatePlayedMark(int elapsed);
+    void requestCover();
+    void queueForScrobbling();
+    void loadSettings();
+    void saveSettings() const;
+    void restoreAppState();
+    void saveAppState() const;
+    void setupTables();
+    void showPlaylistModel(std::unique_ptr<SongModel> model);
+    void emptyPlaylist();
+    void markNowPlaying(int songId);
+    void playLastSelectedRow();
+
+    // File browser (mainwindow_filebrowser.cpp).
+    void buildFileBrowserMenus();
+    void initializeFileBrowser();
+    bool buildFBTreePath(const QString &path);
+    void showFileList(std::unique_ptr<SongModel> songs);
+    // The file browser tab's share of Enter (add) and Space (open).
+    void fileBrowserKey(bool enter);
 
     Ui_MainWindow *ui = nullptr;
     QAction *cutAction = nullptr;
@@ -61,14 +115,42 @@ private:
     QAction *spaceAction = nullptr;
     QAction *updateDirAction = nullptr;
     Qmpd *qmpd = nullptr;
+    // Replaced as a whole at every rebuild of the playlist.
+    std::unique_ptr<SongModel> playlistModel;
     std::unique_ptr<QmpdSong> currentSong;
     // Whether the current song counts as played (long enough, and far enough in).
     bool currentSongPlayed = false;
+    CoverFetcher coverFetcher;
     QPixmap coverPixmap;
+    QAction *showFullSizeAction = nullptr;
+    Scrobbler scrobbler;
+    bool deleteAlbumArt = false;
+    QColor npColor;
+    QString lfmUser;
+    QString lfmHash;
 
     InfoBanner *banner = nullptr;
     // The connections made to the live Qmpd; cut at once when it is released.
     QList<QMetaObject::Connection> qmpdConnections;
+
+    // Playlist.
+    // The files of the songs last cut, in playlist order; never the system clipboard.
+    QStringList cutFiles;
+    PlaylistItemDelegate *playlistDelegate = nullptr;
+    SongSortFilterModel *fileListProxy = nullptr;
+
+    // File browser.
+    FileBrowserTreeModel *fbModel = nullptr;
+    QList<QPair<QString, QStringList>> fbDirTree;
+    QMap<QString, bool> fbVisited;
+    QAction *fbAddDirAction = nullptr;
+    QAction *fbUpdateDirAction = nullptr;
+    QAction *fbAddTrackAction = nullptr;
+    // The source of fileListProxy: the songs of the directory opened last.
+    std::unique_ptr<SongModel> fileListSongs;
+    // Set while a directory is being opened, so that the view's expanded() signal, which
+    // opening raises, does not list the same directory again.
+    bool fbOpeningDirectory = false;
 };
 
 #endif

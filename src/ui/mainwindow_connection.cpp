@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "connectdialog.h"
+#include "filebrowsertreemodel.h"
 #include "qmpd.h"
 #include "settingsstore.h"
 
@@ -29,6 +30,8 @@ bool MainWindow::connectMPD(QString host, int port, QString password)
     const int volume = mpd_status_get_volume(qmpd->getMpdObj());
     if (volume >= 0)
         ui->volumeSlider->setValue(volume);
+    updatePlaylist(qmpd->getMpdObj());
+    initializeFileBrowser();
     return true;
 }
 
@@ -89,7 +92,13 @@ bool MainWindow::setQmpd(Qmpd *q)
         connect(ui->volumeSlider, &QSlider::sliderMoved, q, &Qmpd::onVolumeSliderMoved),
         connect(ui->volumeButton, &QPushButton::clicked, q, &Qmpd::onVolumeButton),
         connect(ui->playlistDelAllButton, &QPushButton::clicked, q, &Qmpd::onClearPlaylist),
+        connect(q, &Qmpd::updatePlaylistNow, this, &MainWindow::updatePlaylist),
     };
+    // Both ends outlive every connection: made once for the whole run.
+    connect(ui->playlistDelSelButton, &QPushButton::clicked, this,
+            &MainWindow::onDeleteSelectedFromPlaylist, Qt::UniqueConnection);
+    connect(ui->playlistTableview, &QTableView::doubleClicked, this,
+            &MainWindow::onPlaylistDoubleClick, Qt::UniqueConnection);
     ui->playpauseButton->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_P));
     return true;
 }
@@ -128,7 +137,14 @@ void MainWindow::releaseQmpd()
 
 void MainWindow::onDisconnect()
 {
+    // Not waited for: abort() ends a download at once, and the result is ignored.
+    if (coverFetcher.isRunning())
+        coverFetcher.abort();
     releaseQmpd();
+    emptyPlaylist();
+    fbDirTree.clear();
+    if (fbModel)
+        fbModel->setDirTree(fbDirTree);
     ui->lblAlbum->setText(QStringLiteral("-"));
     ui->lblArtistSong->setText(QStringLiteral("-"));
     ui->lblGenre->setText(QStringLiteral("-"));

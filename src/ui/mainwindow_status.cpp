@@ -17,7 +17,9 @@ void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
         ui->songProgressSlider->setValue(elapsed);
         ui->lblSongProgress->setText(QmpdSong::formatTime(elapsed) + QStringLiteral(" / ")
                                      + currentSong->timeText);
-        updatePlayedMark(elapsed);
+        // After a song change the elapsed time is the new song's, not this record's.
+        if (!(what & MPD_CST_SONGID))
+            updatePlayedMark(elapsed);
     }
     if (what & MPD_CST_SONGID) {
         if (mpd_Song *song = mpd_playlist_get_current_song(mpd))
@@ -31,6 +33,12 @@ void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
         } else {
             myShowMessage(tr("Database updated, rebuilding collection..."));
         }
+    }
+    // Only a probe: updatePlaylist fetches the whole playlist itself.
+    const int oldVersion = int(mpd_playlist_get_old_playlist_id(mpd));
+    if (MpdData *changes = mpd_playlist_get_changes(mpd, oldVersion)) {
+        mpd_data_free(changes);
+        updatePlaylist(mpd);
     }
 }
 
@@ -79,13 +87,20 @@ void MainWindow::onSongChange(mpd_Song *song)
     ui->lblGenre->setText(tr("Genre: ") + QString::fromLatin1(song->genre ? song->genre : ""));
     ui->lblYear->setText(tr("Year: ") + currentSong->date);
     showCover(QPixmap(QStringLiteral(":/unknowncoverimage")));
+    requestCover();
+    markNowPlaying(currentSong->id);
 }
 
 void MainWindow::updatePlayedMark(int elapsed)
 {
     // A song counts as played once it is long enough to matter and has been
-    // heard for half its length or four minutes; the mark then stays.
+    // heard for half its length or four minutes; the mark then stays, and the
+    // song is queued for scrobbling once, when the mark is set.
     const int length = currentSong->time;
-    if (length > 30 && (elapsed > length / 2 || elapsed > 240))
+    if (currentSongPlayed || length <= 30)
+        return;
+    if (elapsed > length / 2 || elapsed > 240) {
         currentSongPlayed = true;
+        queueForScrobbling();
+    }
 }

@@ -1,10 +1,22 @@
 #include "filebrowsertreeitem.h"
 #include "filebrowsertreemodel.h"
+#include "infobanner.h"
+#include "mainwindow.h"
+#include "modalcloser.h"
+#include "mpdfixture.h"
+#include "testlibrary.h"
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
+#include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTreeView>
 
 using DirTree = QList<QPair<QString, QStringList>>;
@@ -105,14 +117,59 @@ private slots:
     void viewShowsNewRowsOfAnExpandedNodeAtOnce();
     void viewDropsRemovedRows();
     void randomMergesKeepModelAndViewConsistent();
+
+    // The window's file browser against a real server
+    void connectingListsTheRootCollapsed();
+    void clickingTopListsRootSongsAndOneLevelAhead();
+    void clickingAListedDirectoryOnlyRefreshesTheFileList();
+    void collapsingAndExpandingWithTheArrow();
+    void addingADirectoryAddsItsSongsRecursively();
+    void addingADirectoryNeedsOneSelectedRow();
+    void addingAVanishedDirectoryClaimsNoSuccess();
+    void addingSelectedSongs();
+    void addingMoreSongsThanOneCommandListHolds();
+    void nonAsciiNamesRoundTrip();
+    void disconnectKeepsOnlyTheTopNode();
+    void rescanningADirectoryReachesTheServer();
+
+    void cleanup();
+
+private:
+    void openWindow();
+    QModelIndex treeIndex(const QString &path) const;
+    void click(const QModelIndex &index);
+    void openPath(const QString &path);
+    QStringList fileListColumn(int column) const;
+    QStringList bannerMessages() const;
+    QStringList serverSubdirectories(const QString &path) const;
+    QStringList playlistFiles() const { return server.mpc({"-f", "%file%", "playlist"}); }
+
+    QTemporaryDir musicDir;
+    MpdFixture server;
+    std::unique_ptr<ModalCloser> closer;
+    std::unique_ptr<MainWindow> window;
+    QTreeView *tree = nullptr;
+    QTableView *fileList = nullptr;
 };
 
 void TestFileBrowser::initTestCase()
 {
     // The bundle sits in a static library: nothing links it in unless someone asks for it.
-    Q_INIT_RESOURCE(systray);
     QVERIFY2(!resourceImage(":/graphics/closedfolder.png").isNull(), "icon resources not linked");
     QVERIFY(!resourceImage(":/graphics/openfolder.png").isNull());
+
+    QVERIFY(TestLibrary::generate(musicDir.path()));
+    QVERIFY2(server.start(musicDir.path()), qPrintable(server.errorString()));
+}
+
+void TestFileBrowser::cleanup()
+{
+    window.reset();
+    if (closer) {
+        // No test may leave an error box behind unnoticed.
+        QCOMPARE(closer->texts, QStringList());
+        closer.reset();
+    }
 }
 
 void TestFileBrowser::freshModelHasOnlyTheTopNode()
@@ -437,6 +494,377 @@ void TestFileBrowser::randomMergesKeepModelAndViewConsistent()
             ++visible;
         QCOMPARE(visible, expectedVisible);
     }
+}
+
+// ---- The window's file browser against a real server ----------------------------------------
+
+namespace {
+
+constexpr int fileBrowserTab = 2;
+
+QAction *actionWithText(const QWidget *widget, const QString &text)
+{
+    for (QAction *action : widget->actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+QStringList childPaths(const QAbstractItemModel &model, const QModelIndex &parent)
+{
+    QStringList paths;
+    for (int row = 0; row < model.rowCount(parent); ++row)
+        paths << model.index(row, 0, parent).data(Qt::UserRole).toString();
+    return paths;
+}
+
+QString songPath(const QString &title)
+{
+    return QStringLiteral("Flat/%1 %2.flac").arg(title, QString(200, QLatin1Char('x')));
+}
+
+// A database of one directory holding `songs` songs with long names, so that adding them all
+// takes more than mpd's 2 MiB command list limit.
+bool writeFlatDatabase(const QString &dbPath, int songs)
+{
+    if (!TestLibrary::writeDatabase(dbPath, 0))
+        return false;
+    QFile file(dbPath);
+    if (!file.open(QIODevice::Append))
+        return false;
+    QByteArray out = "directory: Flat\nmtime: 0\nbegin: Flat\n";
+    for (int i = 0; i < songs; ++i) {
+        const QString title = QStringLiteral("%1").arg(i, 5, 10, QLatin1Char('0'));
+        out += "song_begin: " + songPath(title).mid(5).toUtf8()
+                + "\nTime: 60.000000\nTitle: " + title.toUtf8() + "\nmtime: 0\nsong_end\n";
+    }
+    out += "end: Flat\n";
+    return file.write(out) == out.size();
+}
+
+}  // namespace
+
+void TestFileBrowser::openWindow()
+{
+    QVERIFY(server.resetState());
+    closer = std::make_unique<ModalCloser>();
+    window = std::make_unique<MainWindow>();
+    window->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(fileBrowserTab);
+    tree = window->findChild<QTreeView *>("directoryTree");
+    fileList = window->findChild<QTableView *>("fileList");
+    QVERIFY(tree && fileList);
+    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+}
+
+QModelIndex TestFileBrowser::treeIndex(const QString &path) const
+{
+    return indexOfPath(*tree->model(), path);
+}
+
+void TestFileBrowser::click(const QModelIndex &index)
+{
+    QVERIFY(index.isValid());
+    tree->scrollTo(index);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
+}
+
+// Clicks every directory from "/" down to path, as a user opening it would.
+void TestFileBrowser::openPath(const QString &path)
+{
+    click(treeIndex("/"));
+    const QStringList parts = path.split('/', Qt::SkipEmptyParts);
+    for (int depth = 1; depth <= parts.size() && !QTest::currentTestFailed(); ++depth)
+        click(treeIndex(parts.mid(0, depth).join('/')));
+}
+
+QStringList TestFileBrowser::fileListColumn(int column) const
+{
+    const QAbstractItemModel *model = fileList->model();
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts << model->index(row, column).data().toString();
+    return texts;
+}
+
+QStringList TestFileBrowser::bannerMessages() const
+{
+    return window->findChild<InfoBanner *>()->visibleMessages();
+}
+
+QStringList TestFileBrowser::serverSubdirectories(const QString &path) const
+{
+    const QString directory = path == "/" ? QString() : path;
+    QStringList subdirectories;
+    for (const QString &line : server.command("lsinfo \"" + directory + "\"")) {
+        if (line.startsWith("directory: "))
+            subdirectories << line.mid(11);
+    }
+    return subdirectories;
+}
+
+void TestFileBrowser::connectingListsTheRootCollapsed()
+{
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    const QAbstractItemModel &model = *tree->model();
+    QCOMPARE(model.rowCount(), 1);
+    const QModelIndex top = treeIndex("/");
+    QCOMPARE(childPaths(model, top), QStringList({"Misc", "Music"}));
+    QCOMPARE(childPaths(model, top), serverSubdirectories("/"));
+    QVERIFY(!tree->isExpanded(top));
+    QCOMPARE(iconOf(top), resourceImage(":/graphics/closedfolder.png"));
+    // Nothing below the top level is listed before the user asks.
+    QCOMPARE(model.rowCount(treeIndex("Music")), 0);
+    QCOMPARE(fileList->model()->rowCount(), 0);
+}
+
+void TestFileBrowser::clickingTopListsRootSongsAndOneLevelAhead()
+{
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    click(treeIndex("/"));
+
+    QCOMPARE(fileListColumn(0), QStringList({"Root Song"}));
+    QCOMPARE(fileListColumn(6), QStringList({"Root Song.flac"}));
+    const QModelIndex top = treeIndex("/");
+    QVERIFY(tree->isExpanded(top));
+    QCOMPARE(iconOf(top), resourceImage(":/graphics/openfolder.png"));
+    QVERIFY(iconKey(top) != iconKey(treeIndex("Music")));
+    // One level ahead: the top-level directories know their subdirectories, theirs are not
+    // listed yet.
+    const QAbstractItemModel &model = *tree->model();
+    QCOMPARE(childPaths(model, treeIndex("Music")), serverSubdirectories("Music"));
+    QCOMPARE(model.rowCount(treeIndex("Misc")), 0);
+    QCOMPARE(model.rowCount(treeIndex("Music/Rock")), 0);
+    QVERIFY(!tree->isExpanded(treeIndex("Music")));
+}
+
+void TestFileBrowser::clickingAListedDirectoryOnlyRefreshesTheFileList()
+{
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    openPath("Music/Music of the Night");
+    QCOMPARE(fileListColumn(0), QStringList({"Midnight", "Before Dawn"}));
+    click(treeIndex("Music"));
+    QCOMPARE(fileListColumn(0), QStringList());
+    const QString treeBefore = dump(*tree->model());
+    const auto *proxy = qobject_cast<QSortFilterProxyModel *>(fileList->model());
+    QVERIFY(proxy);
+    const QAbstractItemModel *songsBefore = proxy->sourceModel();
+
+    click(treeIndex("Music"));
+
+    QCOMPARE(dump(*tree->model()), treeBefore);
+    QVERIFY(proxy->sourceModel() != songsBefore);
+    QVERIFY(tree->isExpanded(treeIndex("Music")));
+    QCOMPARE(iconOf(treeIndex("Music")), resourceImage(":/graphics/openfolder.png"));
+    click(treeIndex("Music/Music of the Night"));
+    QCOMPARE(fileListColumn(0), QStringList({"Midnight", "Before Dawn"}));
+    QCOMPARE(dump(*tree->model()), treeBefore);
+}
+
+void TestFileBrowser::collapsingAndExpandingWithTheArrow()
+{
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    openPath("Misc");
+    QCOMPARE(fileList->model()->rowCount(), 4);
+
+    tree->collapse(treeIndex("/"));
+    QCOMPARE(iconOf(treeIndex("/")), resourceImage(":/graphics/closedfolder.png"));
+    QCOMPARE(fileList->model()->rowCount(), 4);
+
+    // Opening with the arrow is a click: the file list follows.
+    tree->expand(treeIndex("/"));
+    QCOMPARE(iconOf(treeIndex("/")), resourceImage(":/graphics/openfolder.png"));
+    QCOMPARE(fileListColumn(0), QStringList({"Root Song"}));
+}
+
+void TestFileBrowser::addingADirectoryAddsItsSongsRecursively()
+{
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    openPath("Music");
+    tree->selectionModel()->select(treeIndex("Music/Rock"), QItemSelectionModel::ClearAndSelect);
+    QAction *add = actionWithText(tree, "&Add to playlist");
+    QVERIFY(add);
+    add->trigger();
+
+    const QStringList expected = server.mpc({"listall", "Music/Rock"});
+    QCOMPARE(expected.size(), 7);
+    QCOMPARE(playlistFiles(), expected);
+    QVERIFY(bannerMessages().contains(
+            "Added all songs from \"Music/Rock\" and all its subdirectories!"));
+}
+
+void TestFileBrowser::addingADirectoryNeedsOneSelectedRow()
+{
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    click(treeIndex("/"));
+    tree->clearSelection();
+    actionWithText(tree, "&Add to playlist")->trigger();
+    actionWithText(tree, "&Update folder")->trigger();
+    QCOMPARE(playlistFiles(), QStringList());
+    QCOMPARE(server.statusValue("updating_db"), QString());
+    for (const QString &message : bannerMessages())
+        QVERIFY2(!message.startsWith("Added"), qPrintable(message));
+}
+
+void TestFileBrowser::addingAVanishedDirectoryClaimsNoSuccess()
+{
+    const QString gone = musicDir.filePath("Misc/Gone");
+    const auto removeGone = qScopeGuard([&] {
+        QDir(gone).removeRecursively();
+        server.updateDatabase("Misc");
+    });
+    QVERIFY(QDir().mkpath(gone));
+    QVERIFY(QFile::copy(musicDir.filePath("Misc/No Tags.flac"), gone + "/Gone Song.flac"));
+    QVERIFY(server.updateDatabase("Misc"));
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    openPath("Misc");
+    // The tree still offers the directory after the server has dropped it.
+    QVERIFY(QDir(gone).removeRecursively());
+    QVERIFY(server.updateDatabase("Misc"));
+    tree->selectionModel()->select(treeIndex("Misc/Gone"), QItemSelectionModel::ClearAndSelect);
+    actionWithText(tree, "&Add to playlist")->trigger();
+
+    QTRY_COMPARE_WITH_TIMEOUT(closer->texts.size(), 1, 2000);
+    closer->texts.clear();
+    QCOMPARE(playlistFiles(), QStringList());
+    for (const QString &message : bannerMessages())
+        QVERIFY2(!message.startsWith("Added"), qPrintable(message));
+}
+
+void TestFileBrowser::addingSelectedSongs()
+{
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    openPath("Misc");
+    // Sorted, so that view rows and song rows differ.
+    fileList->sortByColumn(0, Qt::DescendingOrder);
+    const QAbstractItemModel *model = fileList->model();
+    QStringList expected;
+    for (int row : {2, 0, 3}) {
+        const QModelIndex index = model->index(row, 0);
+        fileList->selectionModel()->select(index,
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        expected << index.data(Qt::UserRole).toString();
+    }
+    QAction *add = actionWithText(fileList, "&Add to playlist");
+    QVERIFY(add);
+    add->trigger();
+
+    QCOMPARE(playlistFiles(), expected);
+    QVERIFY(bannerMessages().contains("Added 3 songs to playlist"));
+}
+
+void TestFileBrowser::addingMoreSongsThanOneCommandListHolds()
+{
+    const int songs = 11000;
+    MpdFixture::Options options;
+    QTemporaryDir dbDir;
+    options.databaseFile = dbDir.filePath("flat.db");
+    QVERIFY(writeFlatDatabase(options.databaseFile, songs));
+    MpdFixture flatServer(options);
+    QVERIFY2(flatServer.start(), qPrintable(flatServer.errorString()));
+
+    closer = std::make_unique<ModalCloser>();
+    window = std::make_unique<MainWindow>();
+    window->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(fileBrowserTab);
+    tree = window->findChild<QTreeView *>("directoryTree");
+    fileList = window->findChild<QTableView *>("fileList");
+    QVERIFY(window->connectMPD(flatServer.host(), flatServer.port(), QString()));
+    openPath("Flat");
+    QCOMPARE(fileList->model()->rowCount(), songs);
+    fileList->selectAll();
+    actionWithText(fileList, "&Add to playlist")->trigger();
+
+    QCOMPARE(flatServer.statusValue("playlistlength"), QString::number(songs));
+    const QStringList playlist = flatServer.mpc({"-f", "%file%", "playlist"});
+    QCOMPARE(playlist.first(), songPath("00000"));
+    QCOMPARE(playlist.last(), songPath(QString::number(songs - 1)));
+    QVERIFY(bannerMessages().contains("Added 11000 songs to playlist"));
+}
+
+void TestFileBrowser::nonAsciiNamesRoundTrip()
+{
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    openPath("Music/World/Кино");
+    QCOMPARE(treeIndex("Music/World/Кино").data().toString(), "Кино");
+    click(treeIndex("Music/World/Кино/Группа крови"));
+    QCOMPARE(fileListColumn(0), QStringList({"Звезда"}));
+    fileList->selectAll();
+    actionWithText(fileList, "&Add to playlist")->trigger();
+
+    tree->selectionModel()->select(treeIndex("Music/World/坂本"),
+                                   QItemSelectionModel::ClearAndSelect);
+    actionWithText(tree, "&Add to playlist")->trigger();
+
+    QCOMPARE(playlistFiles(),
+             QStringList({"Music/World/Кино/Группа крови/01 Звезда.flac",
+                          "Music/World/坂本/音楽図鑑/01 森.flac"}));
+    QVERIFY(bannerMessages().contains(
+            "Added all songs from \"Music/World/坂本\" and all its subdirectories!"));
+}
+
+void TestFileBrowser::disconnectKeepsOnlyTheTopNode()
+{
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    openPath("Music/Pop");
+    window->onDisconnect();
+    QCOMPARE(tree->model()->rowCount(), 1);
+    QCOMPARE(treeIndex("/").data().toString(), "/");
+    QCOMPARE(tree->model()->rowCount(treeIndex("/")), 0);
+
+    // A new connection lists the root afresh, collapsed.
+    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+    QCOMPARE(childPaths(*tree->model(), treeIndex("/")), QStringList({"Misc", "Music"}));
+    QVERIFY(!tree->isExpanded(treeIndex("/")));
+    QCOMPARE(iconOf(treeIndex("/")), resourceImage(":/graphics/closedfolder.png"));
+}
+
+void TestFileBrowser::rescanningADirectoryReachesTheServer()
+{
+    const QString fresh = musicDir.filePath("Misc/Fresh");
+    const auto removeFresh = qScopeGuard([&] {
+        QDir(fresh).removeRecursively();
+        server.updateDatabase("Misc");
+    });
+    openWindow();
+    if (QTest::currentTestFailed())
+        return;
+    openPath("Misc");
+    QCOMPARE(tree->model()->rowCount(treeIndex("Misc")), 0);
+    QVERIFY(QDir().mkpath(fresh));
+    QVERIFY(QFile::copy(musicDir.filePath("Misc/No Tags.flac"), fresh + "/Fresh Song.flac"));
+
+    tree->selectionModel()->select(treeIndex("Misc"), QItemSelectionModel::ClearAndSelect);
+    tree->setFocus();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(tree, Qt::Key_U);
+    QTRY_COMPARE_WITH_TIMEOUT(serverSubdirectories("Misc"), QStringList({"Misc/Fresh"}), 5000);
+
+    // A fresh listing of the tree shows the new directory.
+    window->onDisconnect();
+    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+    openPath("Misc");
+    QCOMPARE(childPaths(*tree->model(), treeIndex("Misc")), QStringList({"Misc/Fresh"}));
 }
 
 TUNELOOM_TEST_MAIN(TestFileBrowser)

@@ -1,3 +1,6 @@
+// The model, proxy and row painter on their own.
+#include "tst_playlist.h"
+
 #include "playlistitemdelegate.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
@@ -105,34 +108,6 @@ int widthForBudget(const QFontMetrics &metrics, int budget)
 }
 
 }  // namespace
-
-class TestPlaylist : public QObject
-{
-    Q_OBJECT
-private slots:
-    void displayText_data();
-    void displayText();
-    void rolesOfEveryColumn();
-    void headers();
-    void removeItem_data();
-    void removeItem();
-    void onWhichRow_data();
-    void onWhichRow();
-    void setNowPlaying_data();
-    void setNowPlaying();
-    void addItemsAnnouncesOneBlock();
-    void proxySortsByDisplayText_data();
-    void proxySortsByDisplayText();
-
-    void npColor_data();
-    void npColor();
-    void ordinaryRowPaintedAsStandard_data();
-    void ordinaryRowPaintedAsStandard();
-    void nowPlayingRow_data();
-    void nowPlayingRow();
-    void elision_data();
-    void elision();
-};
 
 void TestPlaylist::displayText_data()
 {
@@ -482,4 +457,3 @@ void TestPlaylist::elision()
 }
 
 TUNELOOM_TEST_MAIN(TestPlaylist)
-#include "tst_playlist.moc"

@@ -1,5 +1,7 @@
 #include "testmain.h"
 
+#include <QNetworkProxy>
+
 namespace TestSupport {
 
 QString isolateHome()
@@ -10,6 +12,14 @@ QString isolateHome()
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_CACHE_HOME");
     return home.path();
+}
+
+void keepNetworkLocal()
+{
+    // Qt never proxies loopback addresses, so tests against local servers are unaffected.
+    const quint16 discardPort = 9;
+    QNetworkProxy::setApplicationProxy(
+            QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), discardPort));
 }
 
 } // namespace TestSupport

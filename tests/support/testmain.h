@@ -10,12 +10,17 @@
 namespace TestSupport {
 // Points HOME at a fresh temporary directory; returns its path.
 QString isolateHome();
+// Sends all HTTP that is not for loopback to a closed loopback port, so that a window that
+// fetches covers from the real service fails at once instead of leaving the machine.
+void keepNetworkLocal();
 }
 
 #define TUNELOOM_TEST_MAIN(TestObject)                                                             \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         TestSupport::isolateHome();                                                                \
+        TestSupport::keepNetworkLocal();                                                           \
+        Q_INIT_RESOURCE(systray);                                                                  \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         TestObject tc;                                                                             \

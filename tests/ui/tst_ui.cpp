@@ -1,7 +1,16 @@
 #include "infobanner.h"
 #include "mainwindow.h"
+#include "modalcloser.h"
+#include "mpdfixture.h"
 #include "settingsstore.h"
+#include "testlibrary.h"
 #include "testmain.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTcpServer>
 
 #include <QAction>
 #include <QFileInfo>
@@ -23,7 +32,9 @@ class TestUi : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
+    void cleanup();
 
     void widgetTree_data();
     void widgetTree();
@@ -33,13 +44,58 @@ private slots:
     void bannersStackAndExpire();
     void settingsFileIsPrivate();
 
+    void autoconnectFromStoredSettings();
+    void unusableStoredPortIsIgnored_data();
+    void unusableStoredPortIsIgnored();
+    void dialogStoresAutoconnectOnlyOnSuccess();
+    void reconnectingKeepsOneLiveConnection();
+    void killedServerGivesOneBoxAndOneDisconnect();
+    void serverWithoutMixerLeavesVolumeSlider();
+
 private:
+    void writeAutoconnect(const QVariant &port);
+    QStringList bannerMessages() const;
+    template<typename T> T *widget(const char *name) const { return window->findChild<T *>(name); }
+
+    QTemporaryDir musicDir;
+    MpdFixture server;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<ModalCloser> closer;
 };
+
+void TestUi::initTestCase()
+{
+    QVERIFY(TestLibrary::generate(musicDir.path()));
+    QVERIFY2(server.start(musicDir.path()), qPrintable(server.errorString()));
+}
 
 void TestUi::init()
 {
+    if (!server.isRunning())
+        QVERIFY2(server.restart(), qPrintable(server.errorString()));
+    QVERIFY(server.resetState());
+    QFile::remove(SettingsStore::directory() + "/config.conf");
+    closer = std::make_unique<ModalCloser>();
     window = std::make_unique<MainWindow>();
+}
+
+void TestUi::cleanup()
+{
+    window.reset();
+    closer.reset();
+}
+
+void TestUi::writeAutoconnect(const QVariant &port)
+{
+    SettingsStore settings;
+    settings->setValue(SettingsKey::AutoconnectHost, server.host());
+    settings->setValue(SettingsKey::AutoconnectPort, port);
+    settings->setValue(SettingsKey::AutoconnectPassword, QString());
+}
+
+QStringList TestUi::bannerMessages() const
+{
+    return window->findChild<InfoBanner *>()->visibleMessages();
 }
 
 void TestUi::widgetTree_data()
@@ -166,6 +222,116 @@ void TestUi::settingsFileIsPrivate()
     QCOMPARE(dir.permissions() & 0x0077, QFileDevice::Permissions());
     QCOMPARE(file.permissions() & 0x0077, QFileDevice::Permissions());
     QVERIFY(file.permissions() & QFileDevice::ReadOwner);
+}
+
+void TestUi::autoconnectFromStoredSettings()
+{
+    window.reset();
+    writeAutoconnect(server.port());
+    window = std::make_unique<MainWindow>();
+    QVERIFY(widget<QWidget>("controlFrame")->isEnabled());
+    QVERIFY(widget<QWidget>("tabWidget")->isEnabled());
+    QVERIFY(widget<QAction>("actionDisconnect")->isEnabled());
+    QVERIFY(bannerMessages().contains("Connected to MPD succesfully!"));
+    QCOMPARE(widget<QSlider>("volumeSlider")->value(), 100);
+
+    server.mpc({"add", "Root Song.flac"});
+    widget<QPushButton>("playpauseButton")->click();
+    QCOMPARE(server.statusValue("state"), QString("play"));
+    widget<QPushButton>("stopButton")->click();
+    QCOMPARE(server.statusValue("state"), QString("stop"));
+}
+
+void TestUi::unusableStoredPortIsIgnored_data()
+{
+    QTest::addColumn<QVariant>("port");
+    QTest::addRow("minus one") << QVariant(-1);
+    QTest::addRow("not a number") << QVariant("sixty-six hundred");
+}
+
+void TestUi::unusableStoredPortIsIgnored()
+{
+    QFETCH(QVariant, port);
+    window.reset();
+    writeAutoconnect(port);
+    window = std::make_unique<MainWindow>();
+    QVERIFY(!widget<QWidget>("controlFrame")->isEnabled());
+    QVERIFY(bannerMessages().isEmpty());
+    QVERIFY(closer->texts.isEmpty());
+}
+
+static QString storedHost()
+{
+    SettingsStore settings;
+    return settings->value(SettingsKey::AutoconnectHost).toString();
+}
+
+void TestUi::dialogStoresAutoconnectOnlyOnSuccess()
+{
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const int closedPort = probe.serverPort();
+    probe.close();
+
+    int dialogPort = closedPort;
+    closer = std::make_unique<ModalCloser>([&](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("lineHost")->setText("  " + server.host() + " ");
+        dialog->findChild<QSpinBox *>("spinPort")->setValue(dialogPort);
+        dialog->findChild<QCheckBox *>("checkBox")->setChecked(true);
+        dialog->accept();
+    });
+    window->onConnectOther();
+    QVERIFY(!widget<QWidget>("controlFrame")->isEnabled());
+    QVERIFY(bannerMessages().contains("Could not connect to MPD, check your settings."));
+    QVERIFY(storedHost().isEmpty());
+
+    dialogPort = server.port();
+    window->onConnectOther();
+    QVERIFY(widget<QWidget>("controlFrame")->isEnabled());
+    QCOMPARE(storedHost(), server.host());
+    SettingsStore settings;
+    QCOMPARE(settings->value(SettingsKey::AutoconnectPort).toInt(), server.port());
+}
+
+void TestUi::reconnectingKeepsOneLiveConnection()
+{
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+        widget<QAction>("actionDisconnect")->trigger();
+        QVERIFY(!widget<QWidget>("controlFrame")->isEnabled());
+        QCOMPARE(widget<QGroupBox>("nowplayingGroup")->title(), QString("Disconnected"));
+    }
+    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+    server.mpc({"add", "Root Song.flac"});
+    widget<QPushButton>("playpauseButton")->click();
+    QCOMPARE(server.statusValue("state"), QString("play"));
+    widget<QPushButton>("playpauseButton")->click();
+    QCOMPARE(server.statusValue("state"), QString("pause"));
+    QVERIFY(closer->texts.isEmpty());
+}
+
+void TestUi::killedServerGivesOneBoxAndOneDisconnect()
+{
+    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+    server.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!widget<QWidget>("controlFrame")->isEnabled(), 5000);
+    QCOMPARE(closer->texts.size(), 1);
+    QCOMPARE(bannerMessages().count("Disconnected from MPD"), 1);
+    // Nothing polls a dead server afterwards: no further boxes.
+    QTest::qWait(1500);
+    QCOMPARE(closer->texts.size(), 1);
+    QVERIFY(!widget<QAction>("actionDisconnect")->isEnabled());
+}
+
+void TestUi::serverWithoutMixerLeavesVolumeSlider()
+{
+    MpdFixture::Options options;
+    options.mixer = false;
+    MpdFixture silent(options);
+    QVERIFY2(silent.start(musicDir.path()), qPrintable(silent.errorString()));
+    widget<QSlider>("volumeSlider")->setValue(37);
+    QVERIFY(window->connectMPD(silent.host(), silent.port(), QString()));
+    QCOMPARE(widget<QSlider>("volumeSlider")->value(), 37);
 }
 
 TUNELOOM_TEST_MAIN(TestUi)

@@ -1,0 +1,3 @@
+#include "lastfmlog.h"
+
+Q_LOGGING_CATEGORY(lcLastfm, "tuneloom.lastfm")

@@ -1,0 +1,214 @@
+// The playlist tab: mirroring the server's playlist, playing, removing, and
+// moving songs by cut and paste.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "playlistitemdelegate.h"
+#include "qmpd.h"
+#include "qmpdsong.h"
+#include "songmodel.h"
+#include "songsortfiltermodel.h"
+
+#include <QItemSelectionModel>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// mpd refuses a command list larger than max_command_list_size (2 MiB by
+// default); commit long pastes in slices well below that.
+constexpr qsizetype AddBatchBytes = 512 * 1024;
+
+QList<int> rowsOf(const QModelIndexList &indexes)
+{
+    QList<int> rows;
+    rows.reserve(indexes.size());
+    for (const QModelIndex &index : indexes)
+        rows << index.row();
+    return rows;
+}
+
+std::vector<std::unique_ptr<QmpdSong>> fetchPlaylist(MpdObj *mpd)
+{
+    std::vector<std::unique_ptr<QmpdSong>> songs;
+    // Version -1 asks for every entry; mpd_data_get_next frees the list after its last item.
+    for (MpdData *data = mpd_playlist_get_changes(mpd, -1); data; data = mpd_data_get_next(data)) {
+        if (data->type == MPD_DATA_TYPE_SONG && data->song)
+            songs.push_back(std::make_unique<QmpdSong>(
+                    QmpdSong::fromMpdSong(data->song, QmpdSong::TrackDateDecoding::Locale)));
+    }
+    return songs;
+}
+
+// libmpd answers from the status it last fetched.
+int currentPlaylistLength(MpdObj *mpd)
+{
+    mpd_status_update(mpd);
+    return mpd_playlist_get_playlist_length(mpd);
+}
+
+// Queues additions of the files to the end of the playlist and sends them.
+void appendFiles(MpdObj *mpd, const QStringList &files)
+{
+    qsizetype queuedBytes = 0;
+    for (const QString &file : files) {
+        const QByteArray path = file.toLocal8Bit();
+        // Quoting may double a path's bytes on the wire.
+        const qsizetype commandBytes = 2 * path.size() + 16;
+        if (queuedBytes > 0 && queuedBytes + commandBytes > AddBatchBytes) {
+            if (mpd_playlist_queue_commit(mpd) != MPD_OK)
+                return;
+            queuedBytes = 0;
+        }
+        mpd_playlist_queue_add(mpd, path.constData());
+        queuedBytes += commandBytes;
+    }
+    if (queuedBytes > 0)
+        mpd_playlist_queue_commit(mpd);
+}
+
+}  // namespace
+
+void MainWindow::setupTables()
+{
+    QTableView *view = ui->playlistTableview;
+    view->setItemDelegate(playlistDelegate);
+    view->setAlternatingRowColors(false);
+    view->setAutoFillBackground(true);
+    view->setTabKeyNavigation(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->horizontalHeader()->show();
+    ui->fileList->setModel(fileListProxy);
+}
+
+void MainWindow::showPlaylistModel(std::unique_ptr<SongModel> model)
+{
+    // The view never points at a dead model: the new one goes in first. setModel
+    // leaves the old selection model to us; it goes before the model it watches.
+    std::unique_ptr<SongModel> oldModel = std::exchange(playlistModel, std::move(model));
+    const std::unique_ptr<QItemSelectionModel> oldSelection(
+            ui->playlistTableview->selectionModel());
+    ui->playlistTableview->setModel(playlistModel.get());
+}
+
+void MainWindow::emptyPlaylist()
+{
+    // One swap instead of removing row after row: a long playlist would freeze the window.
+    showPlaylistModel(std::make_unique<SongModel>());
+}
+
+void MainWindow::updatePlaylist(MpdObj *mpd)
+{
+    // A released connection may still have a delivery on its way.
+    if (!qmpd || mpd != qmpd->getMpdObj())
+        return;
+    auto model = std::make_unique<SongModel>();
+    model->addItems(fetchPlaylist(mpd));
+    const int playingRow = model->onWhichRow(mpd_player_get_current_song_id(mpd));
+    if (playingRow >= 0)
+        model->setNowPlaying(playingRow);
+    showPlaylistModel(std::move(model));
+}
+
+void MainWindow::markNowPlaying(int songId)
+{
+    const int row = playlistModel->onWhichRow(songId);
+    if (row < 0)
+        return;
+    playlistModel->setNowPlaying(row);
+    ui->playlistTableview->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::onPlaylistDoubleClick(const QModelIndex &index)
+{
+    if (qmpd)
+        qmpd->playFromPos(index.row());
+}
+
+void MainWindow::playLastSelectedRow()
+{
+    // selectedRows lists the selection's ranges in the order they were made.
+    const QModelIndexList selected = ui->playlistTableview->selectionModel()->selectedRows();
+    if (!selected.isEmpty())
+        onPlaylistDoubleClick(selected.last());
+}
+
+void MainWindow::onEnter()
+{
+    if (ui->playlistTableview->hasFocus())
+        playLastSelectedRow();
+    else
+        fileBrowserKey(true);
+}
+
+void MainWindow::onSpace()
+{
+    if (ui->playlistTableview->hasFocus())
+        playLastSelectedRow();
+    else
+        fileBrowserKey(false);
+}
+
+void MainWindow::onDeleteSelectedFromPlaylist()
+{
+    const QItemSelectionModel *selection = ui->playlistTableview->selectionModel();
+    if (!selection)
+        return;
+    const QList<int> rows = rowsOf(selection->selectedRows());
+    if (rows.isEmpty()) {
+        myShowMessage(tr("No songs selected"));
+        return;
+    }
+    if (qmpd)
+        qmpd->removeFromPlaylist(rows);
+    myShowMessage(tr("Removed ") + QString::number(rows.size()) + tr(" songs from playlist"));
+}
+
+void MainWindow::onCutSelected()
+{
+    cutFiles.clear();
+    const QItemSelectionModel *selection = ui->playlistTableview->selectionModel();
+    if (!selection)
+        return;
+    QModelIndexList selected = selection->selectedRows();
+    if (selected.isEmpty()) {
+        myShowMessage(tr("No songs selected"));
+        return;
+    }
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    for (const QModelIndex &index : std::as_const(selected))
+        cutFiles << index.data(SongModel::FileRole).toString();
+    // Rebuilds the playlist: the indexes above are gone after this.
+    if (qmpd)
+        qmpd->removeFromPlaylist(rowsOf(selected));
+    myShowMessage(tr("Cut ") + QString::number(cutFiles.size()) + tr(" songs to clipboard"));
+}
+
+void MainWindow::onPasteSongs()
+{
+    const QItemSelectionModel *selection = ui->playlistTableview->selectionModel();
+    if (cutFiles.isEmpty() || !qmpd || !selection)
+        return;
+    const QModelIndexList selected = selection->selectedRows();
+    if (selected.size() != 1)
+        return;
+    const int target = selected.first().row() + 1;
+    MpdObj *mpd = qmpd->getMpdObj();
+    const int lengthBefore = currentPlaylistLength(mpd);
+    appendFiles(mpd, cutFiles);
+    const int length = currentPlaylistLength(mpd);
+    // mpd stops a command list at its first failing command: what it took is a
+    // prefix of the clipboard, at the end of the playlist.
+    const int pasted = std::clamp(length - lengthBefore, 0, int(cutFiles.size()));
+    // Nothing taken: the error box says why, and the clipboard keeps the songs.
+    if (pasted == 0)
+        return;
+    // Moving the last song in front of the ones moved before keeps the clipboard's order.
+    for (int i = 0; i < pasted; ++i)
+        mpd_playlist_move_pos(mpd, length - 1, target);
+    myShowMessage(tr("Pasted ") + QString::number(pasted) + tr(" songs from clipboard!"));
+    cutFiles.clear();
+}
