@@ -1,6 +1,10 @@
 #include "playlistadder.h"
 
+#include "qmpd.h"
+
 #include <libmpd/libmpd.h>
+
+#include <functional>
 
 namespace {
 
@@ -11,28 +15,37 @@ qsizetype commandBytes(const QByteArray &path)
     return qsizetype(sizeof("add \"\"\n")) + path.size() + escapes;
 }
 
-bool commit(MpdObj *mpd)
-{
-    return mpd_playlist_queue_commit(mpd) == MPD_OK && mpd_check_connected(mpd);
-}
-
-}  // namespace
-
-bool PlaylistAdder::queueAddInBatches(MpdObj *mpd, const QStringList &paths)
+bool addInBatches(MpdObj *mpd, const QStringList &paths, const std::function<bool()> &refused)
 {
     if (!mpd || !mpd_check_connected(mpd))
         return false;
+    const auto commit = [&] {
+        return mpd_playlist_queue_commit(mpd) == MPD_OK && mpd_check_connected(mpd) && !refused();
+    };
     qsizetype batchBytes = 0;
     for (const QString &path : paths) {
         QByteArray local = path.toLocal8Bit();
         const qsizetype bytes = commandBytes(local);
-        if (batchBytes > 0 && batchBytes + bytes > maxBatchBytes) {
-            if (!commit(mpd))
+        if (batchBytes > 0 && batchBytes + bytes > PlaylistAdder::maxBatchBytes) {
+            if (!commit())
                 return false;
             batchBytes = 0;
         }
         mpd_playlist_queue_add(mpd, local.data());
         batchBytes += bytes;
     }
-    return batchBytes == 0 || commit(mpd);
+    return batchBytes == 0 || commit();
+}
+
+}  // namespace
+
+bool PlaylistAdder::queueAddInBatches(MpdObj *mpd, const QStringList &paths)
+{
+    return addInBatches(mpd, paths, [] { return false; });
+}
+
+bool PlaylistAdder::queueAddInBatches(const Qmpd &connection, const QStringList &paths)
+{
+    return addInBatches(connection.getMpdObj(), paths,
+                        [&connection] { return connection.hasPendingError(); });
 }

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+class Qmpd;
 typedef struct _MpdObj MpdObj;
 
 namespace PlaylistAdder {
@@ -14,9 +15,14 @@ namespace PlaylistAdder {
 // default) and adds nothing of it; half of that leaves room for its bookkeeping.
 constexpr qsizetype maxBatchBytes = 1024 * 1024;
 
-// Queues the paths in order and commits them batch by batch. False when a commit
-// failed or the connection went down; the batches after it are not sent.
+// Queues the paths in order and commits them batch by batch. False when the
+// connection went down; the batches after that are not sent.
 bool queueAddInBatches(MpdObj *mpd, const QStringList &paths);
+
+// The same on the window's connection, also stopping after a batch the server
+// refused (a missing file): libmpd answers MPD_OK for a command list that got an
+// error, but the connection object keeps the error for delivery.
+bool queueAddInBatches(const Qmpd &connection, const QStringList &paths);
 
 }  // namespace PlaylistAdder
 

@@ -3,6 +3,7 @@
 #include "collectioncachewriter.h"
 #include "mpdfixture.h"
 #include "playlistadder.h"
+#include "qmpd.h"
 #include "testlibrary.h"
 #include "testmain.h"
 #include "treedatabase.h"
@@ -656,6 +657,17 @@ void TestCollection::bigAddsArriveInBatchesInOrder()
     QVERIFY(mpd_check_connected(mpd.get()));
     QVERIFY(PlaylistAdder::queueAddInBatches(mpd.get(), paths));
     QCOMPARE(server->mpc({"playlist", "-f", "%file%"}), paths);
+
+    // A path the server does not know ends its batch there, and nothing after is sent.
+    QVERIFY(server->resetState());
+    QStringList withMissing = paths;
+    withMissing.insert(100, "Missing/Song.flac");
+    {
+        Qmpd connection(host, server->port(), QString());
+        QVERIFY(connection.isConnected());
+        QVERIFY(!PlaylistAdder::queueAddInBatches(connection, withMissing));
+    }
+    QCOMPARE(server->mpc({"playlist", "-f", "%file%"}), paths.mid(0, 100));
 }
 
 TUNELOOM_TEST_MAIN(TestCollection)
