@@ -2,8 +2,10 @@
 
 #include <libmpd/libmpd.h>
 
+#include <cstdio>
+
 const QString NULL_ARTIST_OR_ALBUM_STRING = QStringLiteral(
-    "makfefmweklfm23894239847298374iowerjtioermdnfgmwelkrjwoi88383838383838383838383");
+        "makfefmweklfm23894239847298374iowerjtioermdnfgmwelkrjwoi88383838383838383838383");
 
 QmpdSong::QmpdSong(int id, int time, QString artist, QString title, QString track, QString file,
                    QString date, QString album)
@@ -16,14 +18,17 @@ QmpdSong::QmpdSong(int id, int time, QString artist, QString title, QString trac
       date(std::move(date)),
       album(std::move(album)),
       timeText(formatTime(time))
-{
-}
+{ }
 
 QString QmpdSong::formatTime(int seconds)
 {
     // Signed division on purpose: a negative length shows as a negative text.
-    return QString::number(seconds / 60) + QLatin1Char(':')
-           + QStringLiteral("%1").arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    // Formatted in one go: a collection makes one of these per song.
+    char text[32];
+    const int rest = seconds % 60;
+    const int length
+            = std::snprintf(text, sizeof text, rest >= 0 ? "%d:%02d" : "%d:%d", seconds / 60, rest);
+    return QString::fromLatin1(text, length);
 }
 
 static QString decodeLocal(const char *text)
@@ -38,7 +43,8 @@ static QString decodeLatin1(const char *text)
 
 QmpdSong QmpdSong::fromMpdSong(const mpd_Song *song, TrackDateDecoding trackDate)
 {
-    const auto decodeTrackDate = trackDate == TrackDateDecoding::Locale ? decodeLocal : decodeLatin1;
+    const auto decodeTrackDate
+            = trackDate == TrackDateDecoding::Locale ? decodeLocal : decodeLatin1;
     return QmpdSong(song->id, song->time, decodeLocal(song->artist), decodeLocal(song->title),
                     decodeTrackDate(song->track), decodeLocal(song->file),
                     decodeTrackDate(song->date), decodeLocal(song->album));

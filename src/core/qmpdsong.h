@@ -40,4 +40,7 @@ public:
     bool nowPlaying = false;
 };
 
+// Only implicitly shared strings and plain values: lists may move records bytewise.
+Q_DECLARE_TYPEINFO(QmpdSong, Q_RELOCATABLE_TYPE);
+
 #endif

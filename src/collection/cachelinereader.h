@@ -1,0 +1,30 @@
+// CacheLineReader: reads one collection cache file line by line as a text stream in
+// text mode would (a UTF-8 byte-order mark skipped, carriage returns dropped, the
+// line feed taken off), but over the whole file at once: a stream call per line
+// made loading a big cache slower than asking the server. Used by CollectionCache.
+#ifndef CACHELINEREADER_H
+#define CACHELINEREADER_H
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QFile>
+
+class CacheLineReader
+{
+public:
+    explicit CacheLineReader(const QString &path);
+
+    bool atEnd() const;
+    qsizetype lineCount() const;
+    // The next line's UTF-8 bytes; empty once the file is exhausted.
+    QByteArrayView readLine();
+
+private:
+    QFile file;
+    QByteArray contents;  // when the file could not be mapped
+    const char *position = nullptr;
+    const char *end = nullptr;
+    QByteArray cleaned;
+};
+
+#endif

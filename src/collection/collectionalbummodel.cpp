@@ -1,0 +1,3 @@
+#include "collectionalbummodel.h"
+
+CollectionAlbumModel::CollectionAlbumModel(QObject *parent) : QStringListModel(parent) { }

@@ -1,0 +1,3 @@
+#include "collectionartistmodel.h"
+
+CollectionArtistModel::CollectionArtistModel(QObject *parent) : QStringListModel(parent) { }

@@ -1,0 +1,130 @@
+#include "collectionbuilder.h"
+
+#include "collectioncache.h"
+#include "collectioncachewriter.h"
+#include "collectionlog.h"
+#include "collectionsource.h"
+#include "songdecoder.h"
+
+#include <QMutexLocker>
+
+#include <libmpd/libmpd.h>
+
+CollectionBuilder::CollectionBuilder(QObject *parent) : QThread(parent) { }
+
+CollectionBuilder::~CollectionBuilder()
+{
+    requestInterruption();
+    wait();
+}
+
+void CollectionBuilder::setServer(const QString &host, int port, const QString &password)
+{
+    QMutexLocker lock(&mutex);
+    nextServer.host = host;
+    nextServer.port = port;
+    nextServer.password = password;
+}
+
+void CollectionBuilder::setForceFromMPD(bool force)
+{
+    QMutexLocker lock(&mutex);
+    nextServer.forceFromMPD = force;
+}
+
+QStringList CollectionBuilder::getArtists() const
+{
+    QMutexLocker lock(&mutex);
+    return index.getArtists();
+}
+
+QStringList CollectionBuilder::getAlbums(const QString &artist) const
+{
+    QMutexLocker lock(&mutex);
+    return index.getAlbums(artist);
+}
+
+QList<QmpdSong> CollectionBuilder::getSongs(const QString &artist, const QString &album) const
+{
+    QMutexLocker lock(&mutex);
+    return index.getSongs(artist, album);
+}
+
+bool CollectionBuilder::lastBuildFailed() const
+{
+    QMutexLocker lock(&mutex);
+    return failed;
+}
+
+CollectionBuilder::Server CollectionBuilder::server() const
+{
+    QMutexLocker lock(&mutex);
+    return nextServer;
+}
+
+void CollectionBuilder::run()
+{
+    const Server current = server();
+    if (current.host.isEmpty())
+        return;
+    CollectionIndex built;
+    const bool succeeded = build(current, &built) && !isInterruptionRequested();
+    publish(succeeded, &built);
+    emit finished();
+}
+
+void CollectionBuilder::publish(bool succeeded, CollectionIndex *built)
+{
+    QMutexLocker lock(&mutex);
+    failed = !succeeded;
+    // Swapped, so the old index is released after the lock, in this thread.
+    if (succeeded)
+        std::swap(index, *built);
+}
+
+bool CollectionBuilder::build(const Server &server, CollectionIndex *built)
+{
+    CollectionSource source(server.host, server.port, server.password);
+    quint32 updateTime = 0;
+    if (!source.open() || !source.databaseUpdateTime(&updateTime)) {
+        qCWarning(lcCollection).noquote() << "collection not built:" << source.errorText();
+        return false;
+    }
+    const CollectionCache cache(server.host);
+    if (!server.forceFromMPD && cache.isFresh(updateTime)) {
+        *built = cache.load();
+        return true;
+    }
+    return buildFromServer(source, cache, updateTime, built);
+}
+
+bool CollectionBuilder::buildFromServer(CollectionSource &source, const CollectionCache &cache,
+                                        quint32 updateTime, CollectionIndex *built)
+{
+    CollectionCacheWriter writer(cache);
+    writer.open();
+    SongDecoder decoder;
+    built->reserveSongs(source.songCount());
+    const bool complete = source.listSongs([&](const mpd_Song &entry) {
+        if (isInterruptionRequested())
+            return false;
+        const QmpdSong song = decoder.decode(entry);
+        writer.addSong(song, built->addSong(song));
+        return true;
+    });
+    if (!complete || isInterruptionRequested()) {
+        qCWarning(lcCollection).noquote()
+                << "collection listing incomplete:"
+                << (isInterruptionRequested() ? QStringLiteral("interrupted") : source.errorText());
+        return false;
+    }
+    built->sortNames();
+    // A database update that ended during the listing may not be in it: such a
+    // cache would look fresh while it is not, so the old (now stale) one stays.
+    quint32 updateTimeAfter = 0;
+    if (source.databaseUpdateTime(&updateTimeAfter) && updateTimeAfter == updateTime)
+        writer.commit();
+    else
+        qCInfo(lcCollection) << "database changed during the listing; cache not saved";
+    return true;
+}

@@ -1,0 +1,72 @@
+// CollectionBuilder: the worker thread that builds the artist/album/song index of
+// the MPD server's database, from the server over a connection of its own, or from
+// the host's cache files while they are newer than the server's last database update.
+// The main window owns it (a member) and starts it; run() executes in the builder's
+// thread, everything else in the GUI thread. The queries may be called at any time:
+// a build works on its own index and publishes it whole at its end.
+#ifndef COLLECTIONBUILDER_H
+#define COLLECTIONBUILDER_H
+
+#include "collectionindex.h"
+
+#include <QMutex>
+#include <QThread>
+
+class CollectionCache;
+class CollectionSource;
+
+class CollectionBuilder : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit CollectionBuilder(QObject *parent = nullptr);
+    // Asks a running build to stop and waits for it: a running thread must not die.
+    ~CollectionBuilder() override;
+
+    // The server of the next build; the build opens and closes its own connection.
+    void setServer(const QString &host, int port, const QString &password);
+    // When set, builds ask the server even when the cache is fresh, until cleared.
+    void setForceFromMPD(bool force);
+
+    QStringList getArtists() const;
+    // All albums (sorted) for NULL_ARTIST_OR_ALBUM_STRING, else the artist's albums
+    // in order of first occurrence.
+    QStringList getAlbums(const QString &artist) const;
+    // Every song for the album NULL_ARTIST_OR_ALBUM_STRING, else the pair's songs.
+    QList<QmpdSong> getSongs(const QString &artist, const QString &album) const;
+
+    // True when the last build published nothing: the server could not be reached,
+    // a listing failed, or the build was interrupted (requestInterruption()). The
+    // previous index and the previous cache files are kept then.
+    bool lastBuildFailed() const;
+
+signals:
+    // Emitted at the end of every build that had a server, failed or not.
+    void finished();
+
+protected:
+    void run() override;
+
+private:
+    struct Server
+    {
+        QString host;
+        int port = 0;
+        QString password;
+        bool forceFromMPD = false;
+    };
+
+    Server server() const;
+    bool build(const Server &server, CollectionIndex *built);
+    bool buildFromServer(CollectionSource &source, const CollectionCache &cache, quint32 updateTime,
+                         CollectionIndex *built);
+    void publish(bool succeeded, CollectionIndex *built);
+
+    mutable QMutex mutex;  // guards everything below
+    Server nextServer;
+    CollectionIndex index;
+    bool failed = false;
+};
+
+#endif

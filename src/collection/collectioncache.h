@@ -1,0 +1,39 @@
+// CollectionCache: the four files that keep one host's collection index between
+// connections (~/.config/tuneloom/.<host>.artists, .albums, .artistalbums, .songs):
+// where they are, whether they are fresh, how a value is stored and how they load.
+// Used by the collection builder inside its own thread; CollectionCacheWriter writes them.
+#ifndef COLLECTIONCACHE_H
+#define COLLECTIONCACHE_H
+
+#include "collectionindex.h"
+
+#include <QString>
+
+class CollectionCache
+{
+public:
+    enum File { Artists, ArtistAlbums, Albums, Songs };
+
+    explicit CollectionCache(const QString &host);
+
+    QString filePath(File file) const;
+    static QString directory();
+    // Creates the directory (owner-only, like the settings) when it is missing.
+    static bool makeDirectory();
+
+    // Fresh when the .songs file was written after the server's last database update.
+    bool isFresh(quint32 databaseUpdateTime) const;
+
+    // Reads the four files as they are; a file that cannot be read leaves its part empty.
+    CollectionIndex load() const;
+
+    // A line break inside a value would split its record, so line breaks (and the
+    // escape character itself) are stored as escape pairs; other values are verbatim.
+    static QString encodeValue(const QString &value);
+    static QString decodeValue(const QString &stored);
+
+private:
+    QString pathPrefix;
+};
+
+#endif

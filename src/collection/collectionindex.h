@@ -1,0 +1,62 @@
+// CollectionIndex: the artist/album/song index of one server's music database,
+// as the collection builder fills it from a listing or from its cache files.
+// A plain value (implicitly shared containers): built in the builder's thread,
+// then handed over whole and copied cheaply by the queries.
+#ifndef COLLECTIONINDEX_H
+#define COLLECTIONINDEX_H
+
+#include "qmpdsong.h"
+
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QSet>
+#include <QStringList>
+
+class CollectionIndex
+{
+public:
+    // What a song added to the index brought that was not there before.
+    struct Novelty
+    {
+        bool artist = false;
+        bool album = false;
+        bool artistAlbum = false;
+    };
+
+    // Adds a song from the server's listing and records its artist, album and
+    // pair once each, in order of first occurrence (exact, case-sensitive).
+    Novelty addSong(QmpdSong song);
+
+    // Raw appends for the cache loader, which trusts its files and tests nothing.
+    void appendArtist(const QString &artist);
+    void appendAlbum(const QString &album);
+    void appendArtistAlbum(const QString &artist, const QString &album);
+    void appendSong(QmpdSong song);
+
+    // Room for this many songs, when the count is known beforehand.
+    void reserveSongs(qsizetype count);
+
+    // Sorts the artist and album lists (UTF-16 code units, case-sensitive).
+    void sortNames();
+
+    QStringList getArtists() const;
+    QStringList getAlbums(const QString &artist) const;
+    QList<QmpdSong> getSongs(const QString &artist, const QString &album) const;
+
+private:
+    using ArtistAlbum = QPair<QString, QString>;
+
+    QString sharedAlbum(const QString &album, bool *isNew);
+
+    QStringList artists;
+    QStringList albums;
+    QHash<QString, QStringList> artistAlbums;
+    QList<QmpdSong> allSongs;
+    // Positions in allSongs, so each song is held once.
+    QHash<ArtistAlbum, QList<int>> albumSongs;
+    // Every album name met so far: the hashed twin of the ordered list.
+    QSet<QString> knownAlbums;
+};
+
+#endif

@@ -1,0 +1,3 @@
+#include "collectionlog.h"
+
+Q_LOGGING_CATEGORY(lcCollection, "tuneloom.collection")
