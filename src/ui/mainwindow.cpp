@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "busyindicator.h"
 #include "infobanner.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
@@ -12,11 +13,18 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
 {
     ui->setupUi(this);
     banner = new InfoBanner(this);
+    busyIndicator = new BusyIndicator(this);
+    ui->tabWidget->setCornerWidget(busyIndicator, Qt::TopRightCorner);
 
     connect(ui->action_Quit, &QAction::triggered, qApp, &QCoreApplication::quit);
     connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::onDisconnect);
     connect(ui->actionLocalhost_6600, &QAction::triggered, this, &MainWindow::onConnectLocalhost);
     connect(ui->actionOther, &QAction::triggered, this, &MainWindow::onConnectOther);
+    // Sent from the builder's thread: handled in this one, after the build.
+    connect(&collectionBuilder, &CollectionBuilder::finished, this, &MainWindow::onCollectionBuilt,
+            Qt::QueuedConnection);
+    connect(ui->artistList, &QListView::clicked, this, &MainWindow::onCArtistClick);
+    connect(ui->albumList, &QListView::clicked, this, &MainWindow::onCAlbumClick);
 
     ui->action_Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     ui->action_Update_database->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
@@ -26,14 +34,20 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     ui->statusBar->hide();
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
+    buildCollectionMenus();
 
     setVisible(true);
     if (!autoConnectMPD())
         activateUi(false);
+    ui->artistList->setModel(&artistModel);
+    ui->albumList->setModel(&albumModel);
 }
 
 MainWindow::~MainWindow()
 {
+    // A running thread must not be destroyed; the build stops at its next song.
+    collectionBuilder.requestInterruption();
+    collectionBuilder.wait();
     delete qmpd;
     delete ui;
 }

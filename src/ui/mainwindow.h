@@ -6,14 +6,22 @@
 #define MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QModelIndex>
 #include <QPixmap>
 
 #include <memory>
+#include <optional>
 
+#include "collectionalbummodel.h"
+#include "collectionartistmodel.h"
+#include "collectionbuilder.h"
 #include "qmpd.h"
 
+class BusyIndicator;
 class InfoBanner;
+class QAbstractItemView;
 class QmpdSong;
+class QStringListModel;
 class Ui_MainWindow;
 
 class MainWindow : public QMainWindow
@@ -47,6 +55,12 @@ public slots:
     // Playlist (mainwindow_playlist.cpp).
 
     // Collection (mainwindow_collection.cpp).
+    void onCollectionBuilt();
+    void onCArtistClick(const QModelIndex &index);
+    void onCAlbumClick(const QModelIndex &index);
+    void onAddArtist();
+    void onAddAlbum();
+    void onAddTrack();
 
     // File browser (mainwindow_filebrowser.cpp).
 
@@ -61,6 +75,21 @@ private:
     void showPlayerState(int state);
     void updatePlayedMark(int elapsed);
 
+    // Collection (mainwindow_collection.cpp).
+    void buildCollectionNow();
+    void startCollectionBuild();
+    void endCollectionBusy();
+    void buildCollectionMenus();
+    void emptyCollectionLists();
+    void showTracks(const QStringList &texts);
+    bool refuseDuringBuild();
+    void addSongsToPlaylist(const QList<QmpdSong> &songs, const QString &doneMessage);
+    // Enter adds what the focused collection list has selected; Space opens the
+    // one selected artist or album.
+    void collectionKey(bool enter);
+    static QStringList selectedTexts(const QAbstractItemView *view);
+    static std::optional<QString> singleSelectedText(const QAbstractItemView *view);
+
     Ui_MainWindow *ui = nullptr;
     QAction *cutAction = nullptr;
     QAction *pasteAction = nullptr;
@@ -74,6 +103,23 @@ private:
     // Whether the current song counts as played (long enough, and far enough in).
     bool currentSongPlayed = false;
     QPixmap coverPixmap;
+
+    CollectionBuilder collectionBuilder;
+    CollectionArtistModel artistModel;
+    CollectionAlbumModel albumModel;
+    QAction *addArtistAction = nullptr;
+    QAction *addAlbumAction = nullptr;
+    QAction *addTrackAction = nullptr;
+    // The track list's model; replaced whenever the list changes.
+    std::unique_ptr<QStringListModel> trackModel;
+    // The artist row of the last click that narrowed the album list.
+    QModelIndex previousClicked;
+    // Counts closed connections; a build is shown only if none was closed since it began.
+    quint64 connectionSerial = 0;
+    quint64 buildSerial = 0;
+    // Asked for while a build ran; started when that one ends.
+    bool collectionBuildPending = false;
+    BusyIndicator *busyIndicator = nullptr;
 
     InfoBanner *banner = nullptr;
     // The connections made to the live Qmpd; cut at once when it is released.

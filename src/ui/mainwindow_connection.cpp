@@ -29,6 +29,8 @@ bool MainWindow::connectMPD(QString host, int port, QString password)
     const int volume = mpd_status_get_volume(qmpd->getMpdObj());
     if (volume >= 0)
         ui->volumeSlider->setValue(volume);
+    collectionBuilder.setForceFromMPD(false);
+    buildCollectionNow();
     return true;
 }
 
@@ -128,7 +130,13 @@ void MainWindow::releaseQmpd()
 
 void MainWindow::onDisconnect()
 {
+    // A build still running belongs to the connection being closed: cut it short
+    // and don't show it when it ends.
+    if (collectionBuilder.isRunning())
+        collectionBuilder.requestInterruption();
+    ++connectionSerial;
     releaseQmpd();
+    emptyCollectionLists();
     ui->lblAlbum->setText(QStringLiteral("-"));
     ui->lblArtistSong->setText(QStringLiteral("-"));
     ui->lblGenre->setText(QStringLiteral("-"));

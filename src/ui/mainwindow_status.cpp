@@ -30,6 +30,8 @@ void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
             myShowMessage(tr("Database update started!"));
         } else {
             myShowMessage(tr("Database updated, rebuilding collection..."));
+            collectionBuilder.setForceFromMPD(true);
+            buildCollectionNow();
         }
     }
 }
