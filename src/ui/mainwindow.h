@@ -117,6 +117,8 @@ private:
     // Counts closed connections; a build is shown only if none was closed since it began.
     quint64 connectionSerial = 0;
     quint64 buildSerial = 0;
+    // Builds started whose finished() has not arrived yet.
+    int unreportedBuilds = 0;
     // Asked for while a build ran; started when that one ends.
     bool collectionBuildPending = false;
     BusyIndicator *busyIndicator = nullptr;

@@ -49,6 +49,7 @@ void MainWindow::startCollectionBuild()
 {
     collectionBuildPending = false;
     buildSerial = connectionSerial;
+    ++unreportedBuilds;
     // The builder talks to the server over a connection of its own: the GUI's
     // connection keeps polling meanwhile and is never shared across threads.
     collectionBuilder.setServer(qmpd->host(), qmpd->port(), qmpd->password());
@@ -57,6 +58,9 @@ void MainWindow::startCollectionBuild()
 
 void MainWindow::onCollectionBuilt()
 {
+    // A build cut short by a disconnect can report after the next one started.
+    if (--unreportedBuilds > 0)
+        return;
     // finished() is sent just before run() returns: wait for the rest, so that
     // isRunning() is false from here on and a pending build can start.
     collectionBuilder.wait();
