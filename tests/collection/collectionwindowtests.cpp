@@ -394,3 +394,20 @@ void CollectionWindowTests::closingDuringBuildReturnsPromptly()
     // The build's late notice must not reach the destroyed window.
     QCoreApplication::processEvents();
 }
+
+void CollectionWindowTests::updateDuringBuildIsFollowedByAnotherBuild()
+{
+    MpdFixture &mpd = bigServer();
+    // The rescan empties the synthetic database: the next test needs a new one.
+    const auto dropServer = qScopeGuard([this] { big.reset(); });
+    QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
+    QVERIFY(busy()->isRunning());
+    QVERIFY(!mpd.command("update").isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(bannerShows("Database updated, rebuilding collection..."), 5000);
+
+    // Whatever the first build made of the old database, the one shown is the new one.
+    QTRY_VERIFY_WITH_TIMEOUT(!busy()->isRunning(), BuildTimeoutMs);
+    QVERIFY(bannerShows("Collection built succesfully!"));
+    QCOMPARE(rows("artistList"), QStringList());
+    QCOMPARE(rows("albumList"), QStringList());
+}

@@ -37,6 +37,7 @@ private slots:
     void reconnectDuringBuildShowsNewCollection();
     void disconnectDuringBuildLeavesNothingBehind();
     void closingDuringBuildReturnsPromptly();
+    void updateDuringBuildIsFollowedByAnotherBuild();
 
 private:
     bool connectAndBuild(const MpdFixture &mpd);
