@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "busyindicator.h"
 #include "filebrowsertreemodel.h"
 #include "infobanner.h"
 #include "playlistitemdelegate.h"
@@ -43,6 +44,8 @@ MainWindow::MainWindow(QWidget *parent)
     fileListProxy = new SongSortFilterModel(this);
     ui->setupUi(this);
     banner = new InfoBanner(this);
+    busyIndicator = new BusyIndicator(this);
+    ui->tabWidget->setCornerWidget(busyIndicator, Qt::TopRightCorner);
 
     connect(ui->action_Quit, &QAction::triggered, qApp, &QCoreApplication::quit);
     connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::onDisconnect);
@@ -53,6 +56,11 @@ MainWindow::MainWindow(QWidget *parent)
     // Emitted on the fetcher's own thread.
     connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), this,
             &MainWindow::onCoverFetched, Qt::QueuedConnection);
+    // Sent from the builder's thread: handled in this one, after the build.
+    connect(&collectionBuilder, &CollectionBuilder::finished, this, &MainWindow::onCollectionBuilt,
+            Qt::QueuedConnection);
+    connect(ui->artistList, &QListView::clicked, this, &MainWindow::onCArtistClick);
+    connect(ui->albumList, &QListView::clicked, this, &MainWindow::onCAlbumClick);
 
     ui->action_Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     ui->action_Update_database->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
@@ -67,6 +75,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->statusBar->hide();
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
+    buildCollectionMenus();
     buildFileBrowserMenus();
     ui->playlistTableview->setModel(playlistModel.get());
 
@@ -79,12 +88,17 @@ MainWindow::MainWindow(QWidget *parent)
     setVisible(true);
     if (!autoConnectMPD())
         activateUi(false);
+    ui->artistList->setModel(&artistModel);
+    ui->albumList->setModel(&albumModel);
 }
 
 MainWindow::~MainWindow()
 {
     stopWorker(coverFetcher);
     stopWorker(scrobbler);
+    // A running thread must not be destroyed; the build stops at its next song.
+    collectionBuilder.requestInterruption();
+    collectionBuilder.wait();
     delete qmpd;
     playlistModel.reset();
     saveAppState();

@@ -13,15 +13,22 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
+#include "collectionalbummodel.h"
+#include "collectionartistmodel.h"
+#include "collectionbuilder.h"
 #include "coverfetcher.h"
 #include "qmpd.h"
 #include "scrobbler.h"
 
+class BusyIndicator;
 class FileBrowserTreeModel;
 class InfoBanner;
 class PlaylistItemDelegate;
+class QAbstractItemView;
 class QmpdSong;
+class QStringListModel;
 class SongModel;
 class SongSortFilterModel;
 class Ui_MainWindow;
@@ -64,6 +71,12 @@ public slots:
     void onPasteSongs();
 
     // Collection (mainwindow_collection.cpp).
+    void onCollectionBuilt();
+    void onCArtistClick(const QModelIndex &index);
+    void onCAlbumClick(const QModelIndex &index);
+    void onAddArtist();
+    void onAddAlbum();
+    void onAddTrack();
 
     // File browser (mainwindow_filebrowser.cpp).
     void onFBDirClicked(const QModelIndex &index);
@@ -97,6 +110,7 @@ private:
     void emptyPlaylist();
     void markNowPlaying(int songId);
     void playLastSelectedRow();
+    void activateFocusedList(bool enter);
 
     // File browser (mainwindow_filebrowser.cpp).
     void buildFileBrowserMenus();
@@ -105,6 +119,21 @@ private:
     void showFileList(std::unique_ptr<SongModel> songs);
     // The file browser tab's share of Enter (add) and Space (open).
     void fileBrowserKey(bool enter);
+
+    // Collection (mainwindow_collection.cpp).
+    void buildCollectionNow();
+    void startCollectionBuild();
+    void endCollectionBusy();
+    void buildCollectionMenus();
+    void emptyCollectionLists();
+    void showTracks(const QStringList &texts);
+    bool refuseDuringBuild();
+    void addSongsToPlaylist(const QList<QmpdSong> &songs, const QString &doneMessage);
+    // Enter adds what the focused collection list has selected; Space opens the
+    // one selected artist or album.
+    void collectionKey(bool enter);
+    static QStringList selectedTexts(const QAbstractItemView *view);
+    static std::optional<QString> singleSelectedText(const QAbstractItemView *view);
 
     Ui_MainWindow *ui = nullptr;
     QAction *cutAction = nullptr;
@@ -128,6 +157,25 @@ private:
     QColor npColor;
     QString lfmUser;
     QString lfmHash;
+
+    CollectionBuilder collectionBuilder;
+    CollectionArtistModel artistModel;
+    CollectionAlbumModel albumModel;
+    QAction *addArtistAction = nullptr;
+    QAction *addAlbumAction = nullptr;
+    QAction *addTrackAction = nullptr;
+    // The track list's model; replaced whenever the list changes.
+    std::unique_ptr<QStringListModel> trackModel;
+    // The artist row of the last click that narrowed the album list.
+    QModelIndex previousClicked;
+    // Counts closed connections; a build is shown only if none was closed since it began.
+    quint64 connectionSerial = 0;
+    quint64 buildSerial = 0;
+    // Builds started whose finished() has not arrived yet.
+    int unreportedBuilds = 0;
+    // Asked for while a build ran; started when that one ends.
+    bool collectionBuildPending = false;
+    BusyIndicator *busyIndicator = nullptr;
 
     InfoBanner *banner = nullptr;
     // The connections made to the live Qmpd; cut at once when it is released.

@@ -32,6 +32,8 @@ bool MainWindow::connectMPD(QString host, int port, QString password)
         ui->volumeSlider->setValue(volume);
     updatePlaylist(qmpd->getMpdObj());
     initializeFileBrowser();
+    collectionBuilder.setForceFromMPD(false);
+    buildCollectionNow();
     return true;
 }
 
@@ -140,8 +142,14 @@ void MainWindow::onDisconnect()
     // Not waited for: abort() ends a download at once, and the result is ignored.
     if (coverFetcher.isRunning())
         coverFetcher.abort();
+    // A build still running belongs to the connection being closed: cut it short
+    // and don't show it when it ends.
+    if (collectionBuilder.isRunning())
+        collectionBuilder.requestInterruption();
+    ++connectionSerial;
     releaseQmpd();
     emptyPlaylist();
+    emptyCollectionLists();
     fbDirTree.clear();
     if (fbModel)
         fbModel->setDirTree(fbDirTree);

@@ -14,7 +14,6 @@
 namespace {
 
 const QString topPath = QStringLiteral("/");
-constexpr int fileBrowserTabIndex = 2;
 
 struct DirectoryListing
 {
@@ -202,8 +201,6 @@ void MainWindow::onAddTrackFB()
 
 void MainWindow::fileBrowserKey(bool enter)
 {
-    if (ui->tabWidget->currentIndex() != fileBrowserTabIndex)
-        return;
     if (ui->directoryTree->hasFocus()) {
         if (enter)
             onAddDir();

@@ -137,18 +137,26 @@ void MainWindow::playLastSelectedRow()
 
 void MainWindow::onEnter()
 {
-    if (ui->playlistTableview->hasFocus())
-        playLastSelectedRow();
-    else
-        fileBrowserKey(true);
+    activateFocusedList(true);
 }
 
 void MainWindow::onSpace()
 {
+    activateFocusedList(false);
+}
+
+void MainWindow::activateFocusedList(bool enter)
+{
+    // Both keys play the playlist's row; the other lists tell Enter (add) from
+    // Space (open).
+    constexpr int collectionTab = 1;
+    constexpr int fileBrowserTab = 2;
     if (ui->playlistTableview->hasFocus())
         playLastSelectedRow();
-    else
-        fileBrowserKey(false);
+    else if (ui->tabWidget->currentIndex() == collectionTab)
+        collectionKey(enter);
+    else if (ui->tabWidget->currentIndex() == fileBrowserTab)
+        fileBrowserKey(enter);
 }
 
 void MainWindow::onDeleteSelectedFromPlaylist()

@@ -27,11 +27,15 @@ void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
     }
     if (what & MPD_CST_STATE)
         showPlayerState(mpd_player_get_state(mpd));
-    if (what & MPD_CST_UPDATING) {
-        if (mpd_status_db_is_updating(mpd)) {
-            myShowMessage(tr("Database update started!"));
-        } else {
+    // An update that starts and ends between two polls shows only as a changed
+    // database; its end must rebuild the collection all the same.
+    if (what & (MPD_CST_UPDATING | MPD_CST_DATABASE)) {
+        if (!mpd_status_db_is_updating(mpd)) {
             myShowMessage(tr("Database updated, rebuilding collection..."));
+            collectionBuilder.setForceFromMPD(true);
+            buildCollectionNow();
+        } else if (what & MPD_CST_UPDATING) {
+            myShowMessage(tr("Database update started!"));
         }
     }
     // Only a probe: updatePlaylist fetches the whole playlist itself.

@@ -1,3 +1,4 @@
+#include "collectionwindowtests.h"
 #include "collectionbuilder.h"
 #include "collectioncache.h"
 #include "collectioncachewriter.h"
@@ -670,5 +671,5 @@ void TestCollection::bigAddsArriveInBatchesInOrder()
     QCOMPARE(server->mpc({"playlist", "-f", "%file%"}), paths.mid(0, 100));
 }
 
-TUNELOOM_TEST_MAIN(TestCollection)
+TUNELOOM_TEST_MAIN(TestCollection, CollectionWindowTests)
 #include "tst_collection.moc"

@@ -6,6 +6,7 @@
 #include "mpdfixture.h"
 #include "testlibrary.h"
 #include "testmain.h"
+#include "windowtesting.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -42,7 +43,7 @@ QString dump(const QAbstractItemModel &model, const QModelIndex &parent = QModel
         const QModelIndex index = model.index(row, 0, parent);
         const QString children = dump(model, index);
         nodes << index.data(Qt::UserRole).toString()
-                     + (children.isEmpty() ? QString() : "[" + children + "]");
+                        + (children.isEmpty() ? QString() : "[" + children + "]");
     }
     return nodes.join(',');
 }
@@ -93,7 +94,7 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 class TestFileBrowser : public QObject
 {
@@ -232,7 +233,7 @@ void TestFileBrowser::listingOfAnUnknownDirectoryIsIgnored()
     CheckedModel checked;
     FileBrowserTreeModel &model = checked.model;
     model.setDirTree(
-        {{"/", {"Music"}}, {"Music/Rock", {"Music/Rock/Punk"}}, {"Music", {"Music/Rock"}}});
+            {{"/", {"Music"}}, {"Music/Rock", {"Music/Rock/Punk"}}, {"Music", {"Music/Rock"}}});
     QCOMPARE(dump(model), "/[Music[Music/Rock]]");
 }
 
@@ -244,9 +245,9 @@ void TestFileBrowser::labelIsTheLastPathComponent_data()
     QTest::addRow("top-level directory") << DirTree{{"/", {"Music"}}} << "Music"
                                          << "Music";
     QTest::addRow("child named like its parent")
-        << DirTree{{"/", {"Music"}}, {"Music", {"Music/Music of the Night"}}}
-        << "Music/Music of the Night"
-        << "Music of the Night";
+            << DirTree{{"/", {"Music"}}, {"Music", {"Music/Music of the Night"}}}
+            << "Music/Music of the Night"
+            << "Music of the Night";
     QTest::addRow("third level") << DirTree{{"/", {"a"}}, {"a", {"a/b"}}, {"a/b", {"a/b/c d"}}}
                                  << "a/b/c d"
                                  << "c d";
@@ -554,7 +555,7 @@ void TestFileBrowser::openWindow()
     tree = window->findChild<QTreeView *>("directoryTree");
     fileList = window->findChild<QTableView *>("fileList");
     QVERIFY(tree && fileList);
-    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+    QVERIFY(WindowTesting::connectAndWaitForCollection(window.get(), server.host(), server.port()));
 }
 
 QModelIndex TestFileBrowser::treeIndex(const QString &path) const
@@ -784,7 +785,8 @@ void TestFileBrowser::addingMoreSongsThanOneCommandListHolds()
     window->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(fileBrowserTab);
     tree = window->findChild<QTreeView *>("directoryTree");
     fileList = window->findChild<QTableView *>("fileList");
-    QVERIFY(window->connectMPD(flatServer.host(), flatServer.port(), QString()));
+    QVERIFY(WindowTesting::connectAndWaitForCollection(window.get(), flatServer.host(),
+                                                       flatServer.port()));
     openPath("Flat");
     QCOMPARE(fileList->model()->rowCount(), songs);
     fileList->selectAll();
@@ -832,7 +834,7 @@ void TestFileBrowser::disconnectKeepsOnlyTheTopNode()
     QCOMPARE(tree->model()->rowCount(treeIndex("/")), 0);
 
     // A new connection lists the root afresh, collapsed.
-    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+    QVERIFY(WindowTesting::connectAndWaitForCollection(window.get(), server.host(), server.port()));
     QCOMPARE(childPaths(*tree->model(), treeIndex("/")), QStringList({"Misc", "Music"}));
     QVERIFY(!tree->isExpanded(treeIndex("/")));
     QCOMPARE(iconOf(treeIndex("/")), resourceImage(":/graphics/closedfolder.png"));
@@ -862,7 +864,7 @@ void TestFileBrowser::rescanningADirectoryReachesTheServer()
 
     // A fresh listing of the tree shows the new directory.
     window->onDisconnect();
-    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+    QVERIFY(WindowTesting::connectAndWaitForCollection(window.get(), server.host(), server.port()));
     openPath("Misc");
     QCOMPARE(childPaths(*tree->model(), treeIndex("Misc")), QStringList({"Misc/Fresh"}));
 }

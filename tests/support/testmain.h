@@ -13,9 +13,18 @@ QString isolateHome();
 // Sends all HTTP that is not for loopback to a closed loopback port, so that a window that
 // fetches covers from the real service fails at once instead of leaving the machine.
 void keepNetworkLocal();
+
+template<typename... TestObjects> int runAll(int argc, char *argv[])
+{
+    int status = 0;
+    const auto run = [&](auto &&testObject) { status |= QTest::qExec(&testObject, argc, argv); };
+    (run(TestObjects()), ...);
+    return status;
+}
 }
 
-#define TUNELOOM_TEST_MAIN(TestObject)                                                             \
+// Runs every given test class in turn; the exit status is non-zero when any failed.
+#define TUNELOOM_TEST_MAIN(...)                                                                    \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         TestSupport::isolateHome();                                                                \
@@ -23,9 +32,8 @@ void keepNetworkLocal();
         Q_INIT_RESOURCE(systray);                                                                  \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
-        TestObject tc;                                                                             \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                      \
+        return TestSupport::runAll<__VA_ARGS__>(argc, argv);                                       \
     }
 
 #endif
