@@ -5,7 +5,6 @@
 
 #include "qmpd.h"
 #include "qmpdsong.h"
-#include "songmodel.h"
 
 void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
 {
@@ -40,13 +39,13 @@ void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
         }
     }
     // Only a probe: updatePlaylist fetches the whole playlist itself. A cleared or shortened
-    // playlist has no changed entries to report; its new length tells.
+    // playlist has no changed entries to report; its new version tells.
     const int oldVersion = int(mpd_playlist_get_old_playlist_id(mpd));
     MpdData *changes = mpd_playlist_get_changes(mpd, oldVersion);
-    const bool changed = changes != nullptr;
+    const bool changed = changes != nullptr || (what & MPD_CST_PLAYLIST);
     if (changes)
         mpd_data_free(changes);
-    if (changed || mpd_playlist_get_playlist_length(mpd) != playlistModel->rowCount())
+    if (changed)
         updatePlaylist(mpd);
 }
 
