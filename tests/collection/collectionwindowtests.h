@@ -26,8 +26,7 @@ private slots:
     void cleanup();
 
     void buildDisablesTabsThenShowsEverything();
-    void artistClicksAlternate();
-    void albumClickListsThePairsSongs();
+    void clickSequences();
     void addArtist();
     void addAlbums();
     void addTracks();

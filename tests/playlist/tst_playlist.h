@@ -63,7 +63,6 @@ private slots:
 
     // The window against the server: now playing and synchronisation.
     void firstStatusShowsSongBeforeProgress();
-    void progressText_data();
     void progressText();
     void playerStateTitle();
     void volumeAndMuteIcon();
