@@ -88,8 +88,6 @@ private slots:
     void calculateHash_data();
     void calculateHash();
 
-    void settingsInitialValues_data();
-    void settingsInitialValues();
     void settingsColorChooser_data();
     void settingsColorChooser();
 
@@ -194,20 +192,20 @@ void TestLastfm::md5Digest_data()
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<QByteArray>("digest");
 
-    const std::pair<QByteArray, QByteArray> rfc1321AndBlockEdges[] = {
-            {"", "d41d8cd98f00b204e9800998ecf8427e"},
-            {"a", "0cc175b9c0f1b6a831c399e269772661"},
-            {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-            {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-            {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-            {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-             "d174ab98d277d9f5a5611c2c9f419d9f"},
-            {QByteArray("1234567890").repeated(8), "57edf4a22be3c955ac49da2e2107b67a"},
-            {QByteArray(55, 'a'), "ef1772b6dff9a122358552954ad0df65"},
-            {QByteArray(56, 'a'), "3b0c8ac703f828b04c6c197006d17218"},
-            {QByteArray(64, 'a'), "014842d480b571495a4a0363793f7367"},
-            {QByteArray(65, 'a'), "c743a45e0d2e6a95cb859adae0248435"},
-            {QByteArray(120, 'a'), "5f61c0ccad4cac44c75ff505e1f1e537"}};
+    const std::pair<QByteArray, QByteArray> rfc1321AndBlockEdges[]
+            = {{"", "d41d8cd98f00b204e9800998ecf8427e"},
+               {"a", "0cc175b9c0f1b6a831c399e269772661"},
+               {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+               {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+               {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+               {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+                "d174ab98d277d9f5a5611c2c9f419d9f"},
+               {QByteArray("1234567890").repeated(8), "57edf4a22be3c955ac49da2e2107b67a"},
+               {QByteArray(55, 'a'), "ef1772b6dff9a122358552954ad0df65"},
+               {QByteArray(56, 'a'), "3b0c8ac703f828b04c6c197006d17218"},
+               {QByteArray(64, 'a'), "014842d480b571495a4a0363793f7367"},
+               {QByteArray(65, 'a'), "c743a45e0d2e6a95cb859adae0248435"},
+               {QByteArray(120, 'a'), "5f61c0ccad4cac44c75ff505e1f1e537"}};
     for (const auto &[message, digest] : rfc1321AndBlockEdges)
         QTest::addRow("%d bytes: %s", int(message.size()), message.left(8).constData())
                 << message << digest;
@@ -257,51 +255,6 @@ void TestLastfm::calculateHash()
     QFETCH(QString, hash);
 
     QCOMPARE(SettingsDialog::calculateHash(password), hash);
-}
-
-void TestLastfm::settingsInitialValues_data()
-{
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<bool>("delArt");
-    QTest::addColumn<QColor>("color");
-    QTest::addColumn<int>("trayNote");  // -1: the three-argument form
-
-    QTest::addRow("account and colour") << QStringLiteral("alice") << true << QColor(Qt::red) << -1;
-    QTest::addRow("transparent colour") << QString() << false << QColor(Qt::transparent) << -1;
-    QTest::addRow("notification choice")
-            << QStringLiteral("bob") << false << QColor(0x33, 0x66, 0xcc) << 1;
-}
-
-void TestLastfm::settingsInitialValues()
-{
-    QFETCH(QString, user);
-    QFETCH(bool, delArt);
-    QFETCH(QColor, color);
-    QFETCH(int, trayNote);
-
-    SettingsDialog dialog;
-    if (trayNote < 0)
-        dialog.setInitialValues(user, delArt, color);
-    else
-        dialog.setInitialValues(user, delArt, color, trayNote);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-
-    QVERIFY(!dialog.findChild<QCheckBox *>(QStringLiteral("checkTraynote"))->isVisible());
-    QVERIFY(dialog.findChild<QCheckBox *>(QStringLiteral("checkDelArt"))->isVisible());
-    QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("lineLFMUser"))->text(), user);
-    QCOMPARE(dialog.getLFMUser(), user);
-    QCOMPARE(dialog.getDelArt(), delArt);
-    QCOMPARE(dialog.getTrayNote(), trayNote == 1);
-    QCOMPARE(dialog.getNpCol(), color);
-    QCOMPARE(iconColor(dialog), color);
-
-    auto *password = dialog.findChild<QLineEdit *>(QStringLiteral("lineLFMPasswd"));
-    QVERIFY(password->text().isEmpty());
-    QCOMPARE(password->echoMode(), QLineEdit::Password);
-    QCOMPARE(dialog.getLFMHash(), QString());
-    password->setText(QStringLiteral("password"));
-    QCOMPARE(dialog.getLFMHash(), QStringLiteral("5f4dcc3b5aa765d61d8327deb882cf99"));
 }
 
 void TestLastfm::settingsColorChooser_data()
@@ -791,12 +744,17 @@ void TestLastfm::windowSettingsDialog()
     QFETCH(QString, hash);
     storeAccount(QStringLiteral("alice"), SettingsDialog::calculateHash(QStringLiteral("old")));
 
-    QString shownUser;
+    QStringList shown;
     closer = std::make_unique<ModalCloser>([&](QDialog *dialog) {
         auto *lineUser = dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMUser"));
-        shownUser = lineUser->text();
+        auto *password = dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMPasswd"));
+        const auto *trayNote = dialog->findChild<QCheckBox *>(QStringLiteral("checkTraynote"));
+        shown = {lineUser->text(), password->text(),
+                 QString::number(password->echoMode() == QLineEdit::Password),
+                 QString::number(trayNote->isVisible()),
+                 iconColor(*qobject_cast<SettingsDialog *>(dialog)).name(QColor::HexArgb)};
         lineUser->setText(typedUser);
-        dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMPasswd"))->setText(typedPassword);
+        password->setText(typedPassword);
         dialog->findChild<QCheckBox *>(QStringLiteral("checkDelArt"))->setChecked(deleteArt);
         dialog->accept();
     });
@@ -805,7 +763,8 @@ void TestLastfm::windowSettingsDialog()
     widget<QAction>("action_Settings")->trigger();
 
     QCOMPARE(closer->texts, QStringList({QStringLiteral("Settings")}));
-    QCOMPARE(shownUser, QStringLiteral("alice"));
+    const QString npColor = PlaylistItemDelegate().getNpColor().name(QColor::HexArgb);
+    QCOMPARE(shown, QStringList({"alice", "", "1", "0", npColor}));
     QCOMPARE(storedValue(SettingsKey::LastfmUser).toString(), user);
     QCOMPARE(storedValue(SettingsKey::LastfmHash).toString(), hash);
     QCOMPARE(storedValue(SettingsKey::DeleteAlbumArt).toBool(), deleteArt);
@@ -1007,7 +966,6 @@ void TestLastfm::windowDisconnectAndQuitAbortFetch()
     window.reset();
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
 }
-
 
 TUNELOOM_TEST_MAIN(TestLastfm)
 #include "tst_lastfm.moc"
