@@ -77,6 +77,12 @@ MpdFixture &CollectionWindowTests::bigServer()
     return *big;
 }
 
+bool CollectionWindowTests::startBigBuild()
+{
+    const MpdFixture &mpd = bigServer();
+    return window->connectMPD(mpd.host(), mpd.port(), QString()) && busy()->isRunning();
+}
+
 bool CollectionWindowTests::connectAndBuild(const MpdFixture &mpd)
 {
     return window->connectMPD(mpd.host(), mpd.port(), mpd.password())
@@ -334,13 +340,11 @@ void CollectionWindowTests::windowKeepsPollingDuringLongBuild()
 
 void CollectionWindowTests::reconnectDuringBuildShowsNewCollection()
 {
-    MpdFixture &mpd = bigServer();
     QStringList shownArtists;
     connect(list("artistList")->model(), &QAbstractItemModel::modelReset, this,
             [&] { shownArtists += rows("artistList"); });
 
-    QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
-    QVERIFY(busy()->isRunning());
+    QVERIFY(startBigBuild());
     window->findChild<QAction *>("actionDisconnect")->trigger();
     QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
 
@@ -359,9 +363,7 @@ void CollectionWindowTests::reconnectDuringBuildShowsNewCollection()
 
 void CollectionWindowTests::disconnectDuringBuildLeavesNothingBehind()
 {
-    MpdFixture &mpd = bigServer();
-    QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
-    QVERIFY(busy()->isRunning());
+    QVERIFY(startBigBuild());
     window->findChild<QAction *>("actionDisconnect")->trigger();
     QCOMPARE(rows("artistList"), QStringList());
 
@@ -375,9 +377,7 @@ void CollectionWindowTests::disconnectDuringBuildLeavesNothingBehind()
 
 void CollectionWindowTests::closingDuringBuildReturnsPromptly()
 {
-    MpdFixture &mpd = bigServer();
-    QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
-    QVERIFY(busy()->isRunning());
+    QVERIFY(startBigBuild());
     QElapsedTimer timer;
     timer.start();
     window.reset();
@@ -388,12 +388,10 @@ void CollectionWindowTests::closingDuringBuildReturnsPromptly()
 
 void CollectionWindowTests::updateDuringBuildIsFollowedByAnotherBuild()
 {
-    MpdFixture &mpd = bigServer();
+    QVERIFY(startBigBuild());
     // The rescan empties the synthetic database: the next test needs a new one.
     const auto dropServer = qScopeGuard([this] { big.reset(); });
-    QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
-    QVERIFY(busy()->isRunning());
-    QVERIFY(!mpd.command("update").isEmpty());
+    QVERIFY(!big->command("update").isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(bannerShows("Database updated, rebuilding collection..."),
                              BuildTimeoutMs);
 

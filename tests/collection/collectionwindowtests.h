@@ -41,6 +41,7 @@ private slots:
 private:
     bool connectAndBuild(const MpdFixture &mpd);
     MpdFixture &bigServer();
+    bool startBigBuild();
     QListView *list(const char *name) const;
     BusyIndicator *busy() const;
     QStringList rows(const char *listName) const;

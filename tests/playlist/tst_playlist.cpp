@@ -128,8 +128,6 @@ void TestPlaylist::displayText_data()
     QTest::addRow("untitled: file keeps dots")
             << QString() << "music/a.b.mp3" << int(SongModel::File) << "a.b.mp3";
     QTest::addRow("untitled, no directory") << QString() << "x.ogg" << int(SongModel::Title) << "x";
-    QTest::addRow("untitled, dotted name")
-            << QString() << "m/01 - Intro.remix.ogg" << int(SongModel::Title) << "01 - Intro";
 }
 
 void TestPlaylist::displayText()
