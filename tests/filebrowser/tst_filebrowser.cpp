@@ -113,6 +113,7 @@ private slots:
     void expandedFlagSwitchesTheIcon();
 
     // Directory tree model behind a real view
+    void viewDropsRemovedRows();
     void randomMergesKeepModelAndViewConsistent();
 
     // The window's file browser against a real server
@@ -315,6 +316,29 @@ void TestFileBrowser::expandedFlagSwitchesTheIcon()
     QCOMPARE(iconOf(music), resourceImage(":/graphics/closedfolder.png"));
     QCOMPARE(iconKey(music), closedKey);
     QCOMPARE(changed.size(), 2);
+}
+
+void TestFileBrowser::viewDropsRemovedRows()
+{
+    CheckedModel checked;
+    FileBrowserTreeModel &model = checked.model;
+    model.setDirTree(musicAndTalk);
+    QTreeView view;
+    view.setModel(&model);
+    view.show();
+    view.expandAll();
+    const QModelIndex rock = indexOfPath(model, "Music/Rock");
+    view.setCurrentIndex(rock);
+    QPersistentModelIndex kept(rock);
+
+    model.setDirTree({});
+
+    const QModelIndex top = model.index(0, 0);
+    QVERIFY(!kept.isValid());
+    QVERIFY(!view.indexBelow(top).isValid());
+    QVERIFY(view.currentIndex() == top || !view.currentIndex().isValid());
+    QVERIFY(!view.grab().isNull());
+    QCOMPARE(top.data().toString(), "/");
 }
 
 void TestFileBrowser::randomMergesKeepModelAndViewConsistent()

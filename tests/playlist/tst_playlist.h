@@ -52,7 +52,6 @@ private slots:
     void cutThenPasteAfterOneRow();
     void pasteNeedsExactlyOneRow_data();
     void pasteNeedsExactlyOneRow();
-    void cutWithNothingSelectedEmptiesClipboard();
     void pasteOfVanishedSongsMovesNothing();
     void removeSelected_data();
     void removeSelected();
