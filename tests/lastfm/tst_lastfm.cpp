@@ -88,11 +88,8 @@ private slots:
     void calculateHash_data();
     void calculateHash();
 
-    void settingsInitialValues_data();
-    void settingsInitialValues();
     void settingsColorChooser_data();
     void settingsColorChooser();
-    void settingsRetranslate();
 
     void cachedCoverNeedsNoRequest();
     void albumInfoRequest_data();
@@ -115,21 +112,18 @@ private slots:
     void destroyingRunningScrobblerReturnsPromptly();
 
     // The main window's side: settings, the cover panel, quitting.
-    void windowFirstStartDefaults();
     void windowSettingsDialog_data();
     void windowSettingsDialog();
     void windowScrobblingToggleWritesAtOnce();
-    void windowUnusableSettingsGiveDefaults_data();
-    void windowUnusableSettingsGiveDefaults();
+    void windowDefaults_data();
+    void windowDefaults();
     void windowGeometryRoundTrips();
     void windowQuitDeletesCoverFiles_data();
     void windowQuitDeletesCoverFiles();
-    void windowShowsCachedCover();
     void windowFetchesMissingCover();
     void windowKeepsPlaceholderWithoutImage();
     void windowShowFullSize();
-    void windowDisconnectAbortsFetch();
-    void windowQuitDuringHangingFetchIsPrompt();
+    void windowDisconnectAndQuitAbortFetch();
 
     void cleanup();
 
@@ -198,30 +192,23 @@ void TestLastfm::md5Digest_data()
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<QByteArray>("digest");
 
-    // RFC 1321, appendix A.5
-    QTest::addRow("empty") << QByteArray() << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
-    QTest::addRow("a") << QByteArray("a") << QByteArray("0cc175b9c0f1b6a831c399e269772661");
-    QTest::addRow("abc") << QByteArray("abc") << QByteArray("900150983cd24fb0d6963f7d28e17f72");
-    QTest::addRow("message digest")
-            << QByteArray("message digest") << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
-    QTest::addRow("alphabet") << QByteArray("abcdefghijklmnopqrstuvwxyz")
-                              << QByteArray("c3fcd3d76192e4007dfb496cca67e13b");
-    QTest::addRow("alphanumerics")
-            << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789")
-            << QByteArray("d174ab98d277d9f5a5611c2c9f419d9f");
-    QTest::addRow("digits") << QByteArray("1234567890").repeated(8)
-                            << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
-    // Lengths around the padding and block limits.
-    QTest::addRow("55 bytes") << QByteArray(55, 'a')
-                              << QByteArray("ef1772b6dff9a122358552954ad0df65");
-    QTest::addRow("56 bytes") << QByteArray(56, 'a')
-                              << QByteArray("3b0c8ac703f828b04c6c197006d17218");
-    QTest::addRow("64 bytes") << QByteArray(64, 'a')
-                              << QByteArray("014842d480b571495a4a0363793f7367");
-    QTest::addRow("65 bytes") << QByteArray(65, 'a')
-                              << QByteArray("c743a45e0d2e6a95cb859adae0248435");
-    QTest::addRow("120 bytes") << QByteArray(120, 'a')
-                               << QByteArray("5f61c0ccad4cac44c75ff505e1f1e537");
+    const std::pair<QByteArray, QByteArray> rfc1321AndBlockEdges[]
+            = {{"", "d41d8cd98f00b204e9800998ecf8427e"},
+               {"a", "0cc175b9c0f1b6a831c399e269772661"},
+               {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+               {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+               {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+               {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+                "d174ab98d277d9f5a5611c2c9f419d9f"},
+               {QByteArray("1234567890").repeated(8), "57edf4a22be3c955ac49da2e2107b67a"},
+               {QByteArray(55, 'a'), "ef1772b6dff9a122358552954ad0df65"},
+               {QByteArray(56, 'a'), "3b0c8ac703f828b04c6c197006d17218"},
+               {QByteArray(64, 'a'), "014842d480b571495a4a0363793f7367"},
+               {QByteArray(65, 'a'), "c743a45e0d2e6a95cb859adae0248435"},
+               {QByteArray(120, 'a'), "5f61c0ccad4cac44c75ff505e1f1e537"}};
+    for (const auto &[message, digest] : rfc1321AndBlockEdges)
+        QTest::addRow("%d bytes: %s", int(message.size()), message.left(8).constData())
+                << message << digest;
 }
 
 void TestLastfm::md5Digest()
@@ -270,51 +257,6 @@ void TestLastfm::calculateHash()
     QCOMPARE(SettingsDialog::calculateHash(password), hash);
 }
 
-void TestLastfm::settingsInitialValues_data()
-{
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<bool>("delArt");
-    QTest::addColumn<QColor>("color");
-    QTest::addColumn<int>("trayNote");  // -1: the three-argument form
-
-    QTest::addRow("account and colour") << QStringLiteral("alice") << true << QColor(Qt::red) << -1;
-    QTest::addRow("transparent colour") << QString() << false << QColor(Qt::transparent) << -1;
-    QTest::addRow("notification choice")
-            << QStringLiteral("bob") << false << QColor(0x33, 0x66, 0xcc) << 1;
-}
-
-void TestLastfm::settingsInitialValues()
-{
-    QFETCH(QString, user);
-    QFETCH(bool, delArt);
-    QFETCH(QColor, color);
-    QFETCH(int, trayNote);
-
-    SettingsDialog dialog;
-    if (trayNote < 0)
-        dialog.setInitialValues(user, delArt, color);
-    else
-        dialog.setInitialValues(user, delArt, color, trayNote);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-
-    QVERIFY(!dialog.findChild<QCheckBox *>(QStringLiteral("checkTraynote"))->isVisible());
-    QVERIFY(dialog.findChild<QCheckBox *>(QStringLiteral("checkDelArt"))->isVisible());
-    QCOMPARE(dialog.findChild<QLineEdit *>(QStringLiteral("lineLFMUser"))->text(), user);
-    QCOMPARE(dialog.getLFMUser(), user);
-    QCOMPARE(dialog.getDelArt(), delArt);
-    QCOMPARE(dialog.getTrayNote(), trayNote == 1);
-    QCOMPARE(dialog.getNpCol(), color);
-    QCOMPARE(iconColor(dialog), color);
-
-    auto *password = dialog.findChild<QLineEdit *>(QStringLiteral("lineLFMPasswd"));
-    QVERIFY(password->text().isEmpty());
-    QCOMPARE(password->echoMode(), QLineEdit::Password);
-    QCOMPARE(dialog.getLFMHash(), QString());
-    password->setText(QStringLiteral("password"));
-    QCOMPARE(dialog.getLFMHash(), QStringLiteral("5f4dcc3b5aa765d61d8327deb882cf99"));
-}
-
 void TestLastfm::settingsColorChooser_data()
 {
     QTest::addColumn<bool>("choose");
@@ -351,18 +293,6 @@ void TestLastfm::settingsColorChooser()
     QCOMPARE(iconColor(dialog), expected);
 }
 
-void TestLastfm::settingsRetranslate()
-{
-    SettingsDialog dialog;
-    auto *delArt = dialog.findChild<QCheckBox *>(QStringLiteral("checkDelArt"));
-    delArt->setText(QStringLiteral("stale"));
-
-    QEvent languageChange(QEvent::LanguageChange);
-    QCoreApplication::sendEvent(&dialog, &languageChange);
-
-    QCOMPARE(delArt->text(), QStringLiteral("Delete downloaded album art on exit"));
-}
-
 void TestLastfm::cachedCoverNeedsNoRequest()
 {
     const QString path
@@ -373,10 +303,7 @@ void TestLastfm::cachedCoverNeedsNoRequest()
     cached.write("cached image");
     cached.close();
 
-    const std::optional<bool> result
-            = fetchCover(QStringLiteral("The Band"), QStringLiteral("Live"));
-    QVERIFY(result);
-    QVERIFY(*result);
+    QCOMPARE(fetchCover(QStringLiteral("The Band"), QStringLiteral("Live")), std::optional(true));
     QCOMPARE(server.requests().size(), 0);
     QCOMPARE(readFile(path), QByteArray("cached image"));
 }
@@ -403,9 +330,7 @@ void TestLastfm::albumInfoRequest()
     QFETCH(QString, album);
     QFETCH(QByteArray, query);
 
-    const std::optional<bool> result = fetchCover(artist, album);  // the server answers 404
-    QVERIFY(result);
-    QVERIFY(!*result);
+    QCOMPARE(fetchCover(artist, album), std::optional(false));  // the server answers 404
     QCOMPARE(server.requests().size(), 1);
     QCOMPARE(server.requests().first().method, QByteArray("GET"));
     QCOMPARE(server.requests().first().target, ALBUM_INFO_TARGET + query);
@@ -423,17 +348,12 @@ void TestLastfm::unusableAnswer_data()
 
     QTest::addRow("no album element")
             << 200 << QByteArray("<lfm status=\"failed\">" + image("extralarge", cover) + "</lfm>");
-    QTest::addRow("album deeper than the root's children")
-            << 200
-            << QByteArray("<lfm><result><album>" + image("extralarge", cover)
-                          + "</album></result></lfm>");
     QTest::addRow("no extralarge image")
             << 200
             << albumAnswer(image("small", cover) + image("large", cover) + image("mega", cover));
     QTest::addRow("last extralarge image empty")
             << 200 << albumAnswer(image("extralarge", cover) + image("extralarge", ""));
     QTest::addRow("not XML") << 200 << QByteArray("Service temporarily unavailable\n");
-    QTest::addRow("empty answer") << 200 << QByteArray();
     QTest::addRow("cut-off XML") << 200 << good.left(good.indexOf("</album>"));
     QTest::addRow("server error") << 500 << good;
     QTest::addRow("oversized answer")
@@ -453,7 +373,6 @@ void TestLastfm::unusableAnswer_data()
     QTest::addRow("ftp address") << 200
                                  << albumAnswer(image("extralarge",
                                                       QByteArray(cover).replace("http:", "ftp:")));
-    QTest::addRow("garbage address") << 200 << albumAnswer(image("extralarge", "::*garbage*::"));
 }
 
 void TestLastfm::unusableAnswer()
@@ -463,10 +382,7 @@ void TestLastfm::unusableAnswer()
     server.setResponse("/2.0/", {status, answer});
     serveCover();
 
-    const std::optional<bool> result
-            = fetchCover(QStringLiteral("Artist"), QStringLiteral("Album"));
-    QVERIFY(result);
-    QVERIFY(!*result);
+    QCOMPARE(fetchCover(QStringLiteral("Artist"), QStringLiteral("Album")), std::optional(false));
     QCOMPARE(server.requests().size(), 1);
     QVERIFY(coverFiles().isEmpty());
 }
@@ -507,9 +423,7 @@ void TestLastfm::coverStored()
     server.setResponse("/2.0/", {200, answer});
     serveCover();
 
-    const std::optional<bool> result = fetchCover(artist, album);
-    QVERIFY(result);
-    QVERIFY(*result);
+    QCOMPARE(fetchCover(artist, album), std::optional(true));
     QCOMPARE(server.requests().size(), 2);
     QCOMPARE(server.requests().at(1).target, QByteArray("/cover.jpg"));
 
@@ -539,8 +453,6 @@ void TestLastfm::failedImageTransfer_data()
     QTest::addColumn<LocalHttpServer::Response>("imageResponse");
 
     QTest::addRow("not found") << LocalHttpServer::Response{404, "missing", "text/plain"};
-    QTest::addRow("server error") << LocalHttpServer::Response{500, "oops", "text/plain"};
-    QTest::addRow("multiple choices") << LocalHttpServer::Response{300, "choose", "text/plain"};
     QTest::addRow("empty body") << LocalHttpServer::Response{200, "", "image/jpeg"};
     QTest::addRow("cut transfer") << LocalHttpServer::Response{200, IMAGE_BYTES, "image/png", false,
                                                                100000};
@@ -556,16 +468,12 @@ void TestLastfm::failedImageTransfer()
                                           server.url(QStringLiteral("/cover.jpg")).toEncoded()))});
     server.setResponse("/cover.jpg", imageResponse);
 
-    std::optional<bool> result = fetchCover(QStringLiteral("A"), QStringLiteral("B"), 500);
-    QVERIFY(result);
-    QVERIFY(!*result);
+    QCOMPARE(fetchCover(QStringLiteral("A"), QStringLiteral("B"), 500), std::optional(false));
     QVERIFY(coverFiles().isEmpty());
 
     // Nothing was cached, so the next play of the album tries again.
     serveCover();
-    result = fetchCover(QStringLiteral("A"), QStringLiteral("B"), 500);
-    QVERIFY(result);
-    QVERIFY(*result);
+    QCOMPARE(fetchCover(QStringLiteral("A"), QStringLiteral("B"), 500), std::optional(true));
     QCOMPARE(readFile(CoverFetcher::coverPath(QStringLiteral("A"), QStringLiteral("B"))),
              IMAGE_BYTES);
 }
@@ -626,16 +534,10 @@ void TestLastfm::handshake_data()
             << QByteArray("UPTODATE\nchallenge\nhttp://post.example/submit") << 0 << QString() << 0;
     QTest::addRow("interval without number")
             << QByteArray("UPTODATE\nc\nhttp://post.example/submit\nINTERVAL\n") << 0 << url << 0;
-    QTest::addRow("one line") << QByteArray("UPTODATE") << 0 << QString() << 0;
     QTest::addRow("NUL ends the text")
             << QByteArray("UPTODATE\nc") + '\0' + "\nhttp://post.example/submit\nINTERVAL 1\n"
             << 0 << QString() << 0;
     QTest::addRow("service notice") << QByteArray("BADUSER\n") << 2 << QString() << 0;
-    QTest::addRow("case matters") << QByteArray(
-            "uptodate\nc\nhttp://post.example/submit\nINTERVAL 1\n")
-                                  << 2 << QString() << 0;
-    QTest::addRow("empty answer") << QByteArray() << 2 << QString() << 0;
-    QTest::addRow("binary answer") << IMAGE_BYTES << 2 << QString() << 0;
 }
 
 void TestLastfm::handshake()
@@ -811,24 +713,6 @@ int TestLastfm::serviceRequests() const
     return count;
 }
 
-void TestLastfm::windowFirstStartDefaults()
-{
-    MainWindow &w = openWindow();
-    auto *enable = widget<QAction>("actionEnable_scrobbling");
-    QVERIFY(!enable->isChecked());
-    QVERIFY(!enable->isEnabled());
-    QCOMPARE(w.findChild<PlaylistItemDelegate *>()->getNpColor(),
-             PlaylistItemDelegate().getNpColor());
-    QCOMPARE(w.pos(), QPoint(0, 0));
-    QCOMPARE(w.size(), QSize(800, 550));
-    QVERIFY(WindowProbe::writeCover(rootSongCover(), 50, 50));
-
-    window.reset();
-    QVERIFY(QFile::exists(rootSongCover()));
-    QCOMPARE(storedValue(SettingsKey::AppSize).toSize(), QSize(800, 550));
-    QVERIFY(!storedValue(SettingsKey::LastfmUser).isValid());
-}
-
 void TestLastfm::windowSettingsDialog_data()
 {
     QTest::addColumn<QString>("typedUser");
@@ -860,12 +744,17 @@ void TestLastfm::windowSettingsDialog()
     QFETCH(QString, hash);
     storeAccount(QStringLiteral("alice"), SettingsDialog::calculateHash(QStringLiteral("old")));
 
-    QString shownUser;
+    QStringList shown;
     closer = std::make_unique<ModalCloser>([&](QDialog *dialog) {
         auto *lineUser = dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMUser"));
-        shownUser = lineUser->text();
+        auto *password = dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMPasswd"));
+        const auto *trayNote = dialog->findChild<QCheckBox *>(QStringLiteral("checkTraynote"));
+        shown = {lineUser->text(), password->text(),
+                 QString::number(password->echoMode() == QLineEdit::Password),
+                 QString::number(trayNote->isVisible()),
+                 iconColor(*qobject_cast<SettingsDialog *>(dialog)).name(QColor::HexArgb)};
         lineUser->setText(typedUser);
-        dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMPasswd"))->setText(typedPassword);
+        password->setText(typedPassword);
         dialog->findChild<QCheckBox *>(QStringLiteral("checkDelArt"))->setChecked(deleteArt);
         dialog->accept();
     });
@@ -874,7 +763,8 @@ void TestLastfm::windowSettingsDialog()
     widget<QAction>("action_Settings")->trigger();
 
     QCOMPARE(closer->texts, QStringList({QStringLiteral("Settings")}));
-    QCOMPARE(shownUser, QStringLiteral("alice"));
+    const QString npColor = PlaylistItemDelegate().getNpColor().name(QColor::HexArgb);
+    QCOMPARE(shown, QStringList({"alice", "", "1", "0", npColor}));
     QCOMPARE(storedValue(SettingsKey::LastfmUser).toString(), user);
     QCOMPARE(storedValue(SettingsKey::LastfmHash).toString(), hash);
     QCOMPARE(storedValue(SettingsKey::DeleteAlbumArt).toBool(), deleteArt);
@@ -900,10 +790,11 @@ void TestLastfm::windowScrobblingToggleWritesAtOnce()
     QCOMPARE(storedValue(SettingsKey::LastfmEnable).toBool(), false);
 }
 
-void TestLastfm::windowUnusableSettingsGiveDefaults_data()
+void TestLastfm::windowDefaults_data()
 {
-    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QByteArray>("ini");  // empty: no settings file yet
 
+    QTest::addRow("first start") << QByteArray();
     QTest::addRow("colour as text") << QByteArray("[general]\nnp_color=not a colour\n");
     QTest::addRow("colour as a point") << QByteArray("[general]\nnp_color=@Point(1 2)\n");
     QTest::addRow("broken variant")
@@ -915,22 +806,28 @@ void TestLastfm::windowUnusableSettingsGiveDefaults_data()
     QTest::addRow("not ini at all") << QByteArray("\x01\x02garbage\n[[[\n=\n\xff\xfe");
 }
 
-void TestLastfm::windowUnusableSettingsGiveDefaults()
+void TestLastfm::windowDefaults()
 {
     QFETCH(QByteArray, ini);
-    QVERIFY(WindowProbe::writeSettingsFile(ini));
+    if (!ini.isEmpty())
+        QVERIFY(WindowProbe::writeSettingsFile(ini));
 
     MainWindow &w = openWindow();
+    auto *enable = widget<QAction>("actionEnable_scrobbling");
     QVERIFY(w.isVisible());
     QVERIFY(!w.isMaximized());
-    QVERIFY(!widget<QAction>("actionEnable_scrobbling")->isChecked());
+    QVERIFY(!enable->isChecked());
+    QVERIFY(!enable->isEnabled());
     QCOMPARE(w.findChild<PlaylistItemDelegate *>()->getNpColor(),
              PlaylistItemDelegate().getNpColor());
     QCOMPARE(w.pos(), QPoint(0, 0));
     QCOMPARE(w.size(), QSize(800, 550));
     QVERIFY(WindowProbe::writeCover(rootSongCover(), 50, 50));
+
     window.reset();
     QVERIFY(QFile::exists(rootSongCover()));
+    QCOMPARE(storedValue(SettingsKey::AppSize).toSize(), QSize(800, 550));
+    QVERIFY(!storedValue(SettingsKey::LastfmUser).isValid());
 }
 
 void TestLastfm::windowGeometryRoundTrips()
@@ -975,19 +872,6 @@ void TestLastfm::windowQuitDeletesCoverFiles()
         QCOMPARE(QFile::exists(path), !deleteOnExit);
     for (const QString &path : kept)
         QVERIFY2(QFile::exists(path), qPrintable(path));
-}
-
-void TestLastfm::windowShowsCachedCover()
-{
-    QVERIFY(WindowProbe::writeCover(rootSongCover(), 320, 200));
-    openWindow();
-    QVERIFY(connectAndPlay({ROOT_SONG}));
-
-    const QImage expected = WindowProbe::asShown(rootSongCover());
-    QCOMPARE(expected.size(), QSize(148, 148));
-    QTRY_VERIFY_WITH_TIMEOUT(WindowProbe::shownCover(window.get()) == expected, 3000);
-    QVERIFY(expected != placeholder());
-    QCOMPARE(server.requests().size(), 0);
 }
 
 void TestLastfm::windowFetchesMissingCover()
@@ -1048,7 +932,10 @@ void TestLastfm::windowShowFullSize()
     QVERIFY(WindowProbe::writeCover(rootSongCover(), 320, 200));
     QVERIFY(connectAndPlay({ROOT_SONG}));
     const QImage shown = WindowProbe::asShown(rootSongCover());
+    QCOMPARE(shown.size(), QSize(148, 148));
+    QVERIFY(shown != placeholder());
     QTRY_VERIFY_WITH_TIMEOUT(WindowProbe::shownCover(window.get()) == shown, 3000);
+    QCOMPARE(server.requests().size(), 0);  // the cached cover needs no request
     coverActions.first()->trigger();
 
     QCOMPARE(closer->texts, QStringList({QStringLiteral("Solo Artist - Lone Album")}));
@@ -1056,7 +943,7 @@ void TestLastfm::windowShowFullSize()
     QCOMPARE(fullSize, WindowProbe::rgb(QImage(rootSongCover())));
 }
 
-void TestLastfm::windowDisconnectAbortsFetch()
+void TestLastfm::windowDisconnectAndQuitAbortFetch()
 {
     server.setResponse(SERVICE, {200, "", "text/xml", true});
     openWindow();
@@ -1072,15 +959,8 @@ void TestLastfm::windowDisconnectAbortsFetch()
     QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
     mpd.mpc({QStringLiteral("next")});
     QTRY_COMPARE_WITH_TIMEOUT(serviceRequests(), 2, 5000);
-}
 
-void TestLastfm::windowQuitDuringHangingFetchIsPrompt()
-{
-    server.setResponse(SERVICE, {200, "", "text/xml", true});
-    openWindow();
-    QVERIFY(connectAndPlay({ROOT_SONG}));
-    QTRY_COMPARE_WITH_TIMEOUT(serviceRequests(), 1, 5000);
-
+    // Quitting while this fetch hangs must not wait for its time limit.
     QElapsedTimer clock;
     clock.start();
     window.reset();

@@ -52,7 +52,6 @@ private slots:
     void cutThenPasteAfterOneRow();
     void pasteNeedsExactlyOneRow_data();
     void pasteNeedsExactlyOneRow();
-    void cutWithNothingSelectedEmptiesClipboard();
     void pasteOfVanishedSongsMovesNothing();
     void removeSelected_data();
     void removeSelected();
@@ -63,7 +62,6 @@ private slots:
 
     // The window against the server: now playing and synchronisation.
     void firstStatusShowsSongBeforeProgress();
-    void progressText_data();
     void progressText();
     void playerStateTitle();
     void volumeAndMuteIcon();
