@@ -354,6 +354,7 @@ void TestLastfm::unusableAnswer_data()
     QTest::addRow("last extralarge image empty")
             << 200 << albumAnswer(image("extralarge", cover) + image("extralarge", ""));
     QTest::addRow("not XML") << 200 << QByteArray("Service temporarily unavailable\n");
+    QTest::addRow("empty answer") << 200 << QByteArray();
     QTest::addRow("cut-off XML") << 200 << good.left(good.indexOf("</album>"));
     QTest::addRow("server error") << 500 << good;
     QTest::addRow("oversized answer")
@@ -537,7 +538,10 @@ void TestLastfm::handshake_data()
     QTest::addRow("NUL ends the text")
             << QByteArray("UPTODATE\nc") + '\0' + "\nhttp://post.example/submit\nINTERVAL 1\n"
             << 0 << QString() << 0;
+    QTest::addRow("one line") << QByteArray("UPTODATE") << 0 << QString() << 0;
     QTest::addRow("service notice") << QByteArray("BADUSER\n") << 2 << QString() << 0;
+    QTest::addRow("empty answer") << QByteArray() << 2 << QString() << 0;
+    QTest::addRow("binary answer") << IMAGE_BYTES << 2 << QString() << 0;
 }
 
 void TestLastfm::handshake()
