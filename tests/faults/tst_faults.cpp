@@ -20,7 +20,6 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
