@@ -55,6 +55,25 @@ QString percentEncoded(const QString &value)
     return QString::fromLatin1(QUrl::toPercentEncoding(value));
 }
 
+// The text of the element just started, its children's text included. Read token by token:
+// QXmlStreamReader::readElementText recurses once per nested element, and an answer nested
+// deeply enough inside an image element overflows the worker's stack.
+QString elementText(QXmlStreamReader &xml)
+{
+    QString text;
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement())
+            ++depth;
+        else if (xml.isEndElement())
+            --depth;
+        else if (xml.isCharacters() || xml.isEntityReference())
+            text += xml.text();
+    }
+    return text;
+}
+
 bool isCached(const QString &path)
 {
     const QFileInfo file(path);
@@ -191,7 +210,7 @@ QString CoverFetcher::extraLargeImageAddress(const QString &answer)
             } else if (inAlbum && depth == 3 && xml.qualifiedName() == QLatin1String("image")
                        && xml.attributes().value(QLatin1String("size"))
                                == QLatin1String("extralarge")) {
-                address = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                address = elementText(xml);
                 --depth;  // the end of the image element has been read with its text
             }
         } else if (xml.isEndElement()) {

@@ -212,7 +212,7 @@ void MainWindow::addSongsToPlaylist(const QList<QmpdSong> &songs, const QString 
     for (const QmpdSong &song : songs)
         paths << song.file;
     // A failed commit is reported by the connection's error box; no success then.
-    if (PlaylistAdder::queueAddInBatches(qmpd->getMpdObj(), paths))
+    if (PlaylistAdder::queueAddInBatches(*qmpd, paths))
         myShowMessage(doneMessage);
 }
 

@@ -42,11 +42,15 @@ bool MainWindow::autoConnectMPD()
     SettingsStore settings;
     const QString host = settings->value(SettingsKey::AutoconnectHost, QString()).toString();
     bool portIsNumber = false;
-    const int port = settings->value(SettingsKey::AutoconnectPort, -1).toInt(&portIsNumber);
-    const QString password = settings->value(SettingsKey::AutoconnectPassword, QString()).toString();
-    if (!portIsNumber || port < 0)
+    // Read wide: a text number past int's range converts with its high bits cut off. libmpd
+    // takes 0 for its default port and the socket layer keeps only 16 bits of any other, so
+    // only a real port number is tried.
+    const qlonglong port = settings->value(SettingsKey::AutoconnectPort).toLongLong(&portIsNumber);
+    const QString password
+            = settings->value(SettingsKey::AutoconnectPassword, QString()).toString();
+    if (!portIsNumber || port < 1 || port > 65535)
         return false;
-    return connectMPD(host, port, password);
+    return connectMPD(host, int(port), password);
 }
 
 void MainWindow::onConnectLocalhost()
@@ -81,20 +85,20 @@ bool MainWindow::setQmpd(Qmpd *q)
         return false;
     qmpd = q;
     qmpdConnections = {
-        connect(q, &Qmpd::mpdStatusChanged, this, &MainWindow::onMpdStatusChange),
-        connect(q, &Qmpd::mpdErrorOccured, this, &MainWindow::onMpdError),
-        connect(ui->action_Update_database, &QAction::triggered, q, &Qmpd::onUpdateDB),
-        connect(ui->playpauseButton, &QPushButton::clicked, q, &Qmpd::onPlaypauseClick),
-        connect(ui->stopButton, &QPushButton::clicked, q, &Qmpd::onStopClick),
-        connect(ui->prevButton, &QPushButton::clicked, q, &Qmpd::onPrevClick),
-        connect(ui->nextButton, &QPushButton::clicked, q, &Qmpd::onNextClick),
-        connect(ui->songProgressSlider, &QSlider::sliderMoved, q, &Qmpd::onSliderMoved),
-        connect(ui->songProgressSlider, &QSlider::sliderPressed, q, &Qmpd::onSliderPress),
-        connect(ui->songProgressSlider, &QSlider::sliderReleased, q, &Qmpd::onSliderRelease),
-        connect(ui->volumeSlider, &QSlider::sliderMoved, q, &Qmpd::onVolumeSliderMoved),
-        connect(ui->volumeButton, &QPushButton::clicked, q, &Qmpd::onVolumeButton),
-        connect(ui->playlistDelAllButton, &QPushButton::clicked, q, &Qmpd::onClearPlaylist),
-        connect(q, &Qmpd::updatePlaylistNow, this, &MainWindow::updatePlaylist),
+            connect(q, &Qmpd::mpdStatusChanged, this, &MainWindow::onMpdStatusChange),
+            connect(q, &Qmpd::mpdErrorOccured, this, &MainWindow::onMpdError),
+            connect(ui->action_Update_database, &QAction::triggered, q, &Qmpd::onUpdateDB),
+            connect(ui->playpauseButton, &QPushButton::clicked, q, &Qmpd::onPlaypauseClick),
+            connect(ui->stopButton, &QPushButton::clicked, q, &Qmpd::onStopClick),
+            connect(ui->prevButton, &QPushButton::clicked, q, &Qmpd::onPrevClick),
+            connect(ui->nextButton, &QPushButton::clicked, q, &Qmpd::onNextClick),
+            connect(ui->songProgressSlider, &QSlider::sliderMoved, q, &Qmpd::onSliderMoved),
+            connect(ui->songProgressSlider, &QSlider::sliderPressed, q, &Qmpd::onSliderPress),
+            connect(ui->songProgressSlider, &QSlider::sliderReleased, q, &Qmpd::onSliderRelease),
+            connect(ui->volumeSlider, &QSlider::sliderMoved, q, &Qmpd::onVolumeSliderMoved),
+            connect(ui->volumeButton, &QPushButton::clicked, q, &Qmpd::onVolumeButton),
+            connect(ui->playlistDelAllButton, &QPushButton::clicked, q, &Qmpd::onClearPlaylist),
+            connect(q, &Qmpd::updatePlaylistNow, this, &MainWindow::updatePlaylist),
     };
     // Both ends outlive every connection: made once for the whole run.
     connect(ui->playlistDelSelButton, &QPushButton::clicked, this,

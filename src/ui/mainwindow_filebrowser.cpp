@@ -5,6 +5,7 @@
 
 #include "filebrowserlog.h"
 #include "filebrowsertreemodel.h"
+#include "playlistadder.h"
 #include "qmpdsong.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
@@ -36,40 +37,6 @@ DirectoryListing listDirectory(MpdObj *mpd, const QString &path)
         }
     }
     return listing;
-}
-
-// mpd refuses a command list longer than its max_command_list_size (2 MiB by default), and the
-// queued adds go out as one list: send them in batches well below that.
-constexpr qsizetype maxBatchBytes = 1024 * 1024;
-
-qsizetype addCommandBytes(const QByteArray &path)
-{
-    // add "<path>"\n, with quotes and backslashes escaped.
-    return path.size() + path.count('"') + path.count('\\') + 7;
-}
-
-// Adds the paths to the playlist in order; false when the server refused a batch (the error box
-// is on its way), in which case the rest is not sent.
-bool addToPlaylist(const Qmpd &connection, const QStringList &paths)
-{
-    MpdObj *mpd = connection.getMpdObj();
-    const auto commit = [&] {
-        mpd_playlist_queue_commit(mpd);
-        return !connection.hasPendingError();
-    };
-    qsizetype batchBytes = 0;
-    for (const QString &path : paths) {
-        const QByteArray encoded = path.toLocal8Bit();
-        const qsizetype bytes = addCommandBytes(encoded);
-        if (batchBytes > 0 && batchBytes + bytes > maxBatchBytes) {
-            if (!commit())
-                return false;
-            batchBytes = 0;
-        }
-        mpd_playlist_queue_add(mpd, encoded.constData());
-        batchBytes += bytes;
-    }
-    return batchBytes == 0 || commit();
 }
 
 // The one selected row of view, or an invalid index when not exactly one row is selected.
@@ -170,7 +137,7 @@ void MainWindow::onAddDir()
     if (!row.isValid() || !qmpd)
         return;
     const QString path = row.data(Qt::UserRole).toString();
-    if (!addToPlaylist(*qmpd, {path}))
+    if (!PlaylistAdder::queueAddInBatches(*qmpd, {path}))
         return;
     myShowMessage(tr("Added all songs from \"") + path + tr("\" and all its subdirectories!"));
 }
@@ -194,7 +161,7 @@ void MainWindow::onAddTrackFB()
     QStringList paths;
     for (const QModelIndex &row : rows)
         paths << row.data(SongModel::FileRole).toString();
-    if (!addToPlaylist(*qmpd, paths))
+    if (!PlaylistAdder::queueAddInBatches(*qmpd, paths))
         return;
     myShowMessage(tr("Added ") + QString::number(rows.size()) + tr(" songs to playlist"));
 }

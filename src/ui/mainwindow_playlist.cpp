@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "playlistitemdelegate.h"
+#include "playlistadder.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
 #include "songmodel.h"
@@ -15,10 +16,6 @@
 #include <utility>
 
 namespace {
-
-// mpd refuses a command list larger than max_command_list_size (2 MiB by
-// default); commit long pastes in slices well below that.
-constexpr qsizetype AddBatchBytes = 512 * 1024;
 
 QList<int> rowsOf(const QModelIndexList &indexes)
 {
@@ -46,26 +43,6 @@ int currentPlaylistLength(MpdObj *mpd)
 {
     mpd_status_update(mpd);
     return mpd_playlist_get_playlist_length(mpd);
-}
-
-// Queues additions of the files to the end of the playlist and sends them.
-void appendFiles(MpdObj *mpd, const QStringList &files)
-{
-    qsizetype queuedBytes = 0;
-    for (const QString &file : files) {
-        const QByteArray path = file.toLocal8Bit();
-        // Quoting may double a path's bytes on the wire.
-        const qsizetype commandBytes = 2 * path.size() + 16;
-        if (queuedBytes > 0 && queuedBytes + commandBytes > AddBatchBytes) {
-            if (mpd_playlist_queue_commit(mpd) != MPD_OK)
-                return;
-            queuedBytes = 0;
-        }
-        mpd_playlist_queue_add(mpd, path.constData());
-        queuedBytes += commandBytes;
-    }
-    if (queuedBytes > 0)
-        mpd_playlist_queue_commit(mpd);
 }
 
 }  // namespace
@@ -206,7 +183,7 @@ void MainWindow::onPasteSongs()
     const int target = selected.first().row() + 1;
     MpdObj *mpd = qmpd->getMpdObj();
     const int lengthBefore = currentPlaylistLength(mpd);
-    appendFiles(mpd, cutFiles);
+    PlaylistAdder::queueAddInBatches(*qmpd, cutFiles);
     const int length = currentPlaylistLength(mpd);
     // mpd stops a command list at its first failing command: what it took is a
     // prefix of the clipboard, at the end of the playlist.

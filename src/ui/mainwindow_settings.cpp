@@ -6,7 +6,11 @@
 #include "settingsdialog.h"
 #include "settingsstore.h"
 
+#include <QGuiApplication>
 #include <QRegularExpression>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
@@ -30,6 +34,17 @@ QString toHash(const QVariant &value)
     static const QRegularExpression md5Hex(QStringLiteral("^[0-9a-f]{32}$"));
     const QString text = value.toString();
     return md5Hex.match(text).hasMatch() ? text : QString();
+}
+
+// A position from a screen that is gone, or typed into the file, could put the window where
+// nobody can grab it: the top band, where the title bar is, must lie partly on a screen.
+bool isReachable(const QPoint &position, const QSize &size)
+{
+    const QRect topBand(position, QSize(size.width(), 30));
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    return std::any_of(screens.cbegin(), screens.cend(), [&](const QScreen *screen) {
+        return screen->availableGeometry().intersects(topBand);
+    });
 }
 
 }  // namespace
@@ -71,11 +86,13 @@ void MainWindow::restoreAppState()
     const QSize size = settings->value(SettingsKey::AppSize).toSize();
     const bool maximized = toBool(settings->value(SettingsKey::AppMaximized), false);
     const bool hidden = toBool(settings->value(SettingsKey::AppHidden), false);
-    move(position);
+    const QSize shownSize = size.isValid() ? size : minimumSize();
+    if (isReachable(position, shownSize))
+        move(position);
     if (maximized)
         showMaximized();
     else
-        resize(size.isValid() ? size : minimumSize());
+        resize(shownSize);
     if (hidden)
         hide();
 }

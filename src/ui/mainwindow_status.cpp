@@ -38,12 +38,15 @@ void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
             myShowMessage(tr("Database update started!"));
         }
     }
-    // Only a probe: updatePlaylist fetches the whole playlist itself.
+    // Only a probe: updatePlaylist fetches the whole playlist itself. A cleared or shortened
+    // playlist has no changed entries to report; its new version tells.
     const int oldVersion = int(mpd_playlist_get_old_playlist_id(mpd));
-    if (MpdData *changes = mpd_playlist_get_changes(mpd, oldVersion)) {
+    MpdData *changes = mpd_playlist_get_changes(mpd, oldVersion);
+    const bool changed = changes != nullptr || (what & MPD_CST_PLAYLIST);
+    if (changes)
         mpd_data_free(changes);
+    if (changed)
         updatePlaylist(mpd);
-    }
 }
 
 void MainWindow::showVolume(int volume)
@@ -78,14 +81,15 @@ void MainWindow::showPlayerState(int state)
 void MainWindow::onSongChange(mpd_Song *song)
 {
     currentSong = std::make_unique<QmpdSong>(
-        QmpdSong::fromMpdSong(song, QmpdSong::TrackDateDecoding::Latin1));
+            QmpdSong::fromMpdSong(song, QmpdSong::TrackDateDecoding::Latin1));
     currentSongPlayed = false;
     ui->songProgressSlider->setMaximum(currentSong->time);
     if (currentSong->title.isEmpty()) {
         const QString path = QString::fromLatin1(song->file ? song->file : "");
         ui->lblArtistSong->setText(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
     } else {
-        ui->lblArtistSong->setText(currentSong->artist + QStringLiteral(" - ") + currentSong->title);
+        ui->lblArtistSong->setText(currentSong->artist + QStringLiteral(" - ")
+                                   + currentSong->title);
     }
     ui->lblAlbum->setText(currentSong->album);
     ui->lblGenre->setText(tr("Genre: ") + QString::fromLatin1(song->genre ? song->genre : ""));

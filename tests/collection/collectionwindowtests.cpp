@@ -403,7 +403,7 @@ void CollectionWindowTests::updateDuringBuildIsFollowedByAnotherBuild()
     QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
     QVERIFY(busy()->isRunning());
     QVERIFY(!mpd.command("update").isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(bannerShows("Database updated, rebuilding collection..."), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(bannerShows("Database updated, rebuilding collection..."), BuildTimeoutMs);
 
     // Whatever the first build made of the old database, the one shown is the new one.
     QTRY_VERIFY_WITH_TIMEOUT(!busy()->isRunning(), BuildTimeoutMs);

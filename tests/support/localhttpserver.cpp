@@ -76,6 +76,8 @@ void LocalHttpServer::answer(QTcpSocket *socket, const Request &request)
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Canned\r\n";
     head += "Content-Type: " + response.contentType + "\r\n";
     head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    if (!response.location.isEmpty())
+        head += "Location: " + response.location + "\r\n";
     head += "Connection: close\r\n\r\n";
     socket->write(head + response.body);
     socket->disconnectFromHost();

@@ -26,6 +26,7 @@ public:
         bool hang = false;  // take the request and never answer
         qint64 declaredLength
                 = -1;  // Content-Length to claim; more than the body cuts the transfer
+        QByteArray location = {};  // sent as a Location header when set (redirects)
     };
 
     struct Request
