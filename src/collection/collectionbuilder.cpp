@@ -67,9 +67,13 @@ void CollectionBuilder::run()
     const Server current = server();
     if (current.host.isEmpty())
         return;
-    CollectionIndex built;
-    const bool succeeded = build(current, &built) && !isInterruptionRequested();
-    publish(succeeded, &built);
+    {
+        CollectionIndex built;
+        const bool succeeded = build(current, &built) && !isInterruptionRequested();
+        publish(succeeded, &built);
+    }
+    // The replaced index is freed above, in this thread: the window, which waits
+    // for the rest of run() once it hears of the build, never waits for that.
     emit finished();
 }
 

@@ -332,7 +332,8 @@ void CollectionWindowTests::windowKeepsPollingDuringLongBuild()
 
     QTRY_VERIFY_WITH_TIMEOUT(!busy()->isRunning(), BuildTimeoutMs);
     ticker.stop();
-    QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
+    // Generous for a loaded machine; a build on the GUI thread would stall it for seconds.
+    QVERIFY2(longestGap < 1500, qPrintable(QString::number(longestGap)));
     QVERIFY(bannerShows("Collection built succesfully!"));
     QVERIFY(rows("artistList").contains(TestLibrary::syntheticArtist(0)));
     QVERIFY(rows("albumList").size() > BigLibrarySongs / 20);
