@@ -107,8 +107,11 @@ bool BenchSuite::runProbe(const QStringList &args, Results *results, qint64 *sta
     QProcess probe;
     probe.setProcessChannelMode(QProcess::SeparateChannels);
     const qint64 start = WindowWatcher::monotonicNs();
-    probe.start(QCoreApplication::applicationFilePath(),
-                QStringList{QStringLiteral("probe")} + args);
+    // A wrapper for profiling, e.g. "perf record -g -o /tmp/probe.data".
+    QStringList command = qEnvironmentVariable("TUNELOOM_BENCH_PROBE_WRAPPER")
+                                  .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    command << QCoreApplication::applicationFilePath() << QStringLiteral("probe") << args;
+    probe.start(command.takeFirst(), command);
     if (!probe.waitForFinished(probeTimeoutMs) || probe.exitStatus() != QProcess::NormalExit
         || probe.exitCode() != 0) {
         say(QStringLiteral("probe %1 failed: %2")
