@@ -251,7 +251,7 @@ bool BenchSuite::benchSize(int songs)
     QList<double> tickGaps, pollGaps, guiPeak, shown, built, builtAfterShown;
     ok = ok
             && runProbes(
-                    windowRuns, {QStringLiteral("window"), QStringLiteral("build"), count},
+                    windowRuns, {QStringLiteral("window"), QStringLiteral("build")},
                     [this] { removeCache(); },
                     [&](const Results &r, qint64) {
                         tickGaps << r.value(QStringLiteral("longest_tick_gap_ms"));
@@ -260,8 +260,8 @@ bool BenchSuite::benchSize(int songs)
                     });
     // The last build left a fresh cache behind.
     ok = ok
-            && runProbes(windowRuns, {QStringLiteral("window"), QStringLiteral("startup"), count},
-                         {}, [&](const Results &r, qint64 start) {
+            && runProbes(windowRuns, {QStringLiteral("window"), QStringLiteral("startup")}, {},
+                         [&](const Results &r, qint64 start) {
                              const double shownNs = r.value(QStringLiteral("shown_ns"));
                              const double builtNs = r.value(QStringLiteral("built_ns"));
                              shown << (shownNs - start) / 1e6;
@@ -293,7 +293,7 @@ bool BenchSuite::benchSize(int songs)
         ok = fillPlaylist(server.port(), entries, songs);
         QList<double> rebuilds, idle;
         ok = ok
-                && runProbes(1, {QStringLiteral("window"), QStringLiteral("playlist"), count}, {},
+                && runProbes(1, {QStringLiteral("window"), QStringLiteral("playlist")}, {},
                              [&](const Results &r, qint64) {
                                  rebuilds = r.values(QStringLiteral("rebuild_ms"));
                              });
@@ -304,8 +304,7 @@ bool BenchSuite::benchSize(int songs)
             continue;
         ok = ok
                 && runProbes(windowRuns,
-                             {QStringLiteral("window"), QStringLiteral("idle%1").arg(idleSeconds),
-                              count},
+                             {QStringLiteral("window"), QStringLiteral("idle%1").arg(idleSeconds)},
                              {}, [&](const Results &r, qint64) {
                                  idle << r.value(QStringLiteral("idle_cpu_ms_per_min"));
                              });
