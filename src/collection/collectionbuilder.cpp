@@ -4,11 +4,14 @@
 #include "collectioncachewriter.h"
 #include "collectionlog.h"
 #include "collectionsource.h"
+#include "listingpipe.h"
 #include "songdecoder.h"
 
 #include <QMutexLocker>
 
 #include <libmpd/libmpd.h>
+
+#include <thread>
 
 CollectionBuilder::CollectionBuilder(QObject *parent) : QThread(parent) { }
 
@@ -77,6 +80,25 @@ void CollectionBuilder::run()
     emit finished();
 }
 
+void CollectionBuilder::indexListings(ListingPipe &pipe, CollectionCacheWriter &writer,
+                                      CollectionIndex *built) const
+{
+    SongDecoder decoder;
+    while (MpdData *listing = pipe.pop()) {
+        for (MpdData *entry = listing; entry; entry = mpd_data_get_next(entry)) {
+            if (isInterruptionRequested()) {
+                mpd_data_free(entry);
+                pipe.stop();
+                return;
+            }
+            if (entry->type != MPD_DATA_TYPE_SONG || !entry->song)
+                continue;
+            const QmpdSong song = decoder.decode(*entry->song);
+            writer.addSong(song, built->addSong(song));
+        }
+    }
+}
+
 void CollectionBuilder::publish(bool succeeded, CollectionIndex *built)
 {
     QMutexLocker lock(&mutex);
@@ -107,15 +129,15 @@ bool CollectionBuilder::buildFromServer(CollectionSource &source, const Collecti
 {
     CollectionCacheWriter writer(cache);
     writer.open();
-    SongDecoder decoder;
     built->reserveSongs(source.songCount());
-    const bool complete = source.listSongs([&](const mpd_Song &entry) {
-        if (isInterruptionRequested())
-            return false;
-        const QmpdSong song = decoder.decode(entry);
-        writer.addSong(song, built->addSong(song));
-        return true;
-    });
+    // This thread waits on the server and libmpd's parsing while a second one
+    // indexes what already arrived: on two cores the two halves overlap.
+    ListingPipe pipe;
+    std::thread indexer([&] { indexListings(pipe, writer, built); });
+    bool complete = source.listSongs([&pipe](MpdData *listing) { return pipe.push(listing); });
+    pipe.close();
+    indexer.join();
+    complete = complete && !pipe.isStopped();
     if (!complete || isInterruptionRequested()) {
         qCWarning(lcCollection).noquote()
                 << "collection listing incomplete:"

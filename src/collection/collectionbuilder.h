@@ -2,7 +2,8 @@
 // the MPD server's database, from the server over a connection of its own, or from
 // the host's cache files while they are newer than the server's last database update.
 // The main window owns it (a member) and starts it; run() executes in the builder's
-// thread, everything else in the GUI thread. The queries may be called at any time:
+// thread (with a helper thread that indexes while the server lists, joined before
+// run() goes on), everything else in the GUI thread. The queries may be called at any time:
 // a build works on its own index and publishes it whole at its end.
 #ifndef COLLECTIONBUILDER_H
 #define COLLECTIONBUILDER_H
@@ -13,7 +14,9 @@
 #include <QThread>
 
 class CollectionCache;
+class CollectionCacheWriter;
 class CollectionSource;
+class ListingPipe;
 
 class CollectionBuilder : public QThread
 {
@@ -61,6 +64,10 @@ private:
     bool build(const Server &server, CollectionIndex *built);
     bool buildFromServer(CollectionSource &source, const CollectionCache &cache, quint32 updateTime,
                          CollectionIndex *built);
+    // Runs in a thread of its own beside the listing: decodes, indexes and
+    // writes the cache, in listing order.
+    void indexListings(ListingPipe &pipe, CollectionCacheWriter &writer,
+                       CollectionIndex *built) const;
     void publish(bool succeeded, CollectionIndex *built);
 
     mutable QMutex mutex;  // guards everything below

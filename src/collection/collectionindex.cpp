@@ -11,9 +11,37 @@ QString CollectionIndex::sharedAlbum(const QString &album, bool *isNew)
     return album;
 }
 
+bool CollectionIndex::sameAsLastPair(const QmpdSong &song) const
+{
+    // The decoders hand out one shared text for the repeated artist and album of
+    // an album's songs: comparing the texts' data pointers is enough then.
+    return lastPair.positions && song.artist.isSharedWith(lastPair.artist)
+            && song.album.isSharedWith(lastPair.album);
+}
+
+void CollectionIndex::appendToLastPair(QmpdSong song)
+{
+    song.artist = lastPair.artist;
+    song.album = lastPair.album;
+    lastPair.positions->append(allSongs.size());
+    allSongs.append(std::move(song));
+}
+
+void CollectionIndex::rememberPair(const QmpdSong &song, QList<int> *positions)
+{
+    lastPair.artist = song.artist;
+    lastPair.album = song.album;
+    lastPair.positions = positions;
+}
+
 CollectionIndex::Novelty CollectionIndex::addSong(QmpdSong song)
 {
     Novelty novelty;
+    // Songs of one album follow each other: nothing new, and no lookup needed.
+    if (sameAsLastPair(song)) {
+        appendToLastPair(std::move(song));
+        return novelty;
+    }
     // Reusing the stored strings keeps one copy of each name in memory, however
     // many songs carry it.
     auto artistEntry = artistAlbums.find(song.artist);
@@ -32,6 +60,7 @@ CollectionIndex::Novelty CollectionIndex::addSong(QmpdSong song)
         pairEntry = albumSongs.insert(ArtistAlbum(song.artist, song.album), QList<int>());
         artistEntry->append(song.album);
     }
+    rememberPair(song, &*pairEntry);
     pairEntry->append(allSongs.size());
     allSongs.append(std::move(song));
     return novelty;
@@ -54,6 +83,10 @@ void CollectionIndex::appendArtistAlbum(const QString &artist, const QString &al
 
 void CollectionIndex::appendSong(QmpdSong song)
 {
+    if (sameAsLastPair(song)) {
+        appendToLastPair(std::move(song));
+        return;
+    }
     auto pairEntry = albumSongs.find(ArtistAlbum(song.artist, song.album));
     if (pairEntry == albumSongs.end()) {
         pairEntry = albumSongs.insert(ArtistAlbum(song.artist, song.album), QList<int>());
@@ -61,6 +94,7 @@ void CollectionIndex::appendSong(QmpdSong song)
         song.artist = pairEntry.key().first;
         song.album = pairEntry.key().second;
     }
+    rememberPair(song, &*pairEntry);
     pairEntry->append(allSongs.size());
     allSongs.append(std::move(song));
 }

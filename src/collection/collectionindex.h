@@ -48,6 +48,9 @@ private:
     using ArtistAlbum = QPair<QString, QString>;
 
     QString sharedAlbum(const QString &album, bool *isNew);
+    bool sameAsLastPair(const QmpdSong &song) const;
+    void appendToLastPair(QmpdSong song);
+    void rememberPair(const QmpdSong &song, QList<int> *positions);
 
     QStringList artists;
     QStringList albums;
@@ -57,6 +60,24 @@ private:
     QHash<ArtistAlbum, QList<int>> albumSongs;
     // Every album name met so far: the hashed twin of the ordered list.
     QSet<QString> knownAlbums;
+    // The pair of the song added last and its entry in albumSongs, valid until the
+    // next insertion (which replaces it). A copy or a move of the index starts
+    // without one: its hash may detach from the entry pointed into.
+    struct LastPair
+    {
+        QString artist;
+        QString album;
+        QList<int> *positions = nullptr;
+
+        LastPair() = default;
+        LastPair(const LastPair &) { }
+        LastPair &operator=(const LastPair &)
+        {
+            positions = nullptr;
+            return *this;
+        }
+    };
+    LastPair lastPair;
 };
 
 #endif

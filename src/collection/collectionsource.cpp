@@ -17,13 +17,6 @@ const float connectionTimeoutSeconds = 10.0f;
 // directory by directory, each directory's expected share in one listing.
 const int songsPerListing = 10000;
 
-// Frees what is left of a listing when its walk ends early.
-struct DataGuard
-{
-    MpdData *data;
-    ~DataGuard() { mpd_data_free(data); }
-};
-
 bool interrupted()
 {
     return QThread::currentThread()->isInterruptionRequested();
@@ -96,23 +89,22 @@ QString CollectionSource::errorText() const
     return lastError;
 }
 
-bool CollectionSource::feedSongs(MpdData *data, const SongSink &sink, Directory *directory)
+CollectionSource::Directory CollectionSource::contentsOf(MpdData *listing)
 {
-    DataGuard guard{data};
-    for (; guard.data; guard.data = mpd_data_get_next(guard.data)) {
-        if (guard.data->type == MPD_DATA_TYPE_SONG) {
-            if (!sink(*guard.data->song))
-                return false;
-            if (directory)
-                ++directory->songs;
-        } else if (guard.data->type == MPD_DATA_TYPE_DIRECTORY && directory) {
-            directory->subdirectories.append(QByteArray(guard.data->directory));
-        }
+    Directory directory;
+    // Walked without freeing: mpd_data_get_next frees the list once past its end.
+    for (MpdData *entry = listing; entry; entry = mpd_data_get_next(entry)) {
+        if (entry->type == MPD_DATA_TYPE_SONG)
+            ++directory.songs;
+        else if (entry->type == MPD_DATA_TYPE_DIRECTORY)
+            directory.subdirectories.append(QByteArray(entry->directory));
+        if (mpd_data_is_last(entry))
+            break;
     }
-    return true;
+    return directory;
 }
 
-bool CollectionSource::listSongs(const SongSink &sink)
+bool CollectionSource::listSongs(const ListingSink &sink)
 {
     const int expectedSongs = songCount();
     if (expectedSongs > songsPerListing)
@@ -120,27 +112,27 @@ bool CollectionSource::listSongs(const SongSink &sink)
     const int errorsBefore = errorCount;
     MpdData *whole = mpd_database_get_complete(mpd.get());
     if (healthySince(errorsBefore))
-        return feedSongs(whole, sink);
+        return sink(whole);
     mpd_data_free(whole);
     qCInfo(lcCollection) << "whole listing refused; listing directory by directory";
     return !interrupted() && connectServer() && listDirectory(QByteArray(), expectedSongs, sink);
 }
 
-bool CollectionSource::listTree(const QByteArray &path, int expectedSongs, const SongSink &sink)
+bool CollectionSource::listTree(const QByteArray &path, int expectedSongs, const ListingSink &sink)
 {
     if (expectedSongs > songsPerListing)
         return listDirectory(path, expectedSongs, sink);
     const int errorsBefore = errorCount;
     MpdData *songs = mpd_database_get_directory_recursive(mpd.get(), path.constData());
     if (healthySince(errorsBefore))
-        return feedSongs(songs, sink);
+        return sink(songs);
     mpd_data_free(songs);
     // Bigger than the guess: the server refused it and closed the connection.
     return !interrupted() && connectServer() && listDirectory(path, expectedSongs, sink);
 }
 
 bool CollectionSource::listDirectory(const QByteArray &path, int expectedSongs,
-                                     const SongSink &sink)
+                                     const ListingSink &sink)
 {
     const int errorsBefore = errorCount;
     MpdData *entries
@@ -151,8 +143,8 @@ bool CollectionSource::listDirectory(const QByteArray &path, int expectedSongs,
     }
     // A recursive listing gives a directory's own songs before its subdirectories;
     // keeping that order makes a listing in pieces equal to a whole one.
-    Directory directory;
-    if (!feedSongs(entries, sink, &directory))
+    const Directory directory = contentsOf(entries);
+    if (!sink(entries))
         return false;
     const int subdirectoryCount = qMax(1, int(directory.subdirectories.size()));
     const int expectedPerSubdirectory

@@ -15,13 +15,14 @@
 
 typedef struct _MpdObj MpdObj;
 typedef struct _MpdData MpdData;
-typedef struct _mpd_Song mpd_Song;
 
 class CollectionSource
 {
 public:
-    // Called once per song in listing order; returning false stops the listing.
-    using SongSink = std::function<bool(const mpd_Song &)>;
+    // Called with each listing (whose songs, in order, make the database's song
+    // list), which it then owns; returning false stops the listing. Listings of
+    // one directory also hold its subdirectories, to be skipped.
+    using ListingSink = std::function<bool(MpdData *listing)>;
 
     CollectionSource(const QString &host, int port, const QString &password);
     ~CollectionSource();
@@ -32,7 +33,7 @@ public:
     // The number of songs the server reported with the update time.
     int songCount() const;
     // True only when every song arrived; false on an error or when the sink stopped it.
-    bool listSongs(const SongSink &sink);
+    bool listSongs(const ListingSink &sink);
     QString errorText() const;
 
 private:
@@ -49,9 +50,9 @@ private:
 
     // expectedSongs: a guess of the songs below path, to choose between one
     // recursive listing and a listing per subdirectory.
-    bool listTree(const QByteArray &path, int expectedSongs, const SongSink &sink);
-    bool listDirectory(const QByteArray &path, int expectedSongs, const SongSink &sink);
-    static bool feedSongs(MpdData *data, const SongSink &sink, Directory *directory = nullptr);
+    bool listTree(const QByteArray &path, int expectedSongs, const ListingSink &sink);
+    bool listDirectory(const QByteArray &path, int expectedSongs, const ListingSink &sink);
+    static Directory contentsOf(MpdData *listing);
 
     QByteArray host;
     QByteArray password;

@@ -24,7 +24,6 @@ private:
         bool isNull = true;
     };
 
-    static QString decodeLocal(const char *text);
     static QString decodeLatin1(const char *text);
     static const QString &remembered(Memo &memo, const char *raw,
                                      QString (*decodeText)(const char *));

@@ -2,6 +2,8 @@
 
 #include <libmpd/libmpd.h>
 
+#include <QList>
+
 #include <cstdio>
 
 const QString NULL_ARTIST_OR_ALBUM_STRING = QStringLiteral(
@@ -17,8 +19,23 @@ QmpdSong::QmpdSong(int id, int time, QString artist, QString title, QString trac
       file(std::move(file)),
       date(std::move(date)),
       album(std::move(album)),
-      timeText(formatTime(time))
+      timeText(sharedTimeText(time))
 { }
+
+QString QmpdSong::sharedTimeText(int seconds)
+{
+    // A collection holds one record per song and most lengths are under an
+    // hour: those texts are made once and shared by every record that needs one.
+    static constexpr int sharedSeconds = 3600;
+    static const QList<QString> texts = [] {
+        QList<QString> all;
+        all.reserve(sharedSeconds);
+        for (int length = 0; length < sharedSeconds; ++length)
+            all.append(formatTime(length));
+        return all;
+    }();
+    return seconds >= 0 && seconds < sharedSeconds ? texts.at(seconds) : formatTime(seconds);
+}
 
 QString QmpdSong::formatTime(int seconds)
 {
@@ -31,9 +48,15 @@ QString QmpdSong::formatTime(int seconds)
     return QString::fromLatin1(text, length);
 }
 
-static QString decodeLocal(const char *text)
+QString QmpdSong::decodeLocal(const char *text)
 {
+    // Qt 6 takes the local 8-bit encoding of Unix systems to be UTF-8, and
+    // fromUtf8 is several times faster than going through the locale's decoder.
+#ifdef Q_OS_UNIX
+    return text ? QString::fromUtf8(text) : QString();
+#else
     return text ? QString::fromLocal8Bit(text) : QString();
+#endif
 }
 
 static QString decodeLatin1(const char *text)

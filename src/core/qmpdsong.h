@@ -25,6 +25,9 @@ public:
     // Builds a record from libmpd's song structure, which is not kept.
     static QmpdSong fromMpdSong(const mpd_Song *song, TrackDateDecoding trackDate);
 
+    // A text from libmpd in the local 8-bit encoding; null for a missing tag.
+    static QString decodeLocal(const char *text);
+
     // Seconds as minutes and two-digit seconds: 0:00, 1:05, 62:05.
     static QString formatTime(int seconds);
 
@@ -38,6 +41,9 @@ public:
     QString album;
     QString timeText;
     bool nowPlaying = false;
+
+private:
+    static QString sharedTimeText(int seconds);
 };
 
 // Only implicitly shared strings and plain values: lists may move records bytewise.

@@ -2,6 +2,7 @@
 #include "collectioncache.h"
 #include "collectioncachewriter.h"
 #include "collectionwindowtests.h"
+#include "listingpipe.h"
 #include "mpdfixture.h"
 #include "playlistadder.h"
 #include "qmpd.h"
@@ -11,6 +12,13 @@
 
 #include <QSignalSpy>
 
+#include <libmpd/libmpd.h>
+// For empty libmpd lists without a server; this header lacks C linkage of its own.
+extern "C" {
+#include <libmpd/libmpd-internal.h>
+}
+
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -170,6 +178,10 @@ private slots:
     void freshnessNeedsAStrictlyNewerSongsFile();
     void cacheDirectoryIsCreatedPrivate();
 
+    // The hand-over between the listing and the indexing thread
+    void listingPipeKeepsOrderAcrossThreads();
+    void stoppedPipeReleasesAWaitingProducer();
+
     // Builds against a real server
     void noServerNoBuild();
     void cacheFilesHoldTheExactRecords();
@@ -311,6 +323,53 @@ void TestCollection::cacheDirectoryIsCreatedPrivate()
     QCOMPARE(int(directory.permissions() & 0x0077), 0);  // nothing for group and others
     // A host that looks like a path stays a file name inside the directory.
     QCOMPARE(QDir(CollectionCache::directory()).entryList(QDir::Files | QDir::Hidden).size(), 4);
+}
+
+void TestCollection::listingPipeKeepsOrderAcrossThreads()
+{
+    // More listings than the pipe holds, so the producer has to wait for the consumer.
+    constexpr int listingCount = 100;
+    QList<MpdData *> pushed;
+    QList<MpdData *> popped;
+    ListingPipe pipe;
+    std::unique_ptr<QThread> producer(QThread::create([&] {
+        for (int i = 0; i < listingCount; ++i) {
+            MpdData *listing = mpd_new_data_struct();
+            pushed << listing;
+            if (!pipe.push(listing))
+                return;
+        }
+        pipe.close();
+    }));
+    producer->start();
+    while (MpdData *listing = pipe.pop()) {
+        popped << listing;
+        mpd_data_free(listing);
+    }
+    QVERIFY(producer->wait(5000));
+    QCOMPARE(pushed.size(), listingCount);
+    QCOMPARE(popped, pushed);
+}
+
+void TestCollection::stoppedPipeReleasesAWaitingProducer()
+{
+    ListingPipe pipe;
+    std::atomic<int> accepted = 0;
+    std::atomic<bool> refused = false;
+    std::unique_ptr<QThread> producer(QThread::create([&] {
+        while (pipe.push(mpd_new_data_struct()))
+            ++accepted;
+        refused = true;
+    }));
+    producer->start();
+    // The producer fills the pipe and then waits; an interrupted indexer stops it.
+    QTRY_VERIFY_WITH_TIMEOUT(accepted > 0, 5000);
+    QVERIFY(!producer->wait(200));
+    pipe.stop();
+    QVERIFY(producer->wait(5000));
+    QVERIFY(refused);
+    QVERIFY(pipe.isStopped());
+    QCOMPARE(pipe.pop(), nullptr);
 }
 
 void TestCollection::noServerNoBuild()

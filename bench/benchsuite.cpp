@@ -1,0 +1,339 @@
+#include "benchsuite.h"
+
+#include "collectioncache.h"
+#include "mpdfixture.h"
+#include "rawconnection.h"
+#include "rawlisting.h"
+#include "settingsstore.h"
+#include "testlibrary.h"
+#include "testmain.h"
+#include "windowwatcher.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSysInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int probeTimeoutMs = 240000;
+constexpr int bigOutputBufferKiB = 512 * 1024;
+const QList<int> playlistSizes = {1000, 10000};
+
+void say(const QString &text)
+{
+    std::printf("%s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+QString number(double value)
+{
+    if (value >= 100)
+        return QString::number(value, 'f', 0);
+    if (value >= 10)
+        return QString::number(value, 'f', 1);
+    if (value >= 1)
+        return QString::number(value, 'f', 2);
+    return QString::number(value, 'f', 3);
+}
+
+QList<double> ratios(const QList<double> &numerators, double denominator)
+{
+    QList<double> result;
+    for (double value : numerators)
+        result << value / denominator;
+    return result;
+}
+
+int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok ? value : fallback;
+}
+
+}  // namespace
+
+BenchSuite::BenchSuite()
+{
+    const QStringList sizeTexts
+            = qEnvironmentVariable("TUNELOOM_BENCH_SIZES", QStringLiteral("10000,50000,100000"))
+                      .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString &text : sizeTexts)
+        sizes << text.toInt();
+    runs = envInt("TUNELOOM_BENCH_RUNS", runs);
+    windowRuns = envInt("TUNELOOM_BENCH_WINDOW_RUNS", windowRuns);
+    idleSeconds = envInt("TUNELOOM_BENCH_IDLE_SECONDS", idleSeconds);
+    idleAtEverySize = envInt("TUNELOOM_BENCH_IDLE_EVERY_SIZE", 0) != 0;
+}
+
+bool BenchSuite::run()
+{
+    home = TestSupport::isolateHome();
+    TestSupport::keepNetworkLocal();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    say(QStringLiteral("Tuneloom benchmark: %1, %2 cores; median [min - max] of %3 runs "
+                       "(%4 for window runs)")
+                .arg(QSysInfo::prettyProductName())
+                .arg(QThread::idealThreadCount())
+                .arg(runs)
+                .arg(windowRuns));
+    for (int songs : std::as_const(sizes)) {
+        if (!benchSize(songs))
+            broken = true;
+    }
+    return !broken;
+}
+
+void BenchSuite::add(const QString &label, const QList<double> &values, const QString &unit)
+{
+    rows.append({label, values, unit});
+}
+
+bool BenchSuite::runProbe(const QStringList &args, Results *results, qint64 *startNs)
+{
+    QProcess probe;
+    probe.setProcessChannelMode(QProcess::SeparateChannels);
+    const qint64 start = WindowWatcher::monotonicNs();
+    // A wrapper for profiling, e.g. "perf record -g -o /tmp/probe.data".
+    QStringList command = qEnvironmentVariable("TUNELOOM_BENCH_PROBE_WRAPPER")
+                                  .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    command << QCoreApplication::applicationFilePath() << QStringLiteral("probe") << args;
+    probe.start(command.takeFirst(), command);
+    if (!probe.waitForFinished(probeTimeoutMs) || probe.exitStatus() != QProcess::NormalExit
+        || probe.exitCode() != 0) {
+        say(QStringLiteral("probe %1 failed: %2")
+                    .arg(args.join(QLatin1Char(' ')),
+                         QString::fromLocal8Bit(probe.readAllStandardError())));
+        probe.kill();
+        probe.waitForFinished(5000);
+        return false;
+    }
+    if (startNs)
+        *startNs = start;
+    for (const QByteArray &line : probe.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 3 && fields.at(0) == "RESULT")
+            results->insert(QString::fromLatin1(fields.at(1)), fields.at(2).toDouble());
+    }
+    return true;
+}
+
+bool BenchSuite::runProbes(int count, const QStringList &args, const std::function<void()> &before,
+                           const std::function<void(const Results &, qint64)> &collect)
+{
+    for (int i = 0; i < count; ++i) {
+        if (before)
+            before();
+        Results results;
+        qint64 start = 0;
+        if (!runProbe(args, &results, &start))
+            return false;
+        collect(results, start);
+    }
+    return true;
+}
+
+void BenchSuite::writeAutoconnect(int port)
+{
+    SettingsStore settings;
+    settings->setValue(SettingsKey::AutoconnectHost, QStringLiteral("127.0.0.1"));
+    settings->setValue(SettingsKey::AutoconnectPort, port);
+    settings->setValue(SettingsKey::AutoconnectPassword, QString());
+}
+
+void BenchSuite::removeCache()
+{
+    const CollectionCache cache(QStringLiteral("127.0.0.1"));
+    for (auto file : {CollectionCache::Artists, CollectionCache::ArtistAlbums,
+                      CollectionCache::Albums, CollectionCache::Songs})
+        QFile::remove(cache.filePath(file));
+}
+
+bool BenchSuite::fillPlaylist(int port, int entries, int librarySongs)
+{
+    QByteArray commands = "clear\ncommand_list_begin\n";
+    for (int i = 0; i < entries; ++i) {
+        const int song = int(qint64(i) * librarySongs / entries);
+        commands += "add " + RawConnection::quoted(TestLibrary::syntheticSongUri(song).toUtf8())
+                + '\n';
+    }
+    commands += "command_list_end\n";
+    RawConnection connection;
+    // "clear" answers OK first; the list answers once.
+    return connection.open(port) && connection.discardAnswer(commands) >= 0
+            && connection.discardAnswer("ping\n") >= 0;
+}
+
+bool BenchSuite::benchSize(int songs)
+{
+    rows.clear();
+    QTemporaryDir work;
+    const QString database = work.filePath(QStringLiteral("mpd.db"));
+    if (!TestLibrary::writeDatabase(database, songs)) {
+        say(QStringLiteral("cannot write the database of %1 songs").arg(songs));
+        return false;
+    }
+    const double databaseMiB = QFileInfo(database).size() / 1048576.0;
+    MpdFixture::Options defaults;
+    defaults.databaseFile = database;
+    MpdFixture::Options bigBuffer = defaults;
+    bigBuffer.maxOutputBufferKiB = bigOutputBufferKiB;
+    MpdFixture server(defaults);
+    MpdFixture bigServer(bigBuffer);
+    if (!server.start() || !bigServer.start()) {
+        say(QStringLiteral("mpd did not start: %1 %2")
+                    .arg(server.errorString(), bigServer.errorString()));
+        return false;
+    }
+    const QString port = QString::number(server.port());
+    const QString count = QString::number(songs);
+    bool ok = true;
+
+    QList<double> whole, requests;
+    for (int i = 0; i < runs; ++i) {
+        whole << RawListing::wholeListing(bigServer.port());
+        requests << RawListing::programRequests(server.port());
+    }
+    if (*std::min_element(whole.cbegin(), whole.cend()) < 0
+        || *std::min_element(requests.cbegin(), requests.cend()) < 0) {
+        say(QStringLiteral("the raw listing failed"));
+        return false;
+    }
+    const double floorWhole = median(whole);
+    const double floorRequests = median(requests);
+    add(QStringLiteral("floor: one listallinfo, server with a 512 MiB output buffer"),
+        ratios(whole, 1e-3), QStringLiteral("ms"));
+    add(QStringLiteral("floor: the program's requests, default server"), ratios(requests, 1e-3),
+        QStringLiteral("ms"));
+
+    QList<double> buildWall, buildCpu, buildBytes, loadWall, loadPeak;
+    ok = ok
+            && runProbes(runs, {QStringLiteral("builder"), port, QStringLiteral("server"), count},
+                         {}, [&](const Results &r, qint64) {
+                             buildWall << r.value(QStringLiteral("wall_ms"));
+                             buildCpu << r.value(QStringLiteral("cpu_ms"));
+                             buildBytes << r.value(QStringLiteral("bytes_per_song"));
+                         });
+    ok = ok
+            && runProbes(runs, {QStringLiteral("builder"), port, QStringLiteral("cache"), count},
+                         {}, [&](const Results &r, qint64) {
+                             loadWall << r.value(QStringLiteral("wall_ms"));
+                         });
+    if (ok) {
+        add(QStringLiteral("build from the server (listing, index, cache): wall"), buildWall,
+            QStringLiteral("ms"));
+        add(QStringLiteral("build from the server: CPU"), buildCpu, QStringLiteral("ms"));
+        add(QStringLiteral("build / floor (one listallinfo)"), ratios(buildWall, floorWhole * 1e3),
+            QStringLiteral("x"));
+        add(QStringLiteral("build / floor (the program's requests)"),
+            ratios(buildWall, floorRequests * 1e3), QStringLiteral("x"));
+        add(QStringLiteral("cache load: wall"), loadWall, QStringLiteral("ms"));
+        add(QStringLiteral("cache load / build"), ratios(loadWall, median(buildWall)),
+            QStringLiteral("x"));
+        add(QStringLiteral("index memory: peak RSS growth per song (builder alone)"), buildBytes,
+            QStringLiteral("B"));
+    }
+
+    writeAutoconnect(server.port());
+    QList<double> tickGaps, pollGaps, guiPeak, shown, built, builtAfterShown;
+    ok = ok
+            && runProbes(
+                    windowRuns, {QStringLiteral("window"), QStringLiteral("build")},
+                    [this] { removeCache(); },
+                    [&](const Results &r, qint64) {
+                        tickGaps << r.value(QStringLiteral("longest_tick_gap_ms"));
+                        pollGaps << r.value(QStringLiteral("longest_poll_gap_ms"));
+                        guiPeak << r.value(QStringLiteral("peak_rss_kib")) / 1024;
+                    });
+    // The last build left a fresh cache behind.
+    ok = ok
+            && runProbes(windowRuns, {QStringLiteral("window"), QStringLiteral("startup")}, {},
+                         [&](const Results &r, qint64 start) {
+                             const double shownNs = r.value(QStringLiteral("shown_ns"));
+                             const double builtNs = r.value(QStringLiteral("built_ns"));
+                             shown << (shownNs - start) / 1e6;
+                             built << (builtNs - start) / 1e6;
+                             builtAfterShown << (builtNs - shownNs) / 1e6;
+                         });
+    if (ok) {
+        add(QStringLiteral("GUI: longest gap between 10 ms timer ticks during a build"), tickGaps,
+            QStringLiteral("ms"));
+        add(QStringLiteral("GUI: longest gap between two 700 ms status polls"), pollGaps,
+            QStringLiteral("ms"));
+        add(QStringLiteral("start-up: process start to window shown"), shown, QStringLiteral("ms"));
+        add(QStringLiteral("start-up: to \"Collection built succesfully!\" (fresh cache)"), built,
+            QStringLiteral("ms"));
+        add(QStringLiteral("start-up: of which after the window showed"), builtAfterShown,
+            QStringLiteral("ms"));
+        add(QStringLiteral("memory: peak RSS of the window after a build from the server"), guiPeak,
+            QStringLiteral("MiB"));
+        QList<double> perSong;
+        for (double mib : std::as_const(guiPeak))
+            perSong << mib * 1048576.0 / songs;
+        add(QStringLiteral("memory: that peak per song"), perSong, QStringLiteral("B"));
+    }
+
+    const bool measureIdle = idleAtEverySize || songs == sizes.last();
+    for (int entries : playlistSizes) {
+        if (!ok)
+            break;
+        ok = fillPlaylist(server.port(), entries, songs);
+        QList<double> rebuilds, idle;
+        ok = ok
+                && runProbes(1, {QStringLiteral("window"), QStringLiteral("playlist")}, {},
+                             [&](const Results &r, qint64) {
+                                 rebuilds = r.values(QStringLiteral("rebuild_ms"));
+                             });
+        if (ok)
+            add(QStringLiteral("playlist of %1: one rebuild").arg(entries), rebuilds,
+                QStringLiteral("ms"));
+        if (!measureIdle)
+            continue;
+        ok = ok
+                && runProbes(windowRuns,
+                             {QStringLiteral("window"), QStringLiteral("idle%1").arg(idleSeconds)},
+                             {}, [&](const Results &r, qint64) {
+                                 idle << r.value(QStringLiteral("idle_cpu_ms_per_min"));
+                             });
+        if (ok) {
+            add(QStringLiteral("playlist of %1: idle CPU per minute").arg(entries), idle,
+                QStringLiteral("ms"));
+            add(QStringLiteral("playlist of %1: idle CPU, share of one core").arg(entries),
+                ratios(idle, 600.0), QStringLiteral("%"));
+        }
+    }
+    server.resetState();
+    printTable(songs, databaseMiB);
+    return ok;
+}
+
+void BenchSuite::printTable(int songs, double databaseMiB)
+{
+    say(QString());
+    say(QStringLiteral("== %1 songs (database %2 MiB), mpd %3 on 127.0.0.1 ==")
+                .arg(songs)
+                .arg(databaseMiB, 0, 'f', 1)
+                .arg(QStringLiteral("0.23")));
+    for (const Row &row : std::as_const(rows)) {
+        const auto [low, high] = std::minmax_element(row.values.cbegin(), row.values.cend());
+        say(QStringLiteral("%1 %2 %3  [%4 - %5]")
+                    .arg(row.label, -68)
+                    .arg(number(median(row.values)), 8)
+                    .arg(row.unit, -3)
+                    .arg(number(*low))
+                    .arg(number(*high)));
+    }
+}

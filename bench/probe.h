@@ -1,0 +1,24 @@
+// Probe: one measured run in a process of its own, started by BenchSuite, so
+// that every run starts cold and its peak memory is its own. Prints its figures
+// as "RESULT <name> <value>" lines on stdout. Runs in the probe's GUI thread.
+#ifndef PROBE_H
+#define PROBE_H
+
+#include <QStringList>
+
+class Probe
+{
+public:
+    // "builder PORT server|cache SONGS": one build by a CollectionBuilder alone, from
+    //     the server or from the cache; fails unless it holds SONGS songs.
+    // "window build|startup|playlist|idleSECONDS": a MainWindow that connects from the
+    //     autoconnect settings, watched until its collection is built; then the
+    //     window's figures, playlist rebuilds, or the CPU time of SECONDS idle.
+    static int run(const QStringList &args);
+
+private:
+    static int builder(int port, bool fromServer, int expectedSongs);
+    static int window(const QString &scenario);
+};
+
+#endif

@@ -1,0 +1,87 @@
+#include "windowwatcher.h"
+
+#include "infobanner.h"
+#include "mainwindow.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWidget>
+
+#include <ctime>
+
+namespace {
+
+constexpr int tickIntervalMs = 10;
+constexpr int pollIntervalMs = 700;
+
+}  // namespace
+
+WindowWatcher::WindowWatcher(QObject *parent) : QObject(parent)
+{
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(tickIntervalMs);
+    connect(&ticker, &QTimer::timeout, this, &WindowWatcher::onTick);
+    ticker.start();
+    qApp->installEventFilter(this);
+}
+
+qint64 WindowWatcher::monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+void WindowWatcher::onTick()
+{
+    const qint64 now = monotonicNs();
+    if (countTicks && lastTick > 0)
+        longestTickGap = qMax(longestTickGap, now - lastTick);
+    lastTick = now;
+}
+
+void WindowWatcher::onPoll()
+{
+    const qint64 now = monotonicNs();
+    if (countPolls && lastPoll > 0)
+        longestPollGap = qMax(longestPollGap, now - lastPoll);
+    lastPoll = now;
+    ++polls;
+    emit polled();
+}
+
+bool WindowWatcher::collectionShownAsBuilt(QObject *tab) const
+{
+    auto *widget = qobject_cast<QWidget *>(tab);
+    if (!widget || !widget->isEnabled())
+        return false;
+    const auto *banner = widget->window()->findChild<InfoBanner *>();
+    return banner
+            && banner->visibleMessages().contains(QStringLiteral("Collection built succesfully!"));
+}
+
+bool WindowWatcher::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Show:
+        if (shown == 0 && qobject_cast<MainWindow *>(watched))
+            shown = monotonicNs();
+        break;
+    case QEvent::EnabledChange:
+        if (built == 0 && watched->objectName() == QLatin1String("tabCollection")
+            && collectionShownAsBuilt(watched)) {
+            built = monotonicNs();
+            emit collectionBuilt();
+        }
+        break;
+    case QEvent::Timer: {
+        const auto *timer = qobject_cast<QTimer *>(watched);
+        if (timer && timer != &ticker && timer->interval() == pollIntervalMs)
+            onPoll();
+        break;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
