@@ -1,5 +1,6 @@
 // Hostile answers of the Last.fm service and the scrobbling handshake, from a local
 // HTTP server.
+#include "lastfmanswers.h"
 #include "tst_badinput.h"
 
 #include "badbytes.h"
@@ -10,22 +11,13 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using LastfmAnswers::albumAnswer;
+using LastfmAnswers::image;
+
 namespace {
 
 const QByteArray SERVICE = "/2.0/";
 const QByteArray IMAGE_BYTES = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(2000, 'i');
-
-QByteArray albumAnswer(const QByteArray &albumContent)
-{
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<lfm status=\"ok\">\n<album>\n"
-           "<name>Some Album</name>\n"
-            + albumContent + "</album>\n</lfm>\n";
-}
-
-QByteArray image(const QByteArray &size, const QByteArray &address)
-{
-    return "<image size=\"" + size + "\">" + address + "</image>\n";
-}
 
 // Every file below HOME, hidden ones included.
 QStringList homeFiles()

@@ -64,16 +64,8 @@ void CollectionWindowTests::cleanup()
 
 MpdFixture &CollectionWindowTests::bigServer()
 {
-    if (!big) {
-        const QString db = bigDir.filePath("big.db");
-        if (!TestLibrary::writeDatabase(db, BigLibrarySongs))
-            qFatal("cannot write the synthetic database");
-        MpdFixture::Options options;
-        options.databaseFile = db;
-        big = std::make_unique<MpdFixture>(options);
-        if (!big->start())
-            qFatal("big mpd: %s", qPrintable(big->errorString()));
-    }
+    if (!big)
+        big = TestLibrary::startSyntheticServer(bigDir.path(), BigLibrarySongs);
     return *big;
 }
 

@@ -1,3 +1,4 @@
+#include "lastfmanswers.h"
 #include "coverfetcher.h"
 #include "localhttpserver.h"
 #include "mainwindow.h"
@@ -29,6 +30,9 @@
 #include <memory>
 #include <optional>
 
+using LastfmAnswers::albumAnswer;
+using LastfmAnswers::image;
+
 namespace {
 
 const QByteArray ALBUM_INFO_TARGET
@@ -37,18 +41,6 @@ const QByteArray ALBUM_INFO_TARGET
 // Starts with PNG's signature, NUL bytes included: the cover must hold exactly these bytes.
 const QByteArray IMAGE_BYTES
         = QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + QByteArray(3000, 'x');
-
-QByteArray albumAnswer(const QByteArray &albumContent)
-{
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<lfm status=\"ok\">\n<album>\n"
-           "<name>Some Album</name>\n"
-            + albumContent + "</album>\n</lfm>\n";
-}
-
-QByteArray image(const QByteArray &size, const QByteArray &address)
-{
-    return "<image size=\"" + size + "\">" + address + "</image>\n";
-}
 
 bool finishes(QThread &thread)
 {

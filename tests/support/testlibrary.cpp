@@ -1,5 +1,7 @@
 #include "testlibrary.h"
 
+#include "mpdfixture.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -52,8 +54,8 @@ const char databaseHeader[] = "info_begin\n"
                               "tag: MUSICBRAINZ_WORKID\n"
                               "info_end\n";
 
-const char *const genres[] = {"Rock",       "Pop",  "Jazz",  "Classical",
-                              "Electronic", "Folk", "Metal", "Hip-Hop"};
+const char *const genres[]
+        = {"Rock", "Pop", "Jazz", "Classical", "Electronic", "Folk", "Metal", "Hip-Hop"};
 
 // Any fixed time will do; mpd only compares it with files during an update.
 constexpr qint64 fixedMtime = 1600000000;
@@ -75,8 +77,8 @@ QString albumDirectory(int album)
 
 QString songFileName(int index)
 {
-    return padded(index % songsPerAlbum + 1, 2) + QStringLiteral(" Song ") + padded(index, 6) +
-        QStringLiteral(".flac");
+    return padded(index % songsPerAlbum + 1, 2) + QStringLiteral(" Song ") + padded(index, 6)
+            + QStringLiteral(".flac");
 }
 
 void appendTag(QByteArray &out, const char *name, const QString &value)
@@ -102,8 +104,8 @@ void appendSong(QByteArray &out, int index)
 void openDirectory(QByteArray &out, const QString &parent, const QString &name)
 {
     const QString path = parent.isEmpty() ? name : parent + QLatin1Char('/') + name;
-    out += "directory: " + name.toUtf8() + "\nmtime: " + QByteArray::number(fixedMtime) +
-        "\nbegin: " + path.toUtf8() + '\n';
+    out += "directory: " + name.toUtf8() + "\nmtime: " + QByteArray::number(fixedMtime)
+            + "\nbegin: " + path.toUtf8() + '\n';
 }
 
 void closeDirectory(QByteArray &out, const QString &path)
@@ -111,7 +113,7 @@ void closeDirectory(QByteArray &out, const QString &path)
     out += "end: " + path.toUtf8() + '\n';
 }
 
-} // namespace
+}  // namespace
 
 bool TestLibrary::generate(const QString &dir, int extraSongs)
 {
@@ -137,9 +139,8 @@ bool TestLibrary::generate(const QString &dir, int extraSongs)
 
 QString TestLibrary::syntheticSongUri(int index)
 {
-    return QStringLiteral("Synthetic/") + artistDirectory(index / songsPerArtist) +
-        QLatin1Char('/') + albumDirectory(index / songsPerAlbum) + QLatin1Char('/') +
-        songFileName(index);
+    return QStringLiteral("Synthetic/") + artistDirectory(index / songsPerArtist) + QLatin1Char('/')
+            + albumDirectory(index / songsPerAlbum) + QLatin1Char('/') + songFileName(index);
 }
 
 QString TestLibrary::syntheticArtist(int index)
@@ -163,8 +164,8 @@ QString TestLibrary::syntheticAlbum(int index)
     if (index % 83 == 5)
         return QString();
     const int album = index / songsPerAlbum;
-    return (album % 10 == 4 ? QStringLiteral("Albüm ") : QStringLiteral("Album ")) +
-        padded(album, 5);
+    return (album % 10 == 4 ? QStringLiteral("Albüm ") : QStringLiteral("Album "))
+            + padded(album, 5);
 }
 
 QString TestLibrary::syntheticTitle(int index)
@@ -219,4 +220,17 @@ bool TestLibrary::writeDatabase(const QString &dbPath, int songs)
         return false;
     }
     return true;
+}
+
+std::unique_ptr<MpdFixture> TestLibrary::startSyntheticServer(const QString &dir, int songs)
+{
+    const QString db = dir + QStringLiteral("/synthetic.db");
+    if (!writeDatabase(db, songs))
+        qFatal("cannot write the synthetic database");
+    MpdFixture::Options options;
+    options.databaseFile = db;
+    auto server = std::make_unique<MpdFixture>(options);
+    if (!server->start())
+        qFatal("synthetic mpd: %s", qPrintable(server->errorString()));
+    return server;
 }

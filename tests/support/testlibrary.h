@@ -7,6 +7,10 @@
 
 #include <QString>
 
+#include <memory>
+
+class MpdFixture;
+
 class TestLibrary
 {
 public:
@@ -23,10 +27,13 @@ public:
     //   Track t, Date 1960 + a % 60, Genre one of eight by a % 8, Time 60 + (i * 37) % 540 s.
     // mpd serves these as long as nothing rescans the music directory.
     static bool writeDatabase(const QString &dbPath, int songs);
+    // A started server on a synthetic database of `songs` songs written into dir;
+    // aborts the test program when that fails (nothing can go on without it).
+    static std::unique_ptr<MpdFixture> startSyntheticServer(const QString &dir, int songs);
     static QString syntheticSongUri(int index);
-    static QString syntheticArtist(int index); // empty when the song has no artist
-    static QString syntheticAlbum(int index);  // empty when the song has no album
-    static QString syntheticTitle(int index);  // empty when the song has no title
+    static QString syntheticArtist(int index);  // empty when the song has no artist
+    static QString syntheticAlbum(int index);   // empty when the song has no album
+    static QString syntheticTitle(int index);   // empty when the song has no title
 };
 
 #endif

@@ -1,0 +1,23 @@
+// Pieces of Last.fm "album.getinfo" answers for tests that stand in for the service.
+#ifndef LASTFMANSWERS_H
+#define LASTFMANSWERS_H
+
+#include <QByteArray>
+
+namespace LastfmAnswers {
+
+inline QByteArray albumAnswer(const QByteArray &albumContent)
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<lfm status=\"ok\">\n<album>\n"
+           "<name>Some Album</name>\n"
+            + albumContent + "</album>\n</lfm>\n";
+}
+
+inline QByteArray image(const QByteArray &size, const QByteArray &address)
+{
+    return "<image size=\"" + size + "\">" + address + "</image>\n";
+}
+
+}  // namespace LastfmAnswers
+
+#endif
