@@ -49,6 +49,12 @@ public:
     bool setQmpd(Qmpd *q);
     void activateUi(bool on);
 
+signals:
+    // The window's connection is up and wired (after every successful connect); features that
+    // talk to the server take it from here and drop it at connectionClosed().
+    void connectionReady(Qmpd *qmpd);
+    void connectionClosed();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

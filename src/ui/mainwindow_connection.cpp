@@ -34,6 +34,7 @@ bool MainWindow::connectMPD(QString host, int port, QString password)
     initializeFileBrowser();
     collectionBuilder.setForceFromMPD(false);
     buildCollectionNow();
+    emit connectionReady(qmpd);
     return true;
 }
 
@@ -151,7 +152,10 @@ void MainWindow::onDisconnect()
     if (collectionBuilder.isRunning())
         collectionBuilder.requestInterruption();
     ++connectionSerial;
+    const bool wasConnected = qmpd != nullptr;
     releaseQmpd();
+    if (wasConnected)
+        emit connectionClosed();
     emptyPlaylist();
     emptyCollectionLists();
     fbDirTree.clear();
