@@ -26,14 +26,14 @@ struct Mode
 };
 
 const Mode modes[] = {
-    {QT_TR_NOOP("Random"), Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "actionRandom", "random",
-     mpd_player_get_random, mpd_player_set_random},
-    {QT_TR_NOOP("Repeat"), Qt::CTRL | Qt::SHIFT | Qt::Key_R, "actionRepeat", "repeat",
-     mpd_player_get_repeat, mpd_player_set_repeat},
-    {QT_TR_NOOP("Single"), Qt::CTRL | Qt::SHIFT | Qt::Key_Y, "actionSingle", "single",
-     mpd_player_get_single, mpd_player_set_single},
-    {QT_TR_NOOP("Consume"), Qt::CTRL | Qt::SHIFT | Qt::Key_C, "actionConsume", "consume",
-     mpd_player_get_consume, mpd_player_set_consume},
+        {QT_TR_NOOP("Random"), Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "actionRandom", "random",
+         mpd_player_get_random, mpd_player_set_random},
+        {QT_TR_NOOP("Repeat"), Qt::CTRL | Qt::SHIFT | Qt::Key_R, "actionRepeat", "repeat",
+         mpd_player_get_repeat, mpd_player_set_repeat},
+        {QT_TR_NOOP("Single"), Qt::CTRL | Qt::SHIFT | Qt::Key_Y, "actionSingle", "single",
+         mpd_player_get_single, mpd_player_set_single},
+        {QT_TR_NOOP("Consume"), Qt::CTRL | Qt::SHIFT | Qt::Key_C, "actionConsume", "consume",
+         mpd_player_get_consume, mpd_player_set_consume},
 };
 
 struct Output
@@ -78,10 +78,10 @@ PlaybackMenu::PlaybackMenu(QMenuBar *menuBar, QMenu *after, QWidget *window) : Q
     menu->addSeparator();
     crossfadeMenu = menu->addMenu(tr("Crossfade"));
     crossfadeMenu->setObjectName(QStringLiteral("menuCrossfade"));
-    crossfadeGroup = buildChoices(crossfadeMenu,
-                                  {{tr("Off"), 0}, {secondsText(2), 2}, {secondsText(5), 5},
-                                   {secondsText(10), 10}},
-                                  &PlaybackMenu::onCrossfadeChoice);
+    crossfadeGroup = buildChoices(
+            crossfadeMenu,
+            {{tr("Off"), 0}, {secondsText(2), 2}, {secondsText(5), 5}, {secondsText(10), 10}},
+            &PlaybackMenu::onCrossfadeChoice);
     replayGainMenu = menu->addMenu(tr("Replay gain"));
     replayGainMenu->setObjectName(QStringLiteral("menuReplayGain"));
     replayGainGroup = buildChoices(replayGainMenu,
@@ -150,8 +150,8 @@ void PlaybackMenu::onConnectionReady(Qmpd *connection)
 {
     disconnect(statusConnection);
     qmpd = connection;
-    statusConnection =
-        connect(connection, &Qmpd::mpdStatusChanged, this, &PlaybackMenu::onMpdStatusChange);
+    statusConnection
+            = connect(connection, &Qmpd::mpdStatusChanged, this, &PlaybackMenu::onMpdStatusChange);
     showAll();
 }
 
@@ -181,8 +181,7 @@ void PlaybackMenu::onMpdStatusChange(MpdObj *mi, ChangedStatusType what)
         showOutputs();
 }
 
-void PlaybackMenu::apply(const std::function<void(MpdObj *)> &command,
-                         void (PlaybackMenu::*show)())
+void PlaybackMenu::apply(const std::function<void(MpdObj *)> &command, void (PlaybackMenu::*show)())
 {
     if (!qmpd)
         return;
@@ -196,8 +195,8 @@ void PlaybackMenu::apply(const std::function<void(MpdObj *)> &command,
 bool PlaybackMenu::allowed(const char *command) const
 {
     return qmpd
-        && mpd_server_check_command_allowed(qmpd->getMpdObj(), command)
-        == MPD_SERVER_COMMAND_ALLOWED;
+            && mpd_server_check_command_allowed(qmpd->getMpdObj(), command)
+            == MPD_SERVER_COMMAND_ALLOWED;
 }
 
 void PlaybackMenu::onCrossfadeChoice(int seconds)
@@ -223,30 +222,30 @@ void PlaybackMenu::onOutputToggled(QAction *output)
 void PlaybackMenu::seekBy(int seconds)
 {
     apply(
-        [seconds](MpdObj *mi) {
-            // From where the song is now, not where the last poll saw it.
-            mpd_status_update(mi);
-            const int state = mpd_player_get_state(mi);
-            const int length = mpd_status_get_total_song_time(mi);
-            // A stream has no length to seek in.
-            if ((state != MPD_PLAYER_PLAY && state != MPD_PLAYER_PAUSE) || length <= 0)
-                return;
-            const int elapsed = mpd_status_get_elapsed_song_time(mi);
-            mpd_player_seek(mi, std::clamp(elapsed + seconds, 0, length - 1));
-        },
-        nullptr);
+            [seconds](MpdObj *mi) {
+                // From where the song is now, not where the last poll saw it.
+                mpd_status_update(mi);
+                const int state = mpd_player_get_state(mi);
+                const int length = mpd_status_get_total_song_time(mi);
+                // A stream has no length to seek in.
+                if ((state != MPD_PLAYER_PLAY && state != MPD_PLAYER_PAUSE) || length <= 0)
+                    return;
+                const int elapsed = mpd_status_get_elapsed_song_time(mi);
+                mpd_player_seek(mi, std::clamp(elapsed + seconds, 0, length - 1));
+            },
+            nullptr);
 }
 
 void PlaybackMenu::changeVolumeBy(int step)
 {
     apply(
-        [step](MpdObj *mi) {
-            const int volume = mpd_status_get_volume(mi);
-            // Negative: the server has no mixer.
-            if (volume >= 0)
-                mpd_status_set_volume(mi, std::clamp(volume + step, 0, 100));
-        },
-        nullptr);
+            [step](MpdObj *mi) {
+                const int volume = mpd_status_get_volume(mi);
+                // Negative: the server has no mixer.
+                if (volume >= 0)
+                    mpd_status_set_volume(mi, std::clamp(volume + step, 0, 100));
+            },
+            nullptr);
 }
 
 void PlaybackMenu::showAll()
@@ -320,14 +319,14 @@ void PlaybackMenu::showReplayGain()
 
 void PlaybackMenu::showOutputs()
 {
-    const QList<Output> outputs =
-        allowed("outputs") ? readOutputs(qmpd->getMpdObj()) : QList<Output>();
+    const QList<Output> outputs
+            = allowed("outputs") ? readOutputs(qmpd->getMpdObj()) : QList<Output>();
     QList<QAction *> entries = outputsMenu->actions();
-    const bool sameOutputs = std::equal(
-        outputs.begin(), outputs.end(), entries.begin(), entries.end(),
-        [](const Output &output, QAction *entry) {
-            return entry->data().toInt() == output.id && entry->text() == output.text;
-        });
+    const bool sameOutputs = std::equal(outputs.begin(), outputs.end(), entries.begin(),
+                                        entries.end(), [](const Output &output, QAction *entry) {
+                                            return entry->data().toInt() == output.id
+                                                    && entry->text() == output.text;
+                                        });
     if (!sameOutputs) {
         clearOutputs();
         for (const Output &output : outputs) {

@@ -62,7 +62,7 @@ private:
     QPointer<Qmpd> qmpd;
     QMetaObject::Connection statusConnection;
     QMenu *menu = nullptr;
-    QList<QAction *> modeActions; // in the order of the mode table
+    QList<QAction *> modeActions;  // in the order of the mode table
     QMenu *crossfadeMenu = nullptr;
     QActionGroup *crossfadeGroup = nullptr;
     // The server's crossfade when it is none of the listed choices.
@@ -70,7 +70,7 @@ private:
     QMenu *replayGainMenu = nullptr;
     QActionGroup *replayGainGroup = nullptr;
     QMenu *outputsMenu = nullptr;
-    QList<QAction *> keyActions; // seek back, seek forward, volume up, volume down
+    QList<QAction *> keyActions;  // seek back, seek forward, volume up, volume down
 };
 
 #endif
