@@ -4,6 +4,7 @@
 #include "busyindicator.h"
 #include "filebrowsertreemodel.h"
 #include "infobanner.h"
+#include "playbackmenu.h"
 #include "playlistitemdelegate.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
@@ -77,6 +78,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
     buildCollectionMenus();
     buildFileBrowserMenus();
+    auto *playbackMenu = new PlaybackMenu(ui->menuBar, ui->menuFile, this);
+    connect(this, &MainWindow::connectionReady, playbackMenu, &PlaybackMenu::onConnectionReady);
+    connect(this, &MainWindow::connectionClosed, playbackMenu, &PlaybackMenu::onConnectionClosed);
     ui->playlistTableview->setModel(playlistModel.get());
 
     loadSettings();

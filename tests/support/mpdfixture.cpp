@@ -209,6 +209,8 @@ bool MpdFixture::writeConfig() const
         // With a password and no default_permissions, a client that has not
         // logged in may do nothing at all, as on a locked-down real server.
         add("password", options.password + QStringLiteral("@read,add,control,admin"));
+        if (!options.guestPermissions.isEmpty())
+            add("default_permissions", options.guestPermissions);
     }
     if (options.maxOutputBufferKiB > 0)
         add("max_output_buffer_size", QString::number(options.maxOutputBufferKiB));
@@ -216,11 +218,14 @@ bool MpdFixture::writeConfig() const
     lines << QStringLiteral("database {") << QStringLiteral("  plugin \"simple\"")
           << QStringLiteral("  path ") + quoted(dir() + QStringLiteral("/mpd.db"))
           << QStringLiteral("  compress \"no\"") << QStringLiteral("}");
-    lines << QStringLiteral("audio_output {") << QStringLiteral("  type \"null\"")
-          << QStringLiteral("  name \"null\"")
-          << QStringLiteral("  mixer_type ") +
-            quoted(options.mixer ? QStringLiteral("software") : QStringLiteral("none"))
-          << QStringLiteral("}");
+    // Two outputs, so that switching one off leaves the other playing.
+    for (const char *name : {"Null A", "Null B"}) {
+        lines << QStringLiteral("audio_output {") << QStringLiteral("  type \"null\"")
+              << QStringLiteral("  name ") + quoted(QLatin1String(name))
+              << QStringLiteral("  mixer_type ") +
+                quoted(options.mixer ? QStringLiteral("software") : QStringLiteral("none"))
+              << QStringLiteral("}");
+    }
 
     QFile file(configFile());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
@@ -424,6 +429,8 @@ bool MpdFixture::resetState()
                          QStringLiteral("consume 0"),
                          QStringLiteral("crossfade 0"),
                          QStringLiteral("enableoutput 0"),
+                         QStringLiteral("enableoutput 1"),
+                         QStringLiteral("replay_gain_mode off"),
                          QStringLiteral("clearerror")};
     if (options.mixer)
         commands << QStringLiteral("setvol 100");

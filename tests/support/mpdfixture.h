@@ -1,6 +1,7 @@
 // A private, real mpd for tests: its own temporary directory (config, db, log,
-// state, playlists), a free loopback port and a null audio output. Owned by the
-// test (by value); used from the test's thread. The destructor stops the server.
+// state, playlists), a free loopback port and two null audio outputs ("Null A" and
+// "Null B"). Owned by the test (by value); used from the test's thread. The
+// destructor stops the server.
 #ifndef MPDFIXTURE_H
 #define MPDFIXTURE_H
 
@@ -18,6 +19,8 @@ public:
     struct Options
     {
         QString password;           // empty: no password, everyone may do everything
+        QString guestPermissions;   // with a password: what a client that has not logged in
+                                    // may do ("read", say); empty: nothing at all
         int maxOutputBufferKiB = 0; // 0: mpd's default
         QString databaseFile;       // copied in and used as is: no scan at start
         bool mixer = true;          // false: no mixer; mpd 0.23 then omits "volume" from status
@@ -61,7 +64,7 @@ public:
     // The value of one field of `status` ("state", "volume", "song"...), empty if absent.
     QString statusValue(const QString &field) const;
     // Empty queue, stopped, no error, volume 100 (when there is a mixer), all
-    // playback modes and crossfade off, output enabled, no stored playlists.
+    // playback modes, crossfade and replay gain off, both outputs enabled, no stored playlists.
     bool resetState();
 
 private:
