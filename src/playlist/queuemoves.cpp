@@ -4,11 +4,13 @@
 
 #include <libmpd/libmpd.h>
 // libmpd queues adds and deletes but not moves: a batch of moves goes through the
-// connection the way libmpd's own queue does. The header wants size_t declared and
-// would redeclare strndup against the C library's.
+// connection the way libmpd's own queue does. The header wants size_t declared, would
+// redeclare strndup against the C library's, and has no C++ guard.
 #include <cstddef>
 #define HAVE_STRNDUP 1
+extern "C" {
 #include <libmpd/libmpd-internal.h>
+}
 
 #include <algorithm>
 
