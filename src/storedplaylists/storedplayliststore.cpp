@@ -152,24 +152,27 @@ StoredPlaylistStore::Outcome StoredPlaylistStore::remove(const QString &name)
     return {Status::Done, tr("Deleted playlist ") + quoted(name)};
 }
 
-std::optional<int> StoredPlaylistStore::load(const QString &name, int *missing)
+std::optional<StoredPlaylistStore::Outcome>
+StoredPlaylistStore::load(const QString &name, int *loaded, int *missing)
 {
     const auto content = songs(name);
+    if (failed())
+        return Outcome{Status::Failed, QString()};
     if (!content)
-        return std::nullopt;
+        return Outcome{Status::Gone, goneMessage(name)};
     MpdObj *mpd = connected();
     const int before = QueueMoves::queueLength(mpd);
     // The server skips songs it no longer has; the rest arrive in order.
     mpd_playlist_queue_load(mpd, local(name).data());
     mpd_playlist_queue_commit(mpd);
-    const int loaded = std::max(0, QueueMoves::queueLength(mpd) - before);
-    *missing = std::max(0, int(content->size()) - loaded);
-    return loaded;
-}
-
-QString StoredPlaylistStore::noSongsMessage(const QString &name)
-{
-    return tr("No song of ") + quoted(name) + tr(" is in the database any more; nothing was changed");
+    if (failed())
+        return Outcome{Status::Failed, QString()};
+    *loaded = std::max(0, QueueMoves::queueLength(mpd) - before);
+    *missing = std::max(0, int(content->size()) - *loaded);
+    if (*loaded == 0 && *missing > 0)
+        return Outcome{Status::NothingLoaded, tr("No song of ") + quoted(name)
+                                                      + tr(" is in the database any more; nothing was changed")};
+    return std::nullopt;
 }
 
 QString StoredPlaylistStore::missingNote(int missing) const
@@ -181,38 +184,27 @@ QString StoredPlaylistStore::missingNote(int missing) const
 
 StoredPlaylistStore::Outcome StoredPlaylistStore::append(const QString &name)
 {
-    if (!connected())
-        return {Status::Failed, QString()};
+    int loaded = 0;
     int missing = 0;
-    const std::optional<int> loaded = load(name, &missing);
-    if (failed())
-        return {Status::Failed, QString()};
-    if (!loaded)
-        return {Status::Gone, goneMessage(name)};
-    if (*loaded == 0 && missing > 0)
-        return {Status::NothingLoaded, noSongsMessage(name)};
-    return {Status::Done, tr("Added ") + QString::number(*loaded) + tr(" songs to playlist")
+    if (const std::optional<Outcome> refused = load(name, &loaded, &missing))
+        return *refused;
+    return {Status::Done, tr("Added ") + QString::number(loaded) + tr(" songs to playlist")
                                   + missingNote(missing)};
 }
 
 StoredPlaylistStore::Outcome StoredPlaylistStore::replaceQueue(const QString &name)
 {
-    MpdObj *mpd = connected();
-    if (!mpd)
+    if (!connected())
         return {Status::Failed, QString()};
-    const int oldLength = QueueMoves::queueLength(mpd);
+    const int oldLength = QueueMoves::queueLength(connected());
+    int loaded = 0;
     int missing = 0;
-    const std::optional<int> loaded = load(name, &missing);
-    if (failed())
-        return {Status::Failed, QString()};
-    if (!loaded)
-        return {Status::Gone, goneMessage(name)};
-    if (*loaded == 0 && missing > 0)
-        return {Status::NothingLoaded, noSongsMessage(name)};
+    if (const std::optional<Outcome> refused = load(name, &loaded, &missing))
+        return *refused;
     deleteFirst(oldLength);
     if (failed())
         return {Status::Failed, QString()};
-    return {Status::Done, tr("Replaced playlist with ") + QString::number(*loaded)
+    return {Status::Done, tr("Replaced playlist with ") + QString::number(loaded)
                                   + tr(" songs from ") + quoted(name) + missingNote(missing)};
 }
 

@@ -53,10 +53,9 @@ public:
 private:
     MpdObj *connected() const;
     bool failed() const;
-    // Loads the playlist behind the queue: the number of songs that arrived; nothing when
-    // the playlist is gone.
-    std::optional<int> load(const QString &name, int *missing);
-    static QString noSongsMessage(const QString &name);
+    // Loads the playlist behind the queue, counting the songs that arrived and those the
+    // server no longer has. An outcome when that failed or brought nothing.
+    std::optional<Outcome> load(const QString &name, int *loaded, int *missing);
     QString missingNote(int missing) const;
     void deleteFirst(int count);
 
