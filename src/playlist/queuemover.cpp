@@ -114,9 +114,10 @@ bool QueueMover::eventFilter(QObject *watched, QEvent *event)
 
 void QueueMover::onDrop(QDropEvent *drop)
 {
-    // Only the view's own rows are taken: nothing else carries its model's data.
+    // Only the view's own rows are taken.
     const QStringList types = view->model()->mimeTypes();
-    if (types.isEmpty() || !drop->mimeData()->hasFormat(types.first())) {
+    if ((drop->source() && drop->source() != view) || types.isEmpty()
+        || !drop->mimeData()->hasFormat(types.first())) {
         drop->ignore();
         return;
     }
@@ -142,7 +143,11 @@ bool QueueMover::moveQueueRows(const QList<int> &rows, int before)
     if (!qmpd || rows.isEmpty())
         return false;
     MpdObj *mpd = qmpd->getMpdObj();
-    if (!QueueMoves::send(mpd, QueueMoves::plan(rows, before)))
+    const QList<QueueMoves::Move> moves = QueueMoves::plan(rows, before);
+    // Rows already in place: the queue and the selection stay as they are.
+    if (moves.isEmpty())
+        return true;
+    if (!QueueMoves::send(mpd, moves))
         return false;
     movedFirst = QueueMoves::firstRowAfter(rows, before);
     movedCount = int(rows.size());

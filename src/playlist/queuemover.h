@@ -27,10 +27,6 @@ public:
     // runs that action and then moves what it appended.
     void addPlayNextSource(QAbstractItemView *view, QAction *addAction);
 
-    // Moves the playlist view's selected rows in front of its row `before` (its row
-    // count: to the end). The moved rows are selected once the view shows them.
-    void moveSelectedRows(int before);
-
 public slots:
     void onConnectionReady(Qmpd *connection);
     void onConnectionClosed();
@@ -44,6 +40,9 @@ protected:
 private:
     QAction *makePlayNextAction(QAbstractItemView *view);
     void onDrop(QDropEvent *drop);
+    // Moves the view's selected rows in front of its row `before` (its row count: to the
+    // end). The moved rows are selected once the view shows them.
+    void moveSelectedRows(int before);
     void playNextFromQueue();
     void playNextVia(QAction *addAction);
     bool moveQueueRows(const QList<int> &rows, int before);
