@@ -49,7 +49,13 @@ StoredPlaylistsController::StoredPlaylistsController(QWidget *window)
     connect(save, &QAction::triggered, this, &StoredPlaylistsController::onSaveQueue);
 }
 
-StoredPlaylistsController::~StoredPlaylistsController() = default;
+StoredPlaylistsController::~StoredPlaylistsController()
+{
+    // The page usually goes first, with the window's widgets. If it is still there, its list
+    // must stop reporting to this object before the models below are destroyed.
+    if (pageWidget)
+        ui->storedPlaylistList->selectionModel()->disconnect(this);
+}
 
 void StoredPlaylistsController::addAction(const QString &text,
                                           void (StoredPlaylistsController::*slot)())

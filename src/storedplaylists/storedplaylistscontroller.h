@@ -9,6 +9,7 @@
 #include "storedplayliststore.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringListModel>
 
 #include <memory>
@@ -51,7 +52,8 @@ private:
     void report(const StoredPlaylistStore::Outcome &outcome, bool changesList);
 
     QWidget *window;
-    QWidget *pageWidget;
+    // Owned by the tab widget once the window has put it there.
+    QPointer<QWidget> pageWidget;
     std::unique_ptr<Ui_StoredPlaylistsPage> ui;
     StoredPlaylistStore store;
     QStringListModel names;
