@@ -86,6 +86,13 @@ QVariant SongModel::headerData(int section, Qt::Orientation orientation, int rol
     return tr(headerTexts[section]);
 }
 
+Qt::ItemFlags SongModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
+}
+
 void SongModel::addItem(QmpdSong *song)
 {
     if (!song)

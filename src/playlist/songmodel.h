@@ -31,6 +31,8 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // Rows can be dragged and dropped between others, never onto one.
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Appends one row and takes ownership of the record; a null record adds nothing.
     void addItem(QmpdSong *song);

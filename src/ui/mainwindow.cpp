@@ -8,8 +8,10 @@
 #include "playlistitemdelegate.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
+#include "queuemover.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
+#include "storedplaylistscontroller.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -81,6 +83,7 @@ MainWindow::MainWindow(QWidget *parent)
     auto *playbackMenu = new PlaybackMenu(ui->menuBar, ui->menuFile, this);
     connect(this, &MainWindow::connectionReady, playbackMenu, &PlaybackMenu::onConnectionReady);
     connect(this, &MainWindow::connectionClosed, playbackMenu, &PlaybackMenu::onConnectionClosed);
+    createQueueTools();
     ui->playlistTableview->setModel(playlistModel.get());
 
     loadSettings();
@@ -143,6 +146,28 @@ void MainWindow::createActions()
     connect(enterAction, &QAction::triggered, this, &MainWindow::onEnter);
     connect(spaceAction, &QAction::triggered, this, &MainWindow::onSpace);
     connect(updateDirAction, &QAction::triggered, this, &MainWindow::onUpdateDir);
+}
+
+// Arranging the queue by hand, and the server's stored playlists in a tab of their own.
+void MainWindow::createQueueTools()
+{
+    queueMover = new QueueMover(ui->playlistTableview, this);
+    queueMover->addPlayNextSource(ui->artistList, addArtistAction);
+    queueMover->addPlayNextSource(ui->albumList, addAlbumAction);
+    queueMover->addPlayNextSource(ui->trackList, addTrackAction);
+    queueMover->addPlayNextSource(ui->directoryTree, fbAddDirAction);
+    queueMover->addPlayNextSource(ui->fileList, fbAddTrackAction);
+    connect(this, &MainWindow::connectionReady, queueMover, &QueueMover::onConnectionReady);
+    connect(this, &MainWindow::connectionClosed, queueMover, &QueueMover::onConnectionClosed);
+    connect(queueMover, &QueueMover::message, this, &MainWindow::myShowMessage);
+
+    storedPlaylists = new StoredPlaylistsController(this);
+    ui->tabWidget->addTab(storedPlaylists->page(), tr("Playlists"));
+    connect(this, &MainWindow::connectionReady, storedPlaylists,
+            &StoredPlaylistsController::onConnectionReady);
+    connect(this, &MainWindow::connectionClosed, storedPlaylists,
+            &StoredPlaylistsController::onConnectionClosed);
+    connect(storedPlaylists, &StoredPlaylistsController::message, this, &MainWindow::myShowMessage);
 }
 
 void MainWindow::onToggleFullscreen()

@@ -28,9 +28,11 @@ class InfoBanner;
 class PlaylistItemDelegate;
 class QAbstractItemView;
 class QmpdSong;
+class QueueMover;
 class QStringListModel;
 class SongModel;
 class SongSortFilterModel;
+class StoredPlaylistsController;
 class Ui_MainWindow;
 
 class MainWindow : public QMainWindow
@@ -117,6 +119,7 @@ private:
     void markNowPlaying(int songId);
     void playLastSelectedRow();
     void activateFocusedList(bool enter);
+    void createQueueTools();
 
     // File browser (mainwindow_filebrowser.cpp).
     void buildFileBrowserMenus();
@@ -192,6 +195,8 @@ private:
     QStringList cutFiles;
     PlaylistItemDelegate *playlistDelegate = nullptr;
     SongSortFilterModel *fileListProxy = nullptr;
+    QueueMover *queueMover = nullptr;
+    StoredPlaylistsController *storedPlaylists = nullptr;
 
     // File browser.
     FileBrowserTreeModel *fbModel = nullptr;

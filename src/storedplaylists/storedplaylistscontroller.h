@@ -1,0 +1,64 @@
+// StoredPlaylistsController: the "Playlists" tab. Lists the server's stored playlists
+// and shows the songs of the one selected; adds one to the queue or replaces the queue
+// with it; saves the queue under a name (also Ctrl+S anywhere in the window), renames
+// and deletes. The list follows changes other clients make. Created and owned by the main
+// window, which puts page() into its tab widget; GUI thread.
+#ifndef STOREDPLAYLISTSCONTROLLER_H
+#define STOREDPLAYLISTSCONTROLLER_H
+
+#include "storedplayliststore.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringListModel>
+
+#include <memory>
+#include <optional>
+
+class SongModel;
+class Ui_StoredPlaylistsPage;
+class QWidget;
+
+class StoredPlaylistsController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StoredPlaylistsController(QWidget *window);
+    ~StoredPlaylistsController() override;
+
+    QWidget *page() const { return pageWidget; }
+
+public slots:
+    void onConnectionReady(Qmpd *connection);
+    void onConnectionClosed();
+    void onSaveQueue();
+    void onAppend();
+    void onReplace();
+    void onRename();
+    void onDelete();
+
+signals:
+    void message(const QString &text);
+
+private:
+    void addAction(const QString &text, void (StoredPlaylistsController::*slot)());
+    void refresh();
+    void showSongs();
+    void showSongModel(std::unique_ptr<SongModel> model);
+    std::optional<QString> selectedName();
+    std::optional<QString> askName(const QString &title, const QString &suggestion) const;
+    bool confirm(const QString &title, const QString &question) const;
+    void report(const StoredPlaylistStore::Outcome &outcome, bool changesList);
+
+    QWidget *window;
+    // Owned by the tab widget once the window has put it there.
+    QPointer<QWidget> pageWidget;
+    std::unique_ptr<Ui_StoredPlaylistsPage> ui;
+    StoredPlaylistStore store;
+    QStringListModel names;
+    std::unique_ptr<SongModel> songs;
+    QMetaObject::Connection statusConnection;
+};
+
+#endif
