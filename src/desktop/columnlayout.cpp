@@ -1,0 +1,103 @@
+#include "columnlayout.h"
+
+#include "settingsstore.h"
+#include "songmodel.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QHeaderView>
+#include <QTableView>
+
+namespace {
+// A column resize sends a signal per pixel dragged: the file is written once it settles.
+constexpr int SaveDelayMs = 400;
+constexpr int CellPadding = 16;
+}  // namespace
+
+ColumnLayout::ColumnLayout(QTableView *view, const char *settingsKey)
+    : QObject(view), view(view), header(view->horizontalHeader()), settingsKey(settingsKey)
+{
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideRight);
+    // Rows of one fixed height: nothing wraps, and long lists need no per-row measuring.
+    QHeaderView *rows = view->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    header->setSectionsMovable(true);
+
+    saveTimer.setSingleShot(true);
+    saveTimer.setInterval(SaveDelayMs);
+    connect(&saveTimer, &QTimer::timeout, this, &ColumnLayout::save);
+    connect(header, &QHeaderView::sectionResized, this, [this] { if (applied) saveTimer.start(); });
+    connect(header, &QHeaderView::sectionMoved, this, [this] { if (applied) saveTimer.start(); });
+    connect(header, &QHeaderView::sectionCountChanged, this, &ColumnLayout::applyOnce);
+    // Quitting right after a change must not lose it.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (saveTimer.isActive())
+            save();
+    });
+    view->installEventFilter(this);
+    applyOnce();
+}
+
+void ColumnLayout::save()
+{
+    saveTimer.stop();
+    SettingsStore settings;
+    settings->setValue(QLatin1String(settingsKey), header->saveState());
+}
+
+bool ColumnLayout::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == view && (event->type() == QEvent::Show || event->type() == QEvent::Resize))
+        applyOnce();
+    return QObject::eventFilter(watched, event);
+}
+
+void ColumnLayout::applyOnce()
+{
+    // Only a shown view has its real width.
+    if (applied || header->count() != SongModel::ColumnCount || !view->isVisible())
+        return;
+    applied = true;
+    view->removeEventFilter(this);
+    QByteArray state;
+    {
+        SettingsStore settings;
+        state = settings->value(QLatin1String(settingsKey)).toByteArray();
+    }
+    if (state.isEmpty() || !header->restoreState(state))
+        sizeToContent();
+}
+
+void ColumnLayout::sizeToContent()
+{
+    // The playlist is often empty at the first start: the narrow columns are sized for the
+    // longest usual tag, the text columns share what is left.
+    const struct
+    {
+        SongModel::Column column;
+        const char *sample;
+    } narrow[] = {{SongModel::Track, "00/00"},
+                  {SongModel::Date, "0000-00-00"},
+                  {SongModel::Duration, "00:00"}};
+    int used = 0;
+    for (const auto &entry : narrow) {
+        const int width = qMax(textWidth(QLatin1String(entry.sample)),
+                               header->sectionSizeHint(entry.column));
+        header->resizeSection(entry.column, width);
+        used += width;
+    }
+    const int fileWidth = textWidth(QStringLiteral("01 - A song title.flac"));
+    header->resizeSection(SongModel::File, fileWidth);
+    // A narrow view scrolls rather than squeezing the titles to nothing.
+    const int shared = qMax(textWidth(QStringLiteral("A song's title")),
+                            (view->viewport()->width() - used - fileWidth) / 3);
+    for (SongModel::Column column : {SongModel::Title, SongModel::Artist, SongModel::Album})
+        header->resizeSection(column, shared);
+}
+
+int ColumnLayout::textWidth(const QString &text) const
+{
+    return view->fontMetrics().horizontalAdvance(text) + CellPadding;
+}
