@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QHeaderView>
+#include <QScopedValueRollback>
 #include <QTableView>
 
 namespace {
@@ -28,16 +29,17 @@ ColumnLayout::ColumnLayout(QTableView *view, const char *settingsKey)
     saveTimer.setSingleShot(true);
     saveTimer.setInterval(SaveDelayMs);
     connect(&saveTimer, &QTimer::timeout, this, &ColumnLayout::save);
-    connect(header, &QHeaderView::sectionResized, this, [this] { if (applied) saveTimer.start(); });
-    connect(header, &QHeaderView::sectionMoved, this, [this] { if (applied) saveTimer.start(); });
-    connect(header, &QHeaderView::sectionCountChanged, this, &ColumnLayout::applyOnce);
+    connect(header, &QHeaderView::sectionResized, this, &ColumnLayout::onSectionResized);
+    connect(header, &QHeaderView::sectionMoved, this, &ColumnLayout::onUserLayout);
+    connect(header, &QHeaderView::sectionCountChanged, this, &ColumnLayout::fit);
     // Quitting right after a change must not lose it.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
         if (saveTimer.isActive())
             save();
     });
     view->installEventFilter(this);
-    applyOnce();
+    view->viewport()->installEventFilter(this);
+    fit();
 }
 
 void ColumnLayout::save()
@@ -49,25 +51,51 @@ void ColumnLayout::save()
 
 bool ColumnLayout::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == view && (event->type() == QEvent::Show || event->type() == QEvent::Resize))
-        applyOnce();
+    // The viewport's own resize: the view's comes before its viewport has the new width.
+    if ((watched == view && event->type() == QEvent::Show)
+        || (watched == view->viewport() && event->type() == QEvent::Resize))
+        fit();
     return QObject::eventFilter(watched, event);
 }
 
-void ColumnLayout::applyOnce()
+void ColumnLayout::fit()
 {
-    // Only a shown view has its real width.
-    if (applied || header->count() != SongModel::ColumnCount || !view->isVisible())
+    // Only a shown view has its real width, and it may still change while the window settles.
+    if (userLayout || header->count() != SongModel::ColumnCount || !view->isVisible())
         return;
-    applied = true;
-    view->removeEventFilter(this);
-    QByteArray state;
-    {
-        SettingsStore settings;
-        state = settings->value(QLatin1String(settingsKey)).toByteArray();
+    if (!stateRead) {
+        stateRead = true;
+        QByteArray state;
+        {
+            SettingsStore settings;
+            state = settings->value(QLatin1String(settingsKey)).toByteArray();
+        }
+        if (!state.isEmpty() && header->restoreState(state)) {
+            onUserLayout();
+            return;
+        }
     }
-    if (state.isEmpty() || !header->restoreState(state))
-        sizeToContent();
+    const QScopedValueRollback<bool> sizing(autoSizing, true);
+    sizeToContent();
+}
+
+void ColumnLayout::onSectionResized(int logicalIndex)
+{
+    // The last section stretches with the view: that is no choice of the user's.
+    if (autoSizing
+        || (!userLayout && logicalIndex == header->logicalIndex(header->count() - 1)))
+        return;
+    onUserLayout();
+}
+
+void ColumnLayout::onUserLayout()
+{
+    if (!userLayout) {
+        userLayout = true;
+        view->removeEventFilter(this);
+        view->viewport()->removeEventFilter(this);
+    }
+    saveTimer.start();
 }
 
 void ColumnLayout::sizeToContent()
@@ -88,7 +116,8 @@ void ColumnLayout::sizeToContent()
         header->resizeSection(entry.column, width);
         used += width;
     }
-    const int fileWidth = textWidth(QStringLiteral("01 - A song title.flac"));
+    // The file name repeats the title: it gets what is left (the last section stretches).
+    const int fileWidth = header->sectionSizeHint(SongModel::File);
     header->resizeSection(SongModel::File, fileWidth);
     // A narrow view scrolls rather than squeezing the titles to nothing.
     const int shared = qMax(textWidth(QStringLiteral("A song's title")),
