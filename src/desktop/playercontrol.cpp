@@ -11,13 +11,10 @@ int PlayerControl::elapsed() const
 
 void PlayerControl::play()
 {
-    if (!mpd())
+    // On a paused server this resumes where the song was.
+    if (!mpd() || current.state == MPD_PLAYER_PLAY)
         return;
-    // "play" on a paused server would restart the song; resuming keeps the position.
-    if (current.state == MPD_PLAYER_PAUSE)
-        mpd_player_pause(mpd());
-    else if (current.state != MPD_PLAYER_PLAY)
-        mpd_player_play(mpd());
+    mpd_player_play(mpd());
     afterCommand();
 }
 
