@@ -82,8 +82,7 @@ void ColumnLayout::fit()
 void ColumnLayout::onSectionResized(int logicalIndex)
 {
     // The last section stretches with the view: that is no choice of the user's.
-    if (autoSizing
-        || (!userLayout && logicalIndex == header->logicalIndex(header->count() - 1)))
+    if (autoSizing || (!userLayout && logicalIndex == header->logicalIndex(header->count() - 1)))
         return;
     onUserLayout();
 }

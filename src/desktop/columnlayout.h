@@ -1,7 +1,7 @@
 // ColumnLayout: a song table laid out for a desktop. One text line per row, columns sized to
 // their content until the user arranges them, and from then on the user's widths and order,
-// kept in the settings file under one key. It keeps the header's state, not the model's, so it survives the models the
-// view is given over time. A child of the view it serves; GUI thread.
+// kept in the settings file under one key. It keeps the header's state, not the model's, so it
+// survives the models the view is given over time. A child of the view it serves; GUI thread.
 #ifndef COLUMNLAYOUT_H
 #define COLUMNLAYOUT_H
 

@@ -9,25 +9,12 @@ constexpr qlonglong MicrosecondsPerSecond = 1000000;
 
 MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService *service, PlayerControl *control)
     : QDBusAbstractAdaptor(service), service(service), control(control)
-{
-}
+{ }
 
 QVariant MprisPlayerAdaptor::published(const char *name) const
 {
     return service->playerProperties().value(QLatin1String(name));
 }
-
-QString MprisPlayerAdaptor::playbackStatus() const { return published("PlaybackStatus").toString(); }
-QString MprisPlayerAdaptor::loopStatus() const { return published("LoopStatus").toString(); }
-bool MprisPlayerAdaptor::shuffle() const { return published("Shuffle").toBool(); }
-double MprisPlayerAdaptor::volume() const { return published("Volume").toDouble(); }
-QVariantMap MprisPlayerAdaptor::metadata() const { return published("Metadata").toMap(); }
-bool MprisPlayerAdaptor::canGoNext() const { return published("CanGoNext").toBool(); }
-bool MprisPlayerAdaptor::canGoPrevious() const { return published("CanGoPrevious").toBool(); }
-bool MprisPlayerAdaptor::canPlay() const { return published("CanPlay").toBool(); }
-bool MprisPlayerAdaptor::canPause() const { return published("CanPause").toBool(); }
-bool MprisPlayerAdaptor::canSeek() const { return published("CanSeek").toBool(); }
-bool MprisPlayerAdaptor::canControl() const { return published("CanControl").toBool(); }
 
 qlonglong MprisPlayerAdaptor::position() const
 {
@@ -55,12 +42,30 @@ void MprisPlayerAdaptor::setVolume(double volume)
     control->setVolume(qRound(qBound(0.0, volume, 1.0) * 100));
 }
 
-void MprisPlayerAdaptor::Play() { control->play(); }
-void MprisPlayerAdaptor::Pause() { control->pause(); }
-void MprisPlayerAdaptor::PlayPause() { control->playPause(); }
-void MprisPlayerAdaptor::Stop() { control->stop(); }
-void MprisPlayerAdaptor::Next() { control->next(); }
-void MprisPlayerAdaptor::Previous() { control->previous(); }
+void MprisPlayerAdaptor::Play()
+{
+    control->play();
+}
+void MprisPlayerAdaptor::Pause()
+{
+    control->pause();
+}
+void MprisPlayerAdaptor::PlayPause()
+{
+    control->playPause();
+}
+void MprisPlayerAdaptor::Stop()
+{
+    control->stop();
+}
+void MprisPlayerAdaptor::Next()
+{
+    control->next();
+}
+void MprisPlayerAdaptor::Previous()
+{
+    control->previous();
+}
 
 void MprisPlayerAdaptor::Seek(qlonglong offset)
 {

@@ -34,23 +34,23 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor
 public:
     MprisPlayerAdaptor(MprisService *service, PlayerControl *control);
 
-    QString playbackStatus() const;
-    QString loopStatus() const;
+    QString playbackStatus() const { return published("PlaybackStatus").toString(); }
+    QString loopStatus() const { return published("LoopStatus").toString(); }
     void setLoopStatus(const QString &loop);
-    bool shuffle() const;
+    bool shuffle() const { return published("Shuffle").toBool(); }
     void setShuffle(bool on);
-    double volume() const;
+    double volume() const { return published("Volume").toDouble(); }
     void setVolume(double volume);
     qlonglong position() const;
-    QVariantMap metadata() const;
+    QVariantMap metadata() const { return published("Metadata").toMap(); }
     // The server has no playback speed.
     double rate() const { return 1.0; }
-    bool canGoNext() const;
-    bool canGoPrevious() const;
-    bool canPlay() const;
-    bool canPause() const;
-    bool canSeek() const;
-    bool canControl() const;
+    bool canGoNext() const { return published("CanGoNext").toBool(); }
+    bool canGoPrevious() const { return published("CanGoPrevious").toBool(); }
+    bool canPlay() const { return published("CanPlay").toBool(); }
+    bool canPause() const { return published("CanPause").toBool(); }
+    bool canSeek() const { return published("CanSeek").toBool(); }
+    bool canControl() const { return published("CanControl").toBool(); }
 
 public slots:
     void Play();

@@ -1,6 +1,6 @@
 #include "mprisrootadaptor.h"
 
-MprisRootAdaptor::MprisRootAdaptor(QObject *service) : QDBusAbstractAdaptor(service) {}
+MprisRootAdaptor::MprisRootAdaptor(QObject *service) : QDBusAbstractAdaptor(service) { }
 
 void MprisRootAdaptor::Raise()
 {

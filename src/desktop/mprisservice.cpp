@@ -64,7 +64,8 @@ MprisService::MprisService(const QDBusConnection &bus, PlayerControl *control, Q
     this->bus.registerObject(QLatin1String(ObjectPath), this, QDBusConnection::ExportAdaptors);
     // A second instance takes a name of its own, as the MPRIS convention asks.
     if (!this->bus.registerService(serviceName)) {
-        serviceName += QStringLiteral(".instance") + QString::number(QCoreApplication::applicationPid());
+        serviceName += QStringLiteral(".instance")
+                + QString::number(QCoreApplication::applicationPid());
         if (!this->bus.registerService(serviceName))
             qCWarning(lcDesktop) << "Could not register" << serviceName << "on the session bus";
     }
@@ -105,7 +106,8 @@ QVariantMap MprisService::metadata() const
     const auto &song = control->status().song;
     if (!song) {
         return {{QStringLiteral("mpris:trackid"),
-                 QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack"))}};
+                 QVariant::fromValue(
+                         QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack"))}};
     }
     QVariantMap map{
             {QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId(song->id))},
@@ -153,9 +155,9 @@ void MprisService::announceChanges()
     announced = now;
     if (changed.isEmpty())
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(ObjectPath),
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal = QDBusMessage::createSignal(
+            QLatin1String(ObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+            QStringLiteral("PropertiesChanged"));
     signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
     bus.send(signal);
 }

@@ -2,7 +2,7 @@
 
 #include "qmpd.h"
 
-PlayerControl::PlayerControl(QObject *parent) : QObject(parent) {}
+PlayerControl::PlayerControl(QObject *parent) : QObject(parent) { }
 
 int PlayerControl::elapsed() const
 {
