@@ -63,6 +63,7 @@ void ColumnLayout::fit()
     // Only a shown view has its real width, and it may still change while the window settles.
     if (userLayout || header->count() != SongModel::ColumnCount || !view->isVisible())
         return;
+    const QScopedValueRollback<bool> sizing(autoSizing, true);
     if (!stateRead) {
         stateRead = true;
         QByteArray state;
@@ -71,11 +72,10 @@ void ColumnLayout::fit()
             state = settings->value(QLatin1String(settingsKey)).toByteArray();
         }
         if (!state.isEmpty() && header->restoreState(state)) {
-            onUserLayout();
+            stopFitting();
             return;
         }
     }
-    const QScopedValueRollback<bool> sizing(autoSizing, true);
     sizeToContent();
 }
 
@@ -89,12 +89,15 @@ void ColumnLayout::onSectionResized(int logicalIndex)
 
 void ColumnLayout::onUserLayout()
 {
-    if (!userLayout) {
-        userLayout = true;
-        view->removeEventFilter(this);
-        view->viewport()->removeEventFilter(this);
-    }
+    stopFitting();
     saveTimer.start();
+}
+
+void ColumnLayout::stopFitting()
+{
+    userLayout = true;
+    view->removeEventFilter(this);
+    view->viewport()->removeEventFilter(this);
 }
 
 void ColumnLayout::sizeToContent()

@@ -31,6 +31,7 @@ private:
     void sizeToContent();
     void onSectionResized(int logicalIndex);
     void onUserLayout();
+    void stopFitting();
     int textWidth(const QString &text) const;
 
     QTableView *view;
