@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "busyindicator.h"
+#include "desktopintegration.h"
 #include "filebrowsertreemodel.h"
 #include "infobanner.h"
 #include "playbackmenu.h"
@@ -64,6 +65,11 @@ MainWindow::MainWindow(QWidget *parent)
             Qt::QueuedConnection);
     connect(ui->artistList, &QListView::clicked, this, &MainWindow::onCArtistClick);
     connect(ui->albumList, &QListView::clicked, this, &MainWindow::onCAlbumClick);
+    desktop = new DesktopIntegration(this);
+    connect(this, &MainWindow::connectionReady, desktop, &DesktopIntegration::onConnectionReady);
+    connect(this, &MainWindow::connectionClosed, desktop, &DesktopIntegration::onConnectionClosed);
+    connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), desktop,
+            &DesktopIntegration::onCoverFetched, Qt::QueuedConnection);
 
     ui->action_Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     ui->action_Update_database->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
@@ -187,7 +193,12 @@ void MainWindow::showCover(const QPixmap &pixmap)
 {
     coverPixmap = pixmap;
     auto *scene = new QGraphicsScene(this);
-    scene->addPixmap(pixmap.scaled(148, 148, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    // Scaled for the screen's pixels, so that a high-density screen shows it sharp.
+    const qreal ratio = ui->imageCDCover->devicePixelRatioF();
+    const int side = qRound(148 * ratio);
+    QPixmap shown = pixmap.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    shown.setDevicePixelRatio(ratio);
+    scene->addPixmap(shown);
     QGraphicsScene *previous = ui->imageCDCover->scene();
     ui->imageCDCover->setScene(scene);
     // Nothing else refers to the old scene.

@@ -23,6 +23,7 @@
 #include "scrobbler.h"
 
 class BusyIndicator;
+class DesktopIntegration;
 class FileBrowserTreeModel;
 class InfoBanner;
 class PlaylistItemDelegate;
@@ -187,6 +188,8 @@ private:
     BusyIndicator *busyIndicator = nullptr;
 
     InfoBanner *banner = nullptr;
+    // MPRIS, notifications and the tray; follows the connection through the two signals.
+    DesktopIntegration *desktop = nullptr;
     // The connections made to the live Qmpd; cut at once when it is released.
     QList<QMetaObject::Connection> qmpdConnections;
 

@@ -3,10 +3,12 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "columnlayout.h"
 #include "playlistitemdelegate.h"
 #include "playlistadder.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
+#include "settingsstore.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
 
@@ -58,6 +60,8 @@ void MainWindow::setupTables()
     view->horizontalHeader()->setStretchLastSection(true);
     view->horizontalHeader()->show();
     ui->fileList->setModel(fileListProxy);
+    new ColumnLayout(ui->playlistTableview, SettingsKey::PlaylistColumns);
+    new ColumnLayout(ui->fileList, SettingsKey::FileListColumns);
 }
 
 void MainWindow::showPlaylistModel(std::unique_ptr<SongModel> model)

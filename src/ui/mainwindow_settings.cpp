@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "desktopintegration.h"
 #include "playlistitemdelegate.h"
 #include "settingsdialog.h"
 #include "settingsstore.h"
@@ -109,10 +110,12 @@ void MainWindow::saveAppState() const
 void MainWindow::onSettings()
 {
     SettingsDialog dialog;
-    dialog.setInitialValues(lfmUser, deleteAlbumArt, playlistDelegate->getNpColor());
+    dialog.setInitialValues(lfmUser, deleteAlbumArt, playlistDelegate->getNpColor(),
+                            desktop->songNotifications());
     if (dialog.exec() != QDialog::Accepted)
         return;
     deleteAlbumArt = dialog.getDelArt();
+    desktop->setSongNotifications(dialog.getTrayNote());
     npColor = dialog.getNpCol();
     playlistDelegate->setNpColor(npColor);
     // The password field opens empty: a user name without a password keeps the stored account,

@@ -17,8 +17,6 @@ SettingsDialog::SettingsDialog(QWidget *parent) : QDialog(parent), ui(new Ui::Se
 {
     ui->setupUi(this);
     connect(ui->btnColor, &QPushButton::clicked, this, &SettingsDialog::onBtnColor);
-    // Song-change notifications are not offered.
-    ui->checkTraynote->hide();
 }
 
 SettingsDialog::~SettingsDialog() = default;

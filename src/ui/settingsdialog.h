@@ -1,5 +1,6 @@
-// SettingsDialog: the modal dialog for the Last.fm account, the now-playing colour and the album
-// art choice. Created by the main window for one run on the GUI thread; it stores nothing itself.
+// SettingsDialog: the modal dialog for the Last.fm account, the now-playing colour, the album
+// art choice and song-change notifications. Created by the main window for one run on the GUI
+// thread; it stores nothing itself.
 #ifndef SETTINGSDIALOG_H
 #define SETTINGSDIALOG_H
 

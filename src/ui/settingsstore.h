@@ -20,6 +20,9 @@ inline constexpr char AppHidden[] = "app/hidden";
 inline constexpr char AutoconnectHost[] = "autoconnect/host";
 inline constexpr char AutoconnectPort[] = "autoconnect/port";
 inline constexpr char AutoconnectPassword[] = "autoconnect/password";
+inline constexpr char SongNotifications[] = "general/song_notifications";
+inline constexpr char PlaylistColumns[] = "columns/playlist";
+inline constexpr char FileListColumns[] = "columns/filelist";
 } // namespace SettingsKey
 
 class SettingsStore

@@ -744,14 +744,15 @@ void TestLastfm::windowSettingsDialog()
     closer = std::make_unique<ModalCloser>([&](QDialog *dialog) {
         auto *lineUser = dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMUser"));
         auto *password = dialog->findChild<QLineEdit *>(QStringLiteral("lineLFMPasswd"));
-        const auto *trayNote = dialog->findChild<QCheckBox *>(QStringLiteral("checkTraynote"));
+        auto *trayNote = dialog->findChild<QCheckBox *>(QStringLiteral("checkTraynote"));
         shown = {lineUser->text(), password->text(),
                  QString::number(password->echoMode() == QLineEdit::Password),
-                 QString::number(trayNote->isVisible()),
+                 QString::number(trayNote->isVisible()), QString::number(trayNote->isChecked()),
                  iconColor(*qobject_cast<SettingsDialog *>(dialog)).name(QColor::HexArgb)};
         lineUser->setText(typedUser);
         password->setText(typedPassword);
         dialog->findChild<QCheckBox *>(QStringLiteral("checkDelArt"))->setChecked(deleteArt);
+        trayNote->setChecked(deleteArt);
         dialog->accept();
     });
     MainWindow &w = openWindow();
@@ -760,10 +761,11 @@ void TestLastfm::windowSettingsDialog()
 
     QCOMPARE(closer->texts, QStringList({QStringLiteral("Settings")}));
     const QString npColor = PlaylistItemDelegate().getNpColor().name(QColor::HexArgb);
-    QCOMPARE(shown, QStringList({"alice", "", "1", "0", npColor}));
+    QCOMPARE(shown, QStringList({"alice", "", "1", "1", "0", npColor}));
     QCOMPARE(storedValue(SettingsKey::LastfmUser).toString(), user);
     QCOMPARE(storedValue(SettingsKey::LastfmHash).toString(), hash);
     QCOMPARE(storedValue(SettingsKey::DeleteAlbumArt).toBool(), deleteArt);
+    QCOMPARE(storedValue(SettingsKey::SongNotifications).toBool(), deleteArt);
     QCOMPARE(storedValue(SettingsKey::NpColor).value<QColor>(),
              w.findChild<PlaylistItemDelegate *>()->getNpColor());
     QCOMPARE(widget<QAction>("actionEnable_scrobbling")->isEnabled(), !user.isEmpty());

@@ -1,0 +1,134 @@
+#include "columnlayout.h"
+
+#include "settingsstore.h"
+#include "songmodel.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QHeaderView>
+#include <QScopedValueRollback>
+#include <QTableView>
+
+namespace {
+// A column resize sends a signal per pixel dragged: the file is written once it settles.
+constexpr int SaveDelayMs = 400;
+constexpr int CellPadding = 16;
+}  // namespace
+
+ColumnLayout::ColumnLayout(QTableView *view, const char *settingsKey)
+    : QObject(view), view(view), header(view->horizontalHeader()), settingsKey(settingsKey)
+{
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideRight);
+    // Rows of one fixed height: nothing wraps, and long lists need no per-row measuring.
+    QHeaderView *rows = view->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    header->setSectionsMovable(true);
+
+    saveTimer.setSingleShot(true);
+    saveTimer.setInterval(SaveDelayMs);
+    connect(&saveTimer, &QTimer::timeout, this, &ColumnLayout::save);
+    connect(header, &QHeaderView::sectionResized, this, &ColumnLayout::onSectionResized);
+    connect(header, &QHeaderView::sectionMoved, this, &ColumnLayout::onUserLayout);
+    connect(header, &QHeaderView::sectionCountChanged, this, &ColumnLayout::fit);
+    // Quitting right after a change must not lose it.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (saveTimer.isActive())
+            save();
+    });
+    view->installEventFilter(this);
+    view->viewport()->installEventFilter(this);
+    fit();
+}
+
+void ColumnLayout::save()
+{
+    saveTimer.stop();
+    SettingsStore settings;
+    settings->setValue(QLatin1String(settingsKey), header->saveState());
+}
+
+bool ColumnLayout::eventFilter(QObject *watched, QEvent *event)
+{
+    // The viewport's own resize: the view's comes before its viewport has the new width.
+    if ((watched == view && event->type() == QEvent::Show)
+        || (watched == view->viewport() && event->type() == QEvent::Resize))
+        fit();
+    return QObject::eventFilter(watched, event);
+}
+
+void ColumnLayout::fit()
+{
+    // Only a shown view has its real width, and it may still change while the window settles.
+    if (userLayout || header->count() != SongModel::ColumnCount || !view->isVisible())
+        return;
+    const QScopedValueRollback<bool> sizing(autoSizing, true);
+    if (!stateRead) {
+        stateRead = true;
+        QByteArray state;
+        {
+            SettingsStore settings;
+            state = settings->value(QLatin1String(settingsKey)).toByteArray();
+        }
+        if (!state.isEmpty() && header->restoreState(state)) {
+            stopFitting();
+            return;
+        }
+    }
+    sizeToContent();
+}
+
+void ColumnLayout::onSectionResized(int logicalIndex)
+{
+    // The last section stretches with the view: that is no choice of the user's.
+    if (autoSizing || (!userLayout && logicalIndex == header->logicalIndex(header->count() - 1)))
+        return;
+    onUserLayout();
+}
+
+void ColumnLayout::onUserLayout()
+{
+    stopFitting();
+    saveTimer.start();
+}
+
+void ColumnLayout::stopFitting()
+{
+    userLayout = true;
+    view->removeEventFilter(this);
+    view->viewport()->removeEventFilter(this);
+}
+
+void ColumnLayout::sizeToContent()
+{
+    // The playlist is often empty at the first start: the narrow columns are sized for the
+    // longest usual tag, the text columns share what is left.
+    const struct
+    {
+        SongModel::Column column;
+        const char *sample;
+    } narrow[] = {{SongModel::Track, "00/00"},
+                  {SongModel::Date, "0000-00-00"},
+                  {SongModel::Duration, "00:00"}};
+    int used = 0;
+    for (const auto &entry : narrow) {
+        const int width = qMax(textWidth(QLatin1String(entry.sample)),
+                               header->sectionSizeHint(entry.column));
+        header->resizeSection(entry.column, width);
+        used += width;
+    }
+    // The file name repeats the title: it gets what is left (the last section stretches).
+    const int fileWidth = header->sectionSizeHint(SongModel::File);
+    header->resizeSection(SongModel::File, fileWidth);
+    // A narrow view scrolls rather than squeezing the titles to nothing.
+    const int shared = qMax(textWidth(QStringLiteral("A song's title")),
+                            (view->viewport()->width() - used - fileWidth) / 3);
+    for (SongModel::Column column : {SongModel::Title, SongModel::Artist, SongModel::Album})
+        header->resizeSection(column, shared);
+}
+
+int ColumnLayout::textWidth(const QString &text) const
+{
+    return view->fontMetrics().horizontalAdvance(text) + CellPadding;
+}

@@ -1,0 +1,13 @@
+#include "mprisrootadaptor.h"
+
+MprisRootAdaptor::MprisRootAdaptor(QObject *service) : QDBusAbstractAdaptor(service) { }
+
+void MprisRootAdaptor::Raise()
+{
+    emit raiseRequested();
+}
+
+void MprisRootAdaptor::Quit()
+{
+    emit quitRequested();
+}
