@@ -60,6 +60,10 @@ void MainWindow::loadSettings()
         lfmHash = toHash(settings->value(SettingsKey::LastfmHash));
         deleteAlbumArt = toBool(settings->value(SettingsKey::DeleteAlbumArt), false);
         color = settings->value(SettingsKey::NpColor, QColor(Qt::transparent));
+        coverFetcher.setApiKey(settings->value(SettingsKey::LastfmApiKey,
+                                               QString::fromLatin1(CoverFetcher::DEFAULT_API_KEY))
+                                       .toString()
+                                       .trimmed());
     }
     // Runs onEnableScrobbling, which writes the same value back.
     ui->actionEnable_scrobbling->setChecked(enable);
@@ -77,6 +81,7 @@ void MainWindow::saveSettings() const
     settings->setValue(SettingsKey::DeleteAlbumArt, deleteAlbumArt);
     settings->setValue(SettingsKey::LastfmUser, lfmUser);
     settings->setValue(SettingsKey::LastfmHash, lfmHash);
+    settings->setValue(SettingsKey::LastfmApiKey, coverFetcher.apiKey());
 }
 
 void MainWindow::restoreAppState()
@@ -110,8 +115,10 @@ void MainWindow::onSettings()
 {
     SettingsDialog dialog;
     dialog.setInitialValues(lfmUser, deleteAlbumArt, playlistDelegate->getNpColor());
+    dialog.setApiKey(coverFetcher.apiKey());
     if (dialog.exec() != QDialog::Accepted)
         return;
+    coverFetcher.setApiKey(dialog.getApiKey());
     deleteAlbumArt = dialog.getDelArt();
     npColor = dialog.getNpCol();
     playlistDelegate->setNpColor(npColor);
