@@ -21,8 +21,9 @@
 
 namespace {
 
-// Chunks of 1 MiB keep a cover to a few round trips; servers before 0.22.4 send 8 KiB ones.
-const unsigned CHUNK_LIMIT = 1024 * 1024;
+// Chunks of 64 KiB bring a usual cover in a few round trips, without a long silence per chunk
+// on a slow link; servers before 0.22.4 keep their 8 KiB ones.
+const unsigned CHUNK_LIMIT = 64 * 1024;
 // How often our own waits (connecting, the welcome line) look at abort(). libmpdclient's waits
 // need no such step: abort() shuts the socket down, which wakes them at once.
 const int ABORT_CHECK_MS = 50;
