@@ -1,23 +1,21 @@
 #include "coverfetcher.h"
 
+#include "albuminfoanswer.h"
+#include "coverimage.h"
 #include "lastfmlog.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutexLocker>
 #include <QSaveFile>
 #include <QUrlQuery>
-#include <QXmlStreamReader>
 
 namespace {
 
-const char API_KEY[] = "5f0c2e9a7b1d4c3e8a6f2b0d9e7c1a45";
-
-// A real answer is a few KiB and a cover a few hundred KiB; the caps keep a broken or hostile
-// server from filling memory or the disk.
+// A real answer is a few KiB; the cap keeps a broken or hostile server from filling memory.
 const qint64 MAX_ANSWER_BYTES = 4 * 1024 * 1024;
-const qint64 MAX_COVER_BYTES = 16 * 1024 * 1024;
 
 // NAME_MAX is 255 bytes; QSaveFile needs 7 more for the suffix of its temporary file.
 const int MAX_FILE_NAME_BYTES = 248;
@@ -55,25 +53,6 @@ QString percentEncoded(const QString &value)
     return QString::fromLatin1(QUrl::toPercentEncoding(value));
 }
 
-// The text of the element just started, its children's text included. Read token by token:
-// QXmlStreamReader::readElementText recurses once per nested element, and an answer nested
-// deeply enough inside an image element overflows the worker's stack.
-QString elementText(QXmlStreamReader &xml)
-{
-    QString text;
-    int depth = 1;
-    while (depth > 0 && !xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement())
-            ++depth;
-        else if (xml.isEndElement())
-            --depth;
-        else if (xml.isCharacters() || xml.isEntityReference())
-            text += xml.text();
-    }
-    return text;
-}
-
 bool isCached(const QString &path)
 {
     const QFileInfo file(path);
@@ -95,6 +74,14 @@ void CoverFetcher::setAlbumArtist(const QString &artist, const QString &album)
     this->artist = artist;
     this->album = album;
     http.clearAbort();
+    server.clearAbort();
+}
+
+void CoverFetcher::setSong(const QString &file, const QString &host, int port,
+                           const QString &password)
+{
+    songFile = file;
+    server.setServer(host, port, password);
 }
 
 void CoverFetcher::setServiceUrl(const QUrl &url)
@@ -107,9 +94,22 @@ void CoverFetcher::setTimeout(int ms)
     http.setTimeout(ms);
 }
 
+void CoverFetcher::setApiKey(const QString &key)
+{
+    const QMutexLocker locker(&keyMutex);
+    this->key = key;
+}
+
+QString CoverFetcher::apiKey() const
+{
+    const QMutexLocker locker(&keyMutex);
+    return key;
+}
+
 void CoverFetcher::abort()
 {
     http.abort();
+    server.abort();
 }
 
 QString CoverFetcher::coverDirectory()
@@ -142,22 +142,48 @@ void CoverFetcher::fetch()
         success = true;
         return;
     }
-    if (!download(albumInfoUrl(), answerPath(), MAX_ANSWER_BYTES))
-        return;
-    const QString address = extraLargeImageAddress(readAnswerFile());
-    if (address.isEmpty()) {
-        qCDebug(lcLastfm) << "No cover image in the answer for" << artist << album;
-        return;
-    }
-    success = download(QUrl(address), cover, MAX_COVER_BYTES);
+    const QByteArray picture = server.fetch(songFile);
+    success = picture.isEmpty() ? fetchFromLastfm(cover) : writeFile(cover, picture);
 }
 
-QUrl CoverFetcher::albumInfoUrl() const
+bool CoverFetcher::fetchFromLastfm(const QString &cover)
+{
+    const QString key = apiKey();
+    if (key.isEmpty() || key == rejectedKey)
+        return false;
+    const std::optional<QByteArray> answer = getAlbumInfo(key);
+    if (!answer || answer->isEmpty() || !writeFile(answerPath(), *answer))
+        return false;
+    const QString address = AlbumInfoAnswer::extraLargeImageAddress(readAnswerFile());
+    if (address.isEmpty()) {
+        qCDebug(lcLastfm) << "No cover image in the answer for" << artist << album;
+        return false;
+    }
+    const std::optional<QByteArray> image = http.get(QUrl(address), CoverImage::MAX_BYTES);
+    return image && CoverImage::isUsable(*image) && writeFile(cover, *image);
+}
+
+// The answer; nothing after an error, and after the service's refusal of the key, which is
+// then reported once and not used again.
+std::optional<QByteArray> CoverFetcher::getAlbumInfo(const QString &key)
+{
+    QByteArray errorAnswer;
+    const std::optional<QByteArray> answer
+            = http.get(albumInfoUrl(key), MAX_ANSWER_BYTES, &errorAnswer);
+    if (!AlbumInfoAnswer::rejectsKey(QString::fromLatin1(answer.value_or(errorAnswer))))
+        return answer;
+    qCWarning(lcLastfm) << "Last.fm refused the API key";
+    rejectedKey = key;
+    emit apiKeyRejected();
+    return std::nullopt;
+}
+
+QUrl CoverFetcher::albumInfoUrl(const QString &key) const
 {
     // Encoded by hand: QUrlQuery would leave "+" (a space to the service) and "%" alone.
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("method"), QStringLiteral("album.getinfo"));
-    query.addQueryItem(QStringLiteral("api_key"), QString::fromLatin1(API_KEY));
+    query.addQueryItem(QStringLiteral("api_key"), percentEncoded(key));
     query.addQueryItem(QStringLiteral("album"), percentEncoded(album));
     if (!artist.isEmpty())
         query.addQueryItem(QStringLiteral("artist"), percentEncoded(artist));
@@ -166,19 +192,18 @@ QUrl CoverFetcher::albumInfoUrl() const
     return url;
 }
 
-// Only a complete, successful transfer replaces the file, so a failure never leaves a broken
-// cover behind that would count as cached.
-bool CoverFetcher::download(const QUrl &url, const QString &path, qint64 maxBytes)
+// Replaced only by a complete write, so a failure never leaves a broken cover behind that would
+// count as cached.
+bool CoverFetcher::writeFile(const QString &path, const QByteArray &bytes)
 {
-    const std::optional<QByteArray> body = http.get(url, maxBytes);
-    if (!body || body->isEmpty() || !makeParentDirectory(path))
+    if (!makeParentDirectory(path))
         return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qCDebug(lcLastfm) << "Cannot write" << path << file.errorString();
         return false;
     }
-    file.write(*body);
+    file.write(bytes);
     return file.commit();
 }
 
@@ -189,41 +214,6 @@ QString CoverFetcher::readAnswerFile() const
         return QString();
     const QByteArray answer = file.read(MAX_ANSWER_BYTES + 1);
     return answer.size() > MAX_ANSWER_BYTES ? QString() : QString::fromLatin1(answer);
-}
-
-// The image elements are children of the first "album" child of the document element; the
-// last extra-large one wins. A streaming walk keeps deep or huge documents cheap.
-QString CoverFetcher::extraLargeImageAddress(const QString &answer)
-{
-    QXmlStreamReader xml(answer);
-    xml.setNamespaceProcessing(false);
-    QString address;
-    int depth = 0;
-    bool albumSeen = false;
-    bool inAlbum = false;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            ++depth;
-            if (depth == 2 && !albumSeen && xml.qualifiedName() == QLatin1String("album")) {
-                albumSeen = inAlbum = true;
-            } else if (inAlbum && depth == 3 && xml.qualifiedName() == QLatin1String("image")
-                       && xml.attributes().value(QLatin1String("size"))
-                               == QLatin1String("extralarge")) {
-                address = elementText(xml);
-                --depth;  // the end of the image element has been read with its text
-            }
-        } else if (xml.isEndElement()) {
-            if (depth == 2)
-                inAlbum = false;
-            --depth;
-        }
-    }
-    if (xml.hasError()) {
-        qCDebug(lcLastfm) << "Unusable answer:" << xml.errorString();
-        return QString();
-    }
-    return address.trimmed();
 }
 
 bool CoverFetcher::makeParentDirectory(const QString &filePath)

@@ -30,7 +30,7 @@ bool isSuccessStatus(const QNetworkReply &reply)
 
 }  // namespace
 
-std::optional<QByteArray> HttpGetter::get(const QUrl &url, qint64 maxBytes)
+std::optional<QByteArray> HttpGetter::get(const QUrl &url, qint64 maxBytes, QByteArray *errorBody)
 {
     if (!isWebUrl(url)) {
         qCDebug(lcLastfm) << "Not an http(s) address, not fetched:" << url.toDisplayString();
@@ -70,6 +70,8 @@ std::optional<QByteArray> HttpGetter::get(const QUrl &url, qint64 maxBytes)
     }
     if (reply->error() != QNetworkReply::NoError || !isSuccessStatus(*reply)) {
         qCDebug(lcLastfm) << "Download failed:" << url.toDisplayString() << reply->errorString();
+        if (errorBody)
+            *errorBody = reply->read(maxBytes);
         return std::nullopt;
     }
     QByteArray body = reply->readAll();

@@ -19,8 +19,10 @@ public:
     static constexpr int DEFAULT_TIMEOUT_MS = 15000;
 
     // The body of a 2xx answer. Nothing after a network or HTTP error, a time-out, an abort, a body
-    // over maxBytes, or for any URL that is not http or https (file:, ftp:, garbage).
-    std::optional<QByteArray> get(const QUrl &url, qint64 maxBytes);
+    // over maxBytes, or for any URL that is not http or https (file:, ftp:, garbage). The body of
+    // an HTTP error answer, where services explain the error, goes to errorBody when given.
+    std::optional<QByteArray> get(const QUrl &url, qint64 maxBytes,
+                                  QByteArray *errorBody = nullptr);
 
     void setTimeout(int ms);
 

@@ -60,6 +60,8 @@ MainWindow::MainWindow(QWidget *parent)
     // Emitted on the fetcher's own thread.
     connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), this,
             &MainWindow::onCoverFetched, Qt::QueuedConnection);
+    connect(&coverFetcher, &CoverFetcher::apiKeyRejected, this, &MainWindow::onApiKeyRejected,
+            Qt::QueuedConnection);
     // Sent from the builder's thread: handled in this one, after the build.
     connect(&collectionBuilder, &CollectionBuilder::finished, this, &MainWindow::onCollectionBuilt,
             Qt::QueuedConnection);

@@ -98,6 +98,7 @@ public slots:
     void onSettings();
     void onEnableScrobbling(bool checked);
     void onCoverFetched(bool success);
+    void onApiKeyRejected();
     void onCoverShowFullSize();
 
 private:
@@ -159,7 +160,7 @@ private:
     std::unique_ptr<QmpdSong> currentSong;
     // Whether the current song counts as played (long enough, and far enough in).
     bool currentSongPlayed = false;
-    CoverFetcher coverFetcher;
+    CoverFetcher coverFetcher{this};  // a child, so that tests can watch it
     QPixmap coverPixmap;
     QAction *showFullSizeAction = nullptr;
     Scrobbler scrobbler;

@@ -15,6 +15,8 @@ void MainWindow::requestCover()
     if (coverFetcher.isRunning())
         return;
     coverFetcher.setAlbumArtist(currentSong->artist, currentSong->album);
+    coverFetcher.setSong(currentSong->file, qmpd ? qmpd->host() : QString(),
+                         qmpd ? qmpd->port() : 0, qmpd ? qmpd->password() : QString());
     coverFetcher.start();
 }
 
@@ -28,6 +30,11 @@ void MainWindow::onCoverFetched(bool success)
     if (cover.isNull())
         cover.load(QStringLiteral(":/unknowncoverimage"));
     showCover(cover);
+}
+
+void MainWindow::onApiKeyRejected()
+{
+    myShowMessage(tr("Last.fm did not accept the API key; set another one in Settings."));
 }
 
 void MainWindow::onCoverShowFullSize()

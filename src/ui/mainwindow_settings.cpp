@@ -61,6 +61,10 @@ void MainWindow::loadSettings()
         lfmHash = toHash(settings->value(SettingsKey::LastfmHash));
         deleteAlbumArt = toBool(settings->value(SettingsKey::DeleteAlbumArt), false);
         color = settings->value(SettingsKey::NpColor, QColor(Qt::transparent));
+        coverFetcher.setApiKey(settings->value(SettingsKey::LastfmApiKey,
+                                               QString::fromLatin1(CoverFetcher::DEFAULT_API_KEY))
+                                       .toString()
+                                       .trimmed());
     }
     // Runs onEnableScrobbling, which writes the same value back.
     ui->actionEnable_scrobbling->setChecked(enable);
@@ -78,6 +82,7 @@ void MainWindow::saveSettings() const
     settings->setValue(SettingsKey::DeleteAlbumArt, deleteAlbumArt);
     settings->setValue(SettingsKey::LastfmUser, lfmUser);
     settings->setValue(SettingsKey::LastfmHash, lfmHash);
+    settings->setValue(SettingsKey::LastfmApiKey, coverFetcher.apiKey());
 }
 
 void MainWindow::restoreAppState()
@@ -112,8 +117,10 @@ void MainWindow::onSettings()
     SettingsDialog dialog;
     dialog.setInitialValues(lfmUser, deleteAlbumArt, playlistDelegate->getNpColor(),
                             desktop->songNotifications());
+    dialog.setApiKey(coverFetcher.apiKey());
     if (dialog.exec() != QDialog::Accepted)
         return;
+    coverFetcher.setApiKey(dialog.getApiKey());
     deleteAlbumArt = dialog.getDelArt();
     desktop->setSongNotifications(dialog.getTrayNote());
     npColor = dialog.getNpCol();

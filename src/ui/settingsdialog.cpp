@@ -68,6 +68,16 @@ QColor SettingsDialog::getNpCol() const
     return npColor;
 }
 
+void SettingsDialog::setApiKey(const QString &key)
+{
+    ui->lineLFMApiKey->setText(key);
+}
+
+QString SettingsDialog::getApiKey() const
+{
+    return ui->lineLFMApiKey->text().trimmed();
+}
+
 QString SettingsDialog::calculateHash(const QString &password)
 {
     if (password.isEmpty())

@@ -32,6 +32,9 @@ public:
     bool getDelArt();
     bool getTrayNote();
     QColor getNpCol() const;
+    // The Last.fm API key for covers; empty turns Last.fm covers off.
+    void setApiKey(const QString &key);
+    QString getApiKey() const;
 
     // MD5 of the Latin-1 password as 32 lower-case hex digits; empty for an empty password.
     static QString calculateHash(const QString &password);

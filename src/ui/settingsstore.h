@@ -11,6 +11,7 @@ namespace SettingsKey {
 inline constexpr char LastfmEnable[] = "lastfm/enable";
 inline constexpr char LastfmUser[] = "lastfm/user";
 inline constexpr char LastfmHash[] = "lastfm/hash";
+inline constexpr char LastfmApiKey[] = "lastfm/api_key";
 inline constexpr char NpColor[] = "general/np_color";
 inline constexpr char DeleteAlbumArt[] = "general/delete_albumart";
 inline constexpr char AppPosition[] = "app/position";

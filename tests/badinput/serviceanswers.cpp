@@ -17,7 +17,7 @@ using LastfmAnswers::image;
 namespace {
 
 const QByteArray SERVICE = "/2.0/";
-const QByteArray IMAGE_BYTES = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(2000, 'i');
+const QByteArray IMAGE_BYTES = LastfmAnswers::coverImage();
 
 // Every file below HOME, hidden ones included.
 QStringList homeFiles()

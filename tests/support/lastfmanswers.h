@@ -2,7 +2,9 @@
 #ifndef LASTFMANSWERS_H
 #define LASTFMANSWERS_H
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QImage>
 
 namespace LastfmAnswers {
 
@@ -16,6 +18,17 @@ inline QByteArray albumAnswer(const QByteArray &albumContent)
 inline QByteArray image(const QByteArray &size, const QByteArray &address)
 {
     return "<image size=\"" + size + "\">" + address + "</image>\n";
+}
+
+// A small, complete PNG (NUL bytes included): covers are kept only when they are whole images.
+inline QByteArray coverImage()
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    image.save(&png, "PNG");
+    return png.data();
 }
 
 }  // namespace LastfmAnswers

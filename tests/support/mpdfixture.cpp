@@ -198,6 +198,8 @@ bool MpdFixture::writeConfig() const
     add("music_directory", musicDirectory);
     add("playlist_directory", dir() + QStringLiteral("/playlists"));
     add("log_file", logFile());
+    if (!options.logLevel.isEmpty())
+        add("log_level", options.logLevel);
     add("pid_file", dir() + QStringLiteral("/mpd.pid"));
     add("state_file", dir() + QStringLiteral("/mpd.state"));
     add("bind_to_address", host());

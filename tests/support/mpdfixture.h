@@ -24,6 +24,7 @@ public:
         int maxOutputBufferKiB = 0; // 0: mpd's default
         QString databaseFile;       // copied in and used as is: no scan at start
         bool mixer = true;          // false: no mixer; mpd 0.23 then omits "volume" from status
+        QString logLevel;           // "verbose" logs every command; empty: mpd's default
     };
 
     MpdFixture();

@@ -1,0 +1,3 @@
+#include "coverslog.h"
+
+Q_LOGGING_CATEGORY(lcCovers, "tuneloom.covers")
