@@ -54,13 +54,13 @@ QString sortName(const QString &name)
     return name.mid(space + 1) + QStringLiteral(", ") + name.left(space);
 }
 
+// About 20 characters, like most real titles.
 QString titleOf(quint64 song)
 {
-    return QStringLiteral("The %1 of %2 %3 (Part %4)")
+    return QStringLiteral("%1 of %2 %3")
             .arg(QLatin1String(nouns[mix(song) % 16]),
                  QString::fromUtf8(adjectives[mix(song + 7) % 16]),
-                 QLatin1String(nouns[mix(song + 9) % 16]))
-            .arg(song % 7 + 1);
+                 QLatin1String(nouns[mix(song + 9) % 16]));
 }
 
 struct Album
@@ -159,7 +159,7 @@ bool RealisticLibrary::writeDatabase(const QString &dbPath, int songs)
         writer.openDirectory(QString(), name);
         for (int albumOfArtist = 1; left > 0; ++albumOfArtist) {
             const int tracks = qMin(left, 8 + int(mix(quint64(albumNumber)) % 7));
-            const Album album{name, QStringLiteral("%1 Volume %2").arg(titleOf(quint64(albumNumber))).arg(albumOfArtist),
+            const Album album{name, QStringLiteral("%1 %2").arg(titleOf(quint64(albumNumber))).arg(albumOfArtist),
                               artist, albumNumber++, 1960 + int(mix(quint64(artist)) % 60)};
             writer.openDirectory(name, album.title);
             for (int track = 1; track <= tracks; ++track)
