@@ -14,14 +14,15 @@ constexpr int compilationShare = 20;  // one song in 20 is on a compilation
 constexpr int compilationTracks = 16;
 const QString variousArtists = QStringLiteral("Various Artists");
 
-const char *const adjectives[] = {"Crimson", "Silent", "Golden",  "Electric", "Hollow", "Velvet",
-                                  "Northern", "Broken", "Neon",   "Wild",     "Lonely", "Frozen",
-                                  "Burning",  "Distant", "Mötley", "Ночной"};
-const char *const nouns[] = {"Harbor", "Echoes",  "Lanterns",  "Rivers",   "Engines", "Saints",
-                             "Tides",  "Wolves",  "Gardens",   "Machines", "Skies",   "Orchestra",
-                             "Collective", "Quartet", "Sisters", "Brothers"};
-const char *const genres[] = {"Rock", "Pop", "Jazz", "Classical", "Electronic", "Folk", "Metal",
-                              "Hip-Hop", "Soul", "Ambient"};
+const char *const adjectives[]
+        = {"Crimson", "Silent", "Golden", "Electric", "Hollow",  "Velvet",  "Northern", "Broken",
+           "Neon",    "Wild",   "Lonely", "Frozen",   "Burning", "Distant", "Mötley",   "Ночной"};
+const char *const nouns[]
+        = {"Harbor",     "Echoes",  "Lanterns", "Rivers",   "Engines", "Saints",
+           "Tides",      "Wolves",  "Gardens",  "Machines", "Skies",   "Orchestra",
+           "Collective", "Quartet", "Sisters",  "Brothers"};
+const char *const genres[] = {"Rock", "Pop",   "Jazz",    "Classical", "Electronic",
+                              "Folk", "Metal", "Hip-Hop", "Soul",      "Ambient"};
 const char *const labels[] = {"Northern Lights Records", "Blue Harbor Music", "Sonic Atlas",
                               "Paper Moon Recordings", "Independent"};
 
@@ -85,13 +86,25 @@ public:
         paths.append(path);
     }
     void closeDirectory() { out += "end: " + paths.takeLast().toUtf8() + '\n'; }
-    void tag(const char *name, const QString &value) { out += QByteArray(name) + ": " + value.toUtf8() + '\n'; }
-    void tag(const char *name, const QByteArray &value) { out += QByteArray(name) + ": " + value + '\n'; }
+    void tag(const char *name, const QString &value)
+    {
+        out += QByteArray(name) + ": " + value.toUtf8() + '\n';
+    }
+    void tag(const char *name, const QByteArray &value)
+    {
+        out += QByteArray(name) + ": " + value + '\n';
+    }
 
-    void song(const Album &album, int track, const QString &songArtist, int artistNumber, quint64 id)
+    void song(const Album &album, int track, const QString &songArtist, int artistNumber,
+              quint64 id)
     {
         const QString title = titleOf(id);
-        out += "song_begin: " + QStringLiteral("%1 %2.flac").arg(track, 2, 10, QLatin1Char('0')).arg(title).toUtf8() + '\n';
+        out += "song_begin: "
+                + QStringLiteral("%1 %2.flac")
+                          .arg(track, 2, 10, QLatin1Char('0'))
+                          .arg(title)
+                          .toUtf8()
+                + '\n';
         out += "Time: " + QByteArray::number(120 + mix(id) % 300) + ".000000\n";
         tag("Artist", songArtist);
         if (id % 10 == 3)  // a guest: a second Artist line
@@ -159,8 +172,10 @@ bool RealisticLibrary::writeDatabase(const QString &dbPath, int songs)
         writer.openDirectory(QString(), name);
         for (int albumOfArtist = 1; left > 0; ++albumOfArtist) {
             const int tracks = qMin(left, 8 + int(mix(quint64(albumNumber)) % 7));
-            const Album album{name, QStringLiteral("%1 %2").arg(titleOf(quint64(albumNumber))).arg(albumOfArtist),
-                              artist, albumNumber++, 1960 + int(mix(quint64(artist)) % 60)};
+            const Album album{
+                    name,
+                    QStringLiteral("%1 %2").arg(titleOf(quint64(albumNumber))).arg(albumOfArtist),
+                    artist, albumNumber++, 1960 + int(mix(quint64(artist)) % 60)};
             writer.openDirectory(name, album.title);
             for (int track = 1; track <= tracks; ++track)
                 writer.song(album, track, name, artist, id++);
@@ -175,8 +190,8 @@ bool RealisticLibrary::writeDatabase(const QString &dbPath, int songs)
         writer.openDirectory(QString(), variousArtists);
     for (int done = 0; done < compilationSongs; ++albumNumber) {
         const int tracks = qMin(compilationTracks, compilationSongs - done);
-        const Album album{variousArtists, QStringLiteral("Compilation %1").arg(albumNumber), 999999, albumNumber,
-                          1990 + albumNumber % 30};
+        const Album album{variousArtists, QStringLiteral("Compilation %1").arg(albumNumber), 999999,
+                          albumNumber, 1990 + albumNumber % 30};
         writer.openDirectory(variousArtists, album.title);
         for (int track = 1; track <= tracks; ++track) {
             const int artist = int(mix(id) % 5000);

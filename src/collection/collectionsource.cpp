@@ -20,7 +20,7 @@ namespace {
 const unsigned connectionTimeoutMs = 10000;
 
 // The answers are large: an interruption is looked for every so many lines.
-constexpr int linesBetweenInterruptionChecks = 4096;
+constexpr int linesBetweenChecks = 4096;
 
 // A server refuses an answer larger than its output buffer (max_output_buffer_size,
 // 8 MiB by default, which must hold a whole command list's answers) and closes the
@@ -85,7 +85,8 @@ bool CollectionSource::connectServer()
                  && mpd_response_finish(c))))
         return fail();
     // A server before 0.21 knows no "tagtypes clear" and sends every tag: only slower.
-    if ((!mpd_run_clear_tag_types(c) || !mpd_run_enable_tag_types(c, listedTags, std::size(listedTags)))
+    if ((!mpd_run_clear_tag_types(c)
+         || !mpd_run_enable_tag_types(c, listedTags, std::size(listedTags)))
         && !mpd_connection_clear_error(c))
         return fail();
     // Command lists go out whole at once, however long.
@@ -114,7 +115,7 @@ bool CollectionSource::fail()
 // mpd writes a long answer in pieces, and its Nagle algorithm holds back the last
 // piece until the ones before are acknowledged, while a client that has just sent
 // a request delays its acknowledgements (40 ms on Linux): set after every request,
-// since sending makes the kernel delay again.
+// since sending makes the kernel delay again, and now and then while reading.
 void CollectionSource::acknowledgeAtOnce()
 {
     setSocketOption(connection.get(), TCP_QUICKACK);
@@ -128,8 +129,11 @@ bool CollectionSource::readAnswer(ListingAnswer *answer)
     while (mpd_pair *pair = mpd_recv_pair(c)) {
         answer->add(pair->name, pair->value);
         mpd_return_pair(c, pair);
-        if (++lines % linesBetweenInterruptionChecks == 0 && interrupted())
-            return false;
+        if (++lines % linesBetweenChecks == 0) {
+            if (interrupted())
+                return false;
+            acknowledgeAtOnce();
+        }
     }
     return mpd_connection_get_error(c) == MPD_ERROR_SUCCESS || fail();
 }

@@ -21,8 +21,14 @@ const char directoryOfOddSongs[]
 
 QString songText(const QmpdSong &song)
 {
-    return QStringList{QString::number(song.id), QString::number(song.time), song.artist,
-                       song.title, song.track, song.file, song.date, song.album}
+    return QStringList{QString::number(song.id),
+                       QString::number(song.time),
+                       song.artist,
+                       song.title,
+                       song.track,
+                       song.file,
+                       song.date,
+                       song.album}
             .join('|');
 }
 
