@@ -223,6 +223,8 @@ bool CollectionSource::listBatch(QList<Request> requests)
         return false;
     qCInfo(lcCollection) << "listing refused; asking for smaller parts";
     requests.remove(0, answered);
+    if (requests.isEmpty())  // only the final OK went missing
+        return true;
     if (requests.size() == 1)
         return listDirectory(requests.first()) && flush();
     const qsizetype half = requests.size() / 2;
