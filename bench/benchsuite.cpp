@@ -4,6 +4,7 @@
 #include "mpdfixture.h"
 #include "rawconnection.h"
 #include "rawlisting.h"
+#include "realisticlibrary.h"
 #include "settingsstore.h"
 #include "testlibrary.h"
 #include "testmain.h"
@@ -69,10 +70,14 @@ int envInt(const char *name, int fallback)
 BenchSuite::BenchSuite()
 {
     const QStringList sizeTexts
-            = qEnvironmentVariable("TUNELOOM_BENCH_SIZES", QStringLiteral("10000,50000,100000"))
+            = qEnvironmentVariable("TUNELOOM_BENCH_SIZES", QStringLiteral("10000,100000,300000"))
                       .split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString &text : sizeTexts)
         sizes << text.toInt();
+    // "generated": the tests' library (TestLibrary); "realistic": RealisticLibrary.
+    libraries = qEnvironmentVariable("TUNELOOM_BENCH_LIBRARIES",
+                                     QStringLiteral("generated,realistic"))
+                        .split(QLatin1Char(','), Qt::SkipEmptyParts);
     runs = envInt("TUNELOOM_BENCH_RUNS", runs);
     windowRuns = envInt("TUNELOOM_BENCH_WINDOW_RUNS", windowRuns);
     idleSeconds = envInt("TUNELOOM_BENCH_IDLE_SECONDS", idleSeconds);
@@ -90,9 +95,11 @@ bool BenchSuite::run()
                 .arg(QThread::idealThreadCount())
                 .arg(runs)
                 .arg(windowRuns));
-    for (int songs : std::as_const(sizes)) {
-        if (!benchSize(songs))
-            broken = true;
+    for (const QString &library : std::as_const(libraries)) {
+        for (int songs : std::as_const(sizes)) {
+            if (!benchSize(library, songs))
+                broken = true;
+        }
     }
     return !broken;
 }
@@ -177,12 +184,14 @@ bool BenchSuite::fillPlaylist(int port, int entries, int librarySongs)
             && connection.discardAnswer("ping\n") >= 0;
 }
 
-bool BenchSuite::benchSize(int songs)
+bool BenchSuite::benchSize(const QString &library, int songs)
 {
     rows.clear();
     QTemporaryDir work;
     const QString database = work.filePath(QStringLiteral("mpd.db"));
-    if (!TestLibrary::writeDatabase(database, songs)) {
+    const bool realistic = library == QLatin1String("realistic");
+    if (!(realistic ? RealisticLibrary::writeDatabase(database, songs)
+                    : TestLibrary::writeDatabase(database, songs))) {
         say(QStringLiteral("cannot write the database of %1 songs").arg(songs));
         return false;
     }
@@ -203,8 +212,9 @@ bool BenchSuite::benchSize(int songs)
     bool ok = true;
 
     QList<double> whole, requests;
+    qint64 listingBytes = 0;
     for (int i = 0; i < runs; ++i) {
-        whole << RawListing::wholeListing(bigServer.port());
+        whole << RawListing::wholeListing(bigServer.port(), &listingBytes);
         requests << RawListing::programRequests(server.port());
     }
     if (*std::min_element(whole.cbegin(), whole.cend()) < 0
@@ -218,6 +228,8 @@ bool BenchSuite::benchSize(int songs)
         ratios(whole, 1e-3), QStringLiteral("ms"));
     add(QStringLiteral("floor: the program's requests, default server"), ratios(requests, 1e-3),
         QStringLiteral("ms"));
+    add(QStringLiteral("listing: bytes a song in one whole listallinfo"),
+        {double(listingBytes) / qMax(1, songs)}, QStringLiteral("B"));
 
     QList<double> buildWall, buildCpu, buildBytes, loadWall, loadPeak;
     ok = ok
@@ -287,8 +299,9 @@ bool BenchSuite::benchSize(int songs)
     }
 
     const bool measureIdle = idleAtEverySize || songs == sizes.last();
+    // The playlist rows fill the queue with the generated library's paths.
     for (int entries : playlistSizes) {
-        if (!ok)
+        if (!ok || realistic)
             break;
         ok = fillPlaylist(server.port(), entries, songs);
         QList<double> rebuilds, idle;
@@ -316,14 +329,15 @@ bool BenchSuite::benchSize(int songs)
         }
     }
     server.resetState();
-    printTable(songs, databaseMiB);
+    printTable(library, songs, databaseMiB);
     return ok;
 }
 
-void BenchSuite::printTable(int songs, double databaseMiB)
+void BenchSuite::printTable(const QString &library, int songs, double databaseMiB)
 {
     say(QString());
-    say(QStringLiteral("== %1 songs (database %2 MiB), mpd %3 on 127.0.0.1 ==")
+    say(QStringLiteral("== %1 library, %2 songs (database %3 MiB), mpd %4 on 127.0.0.1 ==")
+                .arg(library)
                 .arg(songs)
                 .arg(databaseMiB, 0, 'f', 1)
                 .arg(QStringLiteral("0.23")));

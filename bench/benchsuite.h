@@ -1,4 +1,5 @@
-// BenchSuite: the whole benchmark. For each library size it writes a synthetic
+// BenchSuite: the whole benchmark. For each library (the tests' generated one,
+// and one tagged like a real collection) and each size it writes a synthetic
 // mpd database, starts two real mpd servers on loopback (one with default
 // settings, one with an output buffer large enough for one whole listing),
 // runs every measurement several times (each program run in a probe process of
@@ -30,16 +31,17 @@ private:
         QString unit;
     };
 
-    bool benchSize(int songs);
+    bool benchSize(const QString &library, int songs);
     bool runProbe(const QStringList &args, Results *results, qint64 *startNs = nullptr);
     bool runProbes(int runs, const QStringList &args, const std::function<void()> &before,
                    const std::function<void(const Results &, qint64)> &collect);
     bool fillPlaylist(int port, int entries, int librarySongs);
     void writeAutoconnect(int port);
     void removeCache();
-    void printTable(int songs, double databaseMiB);
+    void printTable(const QString &library, int songs, double databaseMiB);
     void add(const QString &label, const QList<double> &values, const QString &unit);
 
+    QStringList libraries;
     QList<int> sizes;
     int runs = 5;
     int windowRuns = 3;

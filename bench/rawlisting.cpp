@@ -22,16 +22,30 @@ int songCount(RawConnection &connection)
     return -1;
 }
 
+QByteArray command(const char *name, const QByteArray &path)
+{
+    return path.isEmpty() ? QByteArray(name) + '\n'
+                          : QByteArray(name) + ' ' + RawConnection::quoted(path) + '\n';
+}
+
 }  // namespace
 
-double RawListing::wholeListing(int port)
+struct RawListing::Walk
+{
+    RawConnection &connection;
+    QByteArray batch;
+    int batchSongs = 0;
+};
+
+double RawListing::wholeListing(int port, qint64 *bytes)
 {
     QElapsedTimer timer;
     timer.start();
     RawConnection connection;
-    if (!connection.open(port) || connection.discardAnswer("listallinfo\n") < 0)
-        return -1;
-    return timer.nsecsElapsed() / 1e9;
+    const qint64 received = connection.open(port) ? connection.discardAnswer("listallinfo\n") : -1;
+    if (bytes)
+        *bytes = received;
+    return received < 0 ? -1 : timer.nsecsElapsed() / 1e9;
 }
 
 double RawListing::programRequests(int port)
@@ -39,29 +53,44 @@ double RawListing::programRequests(int port)
     QElapsedTimer timer;
     timer.start();
     RawConnection connection;
-    if (!connection.open(port))
+    if (!connection.open(port)
+        || connection.discardAnswer("command_list_begin\ntagtypes clear\n"
+                                    "tagtypes enable Artist Album Title Track Date\n"
+                                    "command_list_end\n")
+                < 0)
         return -1;
     const int songs = songCount(connection);
-    if (songs < 0 || !listTree(connection, QByteArray(), songs))
+    Walk walk{connection};
+    if (songs < 0 || !listTree(walk, QByteArray(), songs) || !flush(walk))
         return -1;
     return timer.nsecsElapsed() / 1e9;
 }
 
-bool RawListing::listTree(RawConnection &connection, const QByteArray &path, int expectedSongs)
+bool RawListing::flush(Walk &walk)
 {
-    if (expectedSongs > songsPerListing)
-        return listDirectory(connection, path, expectedSongs);
-    const QByteArray command = path.isEmpty() ? QByteArray("listallinfo\n")
-                                              : "listallinfo " + RawConnection::quoted(path) + '\n';
-    return connection.discardAnswer(command) >= 0;
+    if (walk.batch.isEmpty())
+        return true;
+    const QByteArray list = "command_list_ok_begin\n" + walk.batch + "command_list_end\n";
+    walk.batch.clear();
+    walk.batchSongs = 0;
+    return walk.connection.discardAnswer(list) >= 0;
 }
 
-bool RawListing::listDirectory(RawConnection &connection, const QByteArray &path, int expectedSongs)
+bool RawListing::listTree(Walk &walk, const QByteArray &path, int expectedSongs)
+{
+    if (expectedSongs > songsPerListing)
+        return flush(walk) && listDirectory(walk, path, expectedSongs);
+    if (walk.batchSongs + expectedSongs > songsPerListing && !flush(walk))
+        return false;
+    walk.batch += command("listallinfo", path);
+    walk.batchSongs += expectedSongs;
+    return true;
+}
+
+bool RawListing::listDirectory(Walk &walk, const QByteArray &path, int expectedSongs)
 {
     QByteArray listing;
-    const QByteArray command = path.isEmpty() ? QByteArray("lsinfo\n")
-                                              : "lsinfo " + RawConnection::quoted(path) + '\n';
-    if (!connection.answer(command, &listing))
+    if (!walk.connection.answer(command("lsinfo", path), &listing))
         return false;
     QList<QByteArray> subdirectories;
     int songs = 0;
@@ -74,7 +103,7 @@ bool RawListing::listDirectory(RawConnection &connection, const QByteArray &path
     const int perSubdirectory
             = qMax(0, expectedSongs - songs) / qMax(1, int(subdirectories.size())) + 1;
     for (const QByteArray &subdirectory : subdirectories) {
-        if (!listTree(connection, subdirectory, perSubdirectory))
+        if (!listTree(walk, subdirectory, perSubdirectory))
             return false;
     }
     return true;

@@ -1,87 +1,157 @@
 #include "collectionsource.h"
 
 #include "collectionlog.h"
+#include "listinganswer.h"
 
-#include <QList>
 #include <QThread>
 
-#include <libmpd/libmpd.h>
+#include <mpd/client.h>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <climits>
+#include <iterator>
+#include <utility>
 
 namespace {
 
-const float connectionTimeoutSeconds = 10.0f;
+const unsigned connectionTimeoutMs = 10000;
+
+// The answers are large: an interruption is looked for every so many lines.
+constexpr int linesBetweenChecks = 4096;
 
 // A server refuses an answer larger than its output buffer (max_output_buffer_size,
-// 8 MiB by default) and closes the connection: from about 30,000 generated songs,
-// or 20,000 real ones with more tags. Larger parts of the database are listed
-// directory by directory, each directory's expected share in one listing.
+// 8 MiB by default, which must hold a whole command list's answers) and closes the
+// connection. With only the tags below asked for, a song takes 200-400 bytes of
+// it: a directory expected to hold more songs than this is listed subdirectory by
+// subdirectory, and smaller ones are asked together, up to this many songs a list.
 const int songsPerListing = 10000;
+
+// The tags the collection reads; the many others of a tagged library would be
+// most of the listing's bytes.
+const mpd_tag_type listedTags[]
+        = {MPD_TAG_ARTIST, MPD_TAG_ALBUM, MPD_TAG_TITLE, MPD_TAG_TRACK, MPD_TAG_DATE};
 
 bool interrupted()
 {
     return QThread::currentThread()->isInterruptionRequested();
 }
 
+const char *pathArgument(const QByteArray &path)
+{
+    return path.isEmpty() ? nullptr : path.constData();
+}
+
+void setSocketOption(mpd_connection *connection, int option)
+{
+    const int on = 1;
+    // Fails harmlessly on a local socket, which has neither delay.
+    setsockopt(mpd_connection_get_fd(connection), IPPROTO_TCP, option, &on, sizeof on);
+}
+
 }  // namespace
 
 CollectionSource::CollectionSource(const QString &host, int port, const QString &password)
-    : host(host.toLatin1()), password(password.toLatin1()), port(port), mpd(nullptr, mpd_free)
+    : host(host.toLatin1()),
+      password(password.toLatin1()),
+      port(port),
+      connection(nullptr, mpd_connection_free)
 { }
 
 CollectionSource::~CollectionSource() = default;
 
-int CollectionSource::onError(MpdObj *, int id, char *message, void *userdata)
-{
-    auto *source = static_cast<CollectionSource *>(userdata);
-    ++source->errorCount;
-    source->lastError
-            = QStringLiteral("MPD Error %1 '%2'").arg(id).arg(QString::fromLatin1(message));
-    // Not necessarily a failure: a refused whole listing is asked again in pieces.
-    qCDebug(lcCollection).noquote() << "collection listing:" << source->lastError;
-    return true;  // after any error the connection's state is unknown: drop it
-}
-
 bool CollectionSource::open()
 {
-    mpd.reset(mpd_new(host.data(), port, password.data()));
-    if (!mpd)
-        return false;
-    mpd_signal_connect_error(mpd.get(), onError, this);
-    mpd_set_connection_timeout(mpd.get(), connectionTimeoutSeconds);
     return connectServer();
 }
 
 bool CollectionSource::connectServer()
 {
-    const int errorsBefore = errorCount;
-    if (mpd_connect(mpd.get()) != MPD_OK) {
-        if (lastError.isEmpty())
-            lastError = QStringLiteral("cannot connect to %1:%2")
-                                .arg(QString::fromLatin1(host))
-                                .arg(port);
+    connection.reset(mpd_connection_new(host.constData(), unsigned(port), connectionTimeoutMs));
+    if (!connection) {
+        lastError = QStringLiteral("cannot connect to %1:%2")
+                            .arg(QString::fromLatin1(host))
+                            .arg(port);
         return false;
     }
-    mpd_send_password(mpd.get());
-    return healthySince(errorsBefore);
+    mpd_connection *c = connection.get();
+    // Not mpd_run_password: libmpd exports a mpd_send_password of its own, which
+    // the dynamic linker binds libmpdclient's call to.
+    if (mpd_connection_get_error(c) != MPD_ERROR_SUCCESS
+        || (!password.isEmpty()
+            && !(mpd_send_command(c, "password", password.constData(), nullptr)
+                 && mpd_response_finish(c))))
+        return fail();
+    // A server before 0.21 knows no "tagtypes clear" and sends every tag: only slower.
+    if ((!mpd_run_clear_tag_types(c)
+         || !mpd_run_enable_tag_types(c, listedTags, std::size(listedTags)))
+        && !mpd_connection_clear_error(c))
+        return fail();
+    // Command lists go out whole at once, however long.
+    setSocketOption(c, TCP_NODELAY);
+    return true;
 }
 
-bool CollectionSource::healthySince(int errorsBefore) const
+// Keeps the connection's error text and drops the connection, whose state is unknown.
+bool CollectionSource::fail()
 {
-    return errorCount == errorsBefore && mpd_check_connected(mpd.get());
+    mpd_connection *c = connection.get();
+    if (c && mpd_connection_get_error(c) != MPD_ERROR_SUCCESS) {
+        const QString message = QString::fromUtf8(mpd_connection_get_error_message(c));
+        lastError = mpd_connection_get_error(c) == MPD_ERROR_SERVER
+                ? QStringLiteral("MPD Error %1 '%2'")
+                          .arg(int(mpd_connection_get_server_error(c)))
+                          .arg(message)
+                : message;
+        // Not necessarily the end: a refused listing is asked again in pieces.
+        qCDebug(lcCollection).noquote() << "collection listing:" << lastError;
+    }
+    connection.reset();
+    return false;
+}
+
+// mpd writes a long answer in pieces, and its Nagle algorithm holds back the last
+// piece until the ones before are acknowledged, while a client that has just sent
+// a request delays its acknowledgements (40 ms on Linux): set after every request,
+// since sending makes the kernel delay again, and now and then while reading.
+void CollectionSource::acknowledgeAtOnce()
+{
+    setSocketOption(connection.get(), TCP_QUICKACK);
+}
+
+// Up to the end of the current answer (its list_OK or OK).
+bool CollectionSource::readAnswer(ListingAnswer *answer)
+{
+    mpd_connection *c = connection.get();
+    int lines = 0;
+    while (mpd_pair *pair = mpd_recv_pair(c)) {
+        answer->add(pair->name, pair->value);
+        mpd_return_pair(c, pair);
+        if (++lines % linesBetweenChecks == 0) {
+            if (interrupted())
+                return false;
+            acknowledgeAtOnce();
+        }
+    }
+    return mpd_connection_get_error(c) == MPD_ERROR_SUCCESS || fail();
 }
 
 bool CollectionSource::databaseUpdateTime(quint32 *updateTime)
 {
-    const int errorsBefore = errorCount;
-    // libmpd keeps the stats of its last request: ask the server again.
-    mpd_stats_update(mpd.get());
-    *updateTime = quint32(mpd_server_get_database_update_time(mpd.get()));
-    return healthySince(errorsBefore);
+    mpd_stats *stats = connection ? mpd_run_stats(connection.get()) : nullptr;
+    if (!stats)
+        return fail();
+    *updateTime = quint32(mpd_stats_get_db_update_time(stats));
+    totalSongs = int(qMin<unsigned>(mpd_stats_get_number_of_songs(stats), INT_MAX));
+    mpd_stats_free(stats);
+    return true;
 }
 
 int CollectionSource::songCount() const
 {
-    return qMax(0, mpd_stats_get_total_songs(mpd.get()));
+    return totalSongs;
 }
 
 QString CollectionSource::errorText() const
@@ -89,69 +159,98 @@ QString CollectionSource::errorText() const
     return lastError;
 }
 
-CollectionSource::Directory CollectionSource::contentsOf(MpdData *listing)
+bool CollectionSource::listSongs(const ListingSink &listingSink)
 {
-    Directory directory;
-    // Walked without freeing: mpd_data_get_next frees the list once past its end.
-    for (MpdData *entry = listing; entry; entry = mpd_data_get_next(entry)) {
-        if (entry->type == MPD_DATA_TYPE_SONG)
-            ++directory.songs;
-        else if (entry->type == MPD_DATA_TYPE_DIRECTORY)
-            directory.subdirectories.append(QByteArray(entry->directory));
-        if (mpd_data_is_last(entry))
-            break;
-    }
-    return directory;
+    sink = &listingSink;
+    sinkStopped = false;
+    const bool complete = connection && listTree({QByteArray(), totalSongs}) && flush();
+    sink = nullptr;
+    batch.clear();
+    batchSongs = 0;
+    return complete;
 }
 
-bool CollectionSource::listSongs(const ListingSink &sink)
+bool CollectionSource::listTree(const Request &request)
 {
-    const int expectedSongs = songCount();
-    if (expectedSongs > songsPerListing)
-        return listDirectory(QByteArray(), expectedSongs, sink);
-    const int errorsBefore = errorCount;
-    MpdData *whole = mpd_database_get_complete(mpd.get());
-    if (healthySince(errorsBefore))
-        return sink(whole);
-    mpd_data_free(whole);
-    qCInfo(lcCollection) << "whole listing refused; listing directory by directory";
-    return !interrupted() && connectServer() && listDirectory(QByteArray(), expectedSongs, sink);
-}
-
-bool CollectionSource::listTree(const QByteArray &path, int expectedSongs, const ListingSink &sink)
-{
-    if (expectedSongs > songsPerListing)
-        return listDirectory(path, expectedSongs, sink);
-    const int errorsBefore = errorCount;
-    MpdData *songs = mpd_database_get_directory_recursive(mpd.get(), path.constData());
-    if (healthySince(errorsBefore))
-        return sink(songs);
-    mpd_data_free(songs);
-    // Bigger than the guess: the server refused it and closed the connection.
-    return !interrupted() && connectServer() && listDirectory(path, expectedSongs, sink);
-}
-
-bool CollectionSource::listDirectory(const QByteArray &path, int expectedSongs,
-                                     const ListingSink &sink)
-{
-    const int errorsBefore = errorCount;
-    MpdData *entries
-            = mpd_database_get_directory(mpd.get(), path.isEmpty() ? nullptr : path.constData());
-    if (!healthySince(errorsBefore)) {
-        mpd_data_free(entries);
+    if (request.expectedSongs > songsPerListing)
+        return flush() && listDirectory(request);
+    if (batchSongs + request.expectedSongs > songsPerListing && !flush())
         return false;
-    }
-    // A recursive listing gives a directory's own songs before its subdirectories;
-    // keeping that order makes a listing in pieces equal to a whole one.
-    const Directory directory = contentsOf(entries);
-    if (!sink(entries))
+    batch.append(request);
+    batchSongs += request.expectedSongs;
+    return true;
+}
+
+bool CollectionSource::flush()
+{
+    batchSongs = 0;
+    return batch.isEmpty() || listBatch(std::exchange(batch, {}));
+}
+
+// A recursive listing gives a directory's own songs before its subdirectories;
+// keeping that order makes a listing in pieces equal to a whole one.
+bool CollectionSource::listDirectory(const Request &request)
+{
+    ListingAnswer answer;
+    if (!mpd_send_list_meta(connection.get(), pathArgument(request.path)))
+        return fail();
+    acknowledgeAtOnce();
+    if (!readAnswer(&answer))
         return false;
-    const int subdirectoryCount = qMax(1, int(directory.subdirectories.size()));
+    if (!mpd_response_finish(connection.get()))
+        return fail();
+    MpdData *songs = answer.takeSongs();
+    if (songs && !(*sink)(songs))
+        return false;
+    const int subdirectoryCount = qMax(1, int(answer.subdirectories().size()));
     const int expectedPerSubdirectory
-            = qMax(0, expectedSongs - directory.songs) / subdirectoryCount + 1;
-    for (const QByteArray &subdirectory : directory.subdirectories) {
-        if (interrupted() || !listTree(subdirectory, expectedPerSubdirectory, sink))
+            = qMax(0, request.expectedSongs - answer.songCount()) / subdirectoryCount + 1;
+    for (const QByteArray &subdirectory : answer.subdirectories()) {
+        if (interrupted() || !listTree({subdirectory, expectedPerSubdirectory}))
             return false;
     }
     return true;
+}
+
+// After a refusal the connection is gone: the directories not answered yet are
+// asked again in halves, and one alone too big for the server in its pieces.
+bool CollectionSource::listBatch(QList<Request> requests)
+{
+    int answered = 0;
+    if (askBatch(requests, &answered))
+        return true;
+    if (sinkStopped || interrupted() || !connectServer())
+        return false;
+    qCInfo(lcCollection) << "listing refused; asking for smaller parts";
+    requests.remove(0, answered);
+    if (requests.isEmpty())  // only the final OK went missing
+        return true;
+    if (requests.size() == 1)
+        return listDirectory(requests.first()) && flush();
+    const qsizetype half = requests.size() / 2;
+    return listBatch(requests.mid(0, half)) && listBatch(requests.mid(half));
+}
+
+bool CollectionSource::askBatch(const QList<Request> &requests, int *answered)
+{
+    mpd_connection *c = connection.get();
+    bool sent = mpd_command_list_begin(c, true);
+    for (const Request &request : requests)
+        sent = sent && mpd_send_list_all_meta(c, pathArgument(request.path));
+    if (!sent || !mpd_command_list_end(c))
+        return fail();
+    acknowledgeAtOnce();
+    for (*answered = 0; *answered < requests.size(); ++*answered) {
+        ListingAnswer answer;
+        if (!readAnswer(&answer))
+            return false;
+        if (*answered + 1 < requests.size() && !mpd_response_next(c))
+            return fail();
+        MpdData *songs = answer.takeSongs();
+        if (songs && !(*sink)(songs)) {
+            sinkStopped = true;
+            return false;
+        }
+    }
+    return mpd_response_finish(c) || fail();
 }

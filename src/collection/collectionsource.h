@@ -1,8 +1,9 @@
 // CollectionSource: the collection builder's own connection to the MPD server.
 // Created, used and freed inside the builder's thread, so the GUI thread's
 // connection goes on undisturbed during a long listing. Lists every song of the
-// database in the server's tree order: in one listing when the server's output
-// buffer allows it, otherwise directory by directory.
+// database in the server's tree order: directories whose expected share is
+// small are listed recursively, many of them per command list; larger ones
+// directory by directory.
 #ifndef COLLECTIONSOURCE_H
 #define COLLECTIONSOURCE_H
 
@@ -13,15 +14,15 @@
 #include <functional>
 #include <memory>
 
-typedef struct _MpdObj MpdObj;
+struct mpd_connection;
 typedef struct _MpdData MpdData;
+class ListingAnswer;
 
 class CollectionSource
 {
 public:
     // Called with each listing (whose songs, in order, make the database's song
-    // list), which it then owns; returning false stops the listing. Listings of
-    // one directory also hold its subdirectories, to be skipped.
+    // list), which it then owns; returning false stops the listing.
     using ListingSink = std::function<bool(MpdData *listing)>;
 
     CollectionSource(const QString &host, int port, const QString &password);
@@ -37,29 +38,35 @@ public:
     QString errorText() const;
 
 private:
-    static int onError(MpdObj *mpd, int id, char *message, void *userdata);
-
-    bool connectServer();
-    bool healthySince(int errorsBefore) const;
-    // What a directory's own listing held besides the songs passed on.
-    struct Directory
+    // One recursive listing still to ask for; expectedSongs is a guess of the
+    // songs below path, from the songs and directories counted so far.
+    struct Request
     {
-        int songs = 0;
-        QList<QByteArray> subdirectories;
+        QByteArray path;
+        int expectedSongs = 0;
     };
 
-    // expectedSongs: a guess of the songs below path, to choose between one
-    // recursive listing and a listing per subdirectory.
-    bool listTree(const QByteArray &path, int expectedSongs, const ListingSink &sink);
-    bool listDirectory(const QByteArray &path, int expectedSongs, const ListingSink &sink);
-    static Directory contentsOf(MpdData *listing);
+    bool connectServer();
+    bool fail();
+    bool readAnswer(ListingAnswer *answer);
+    void acknowledgeAtOnce();
+    bool listTree(const Request &request);
+    bool listDirectory(const Request &request);
+    bool flush();
+    bool listBatch(QList<Request> requests);
+    bool askBatch(const QList<Request> &requests, int *answered);
 
     QByteArray host;
     QByteArray password;
     int port;
-    std::unique_ptr<MpdObj, void (*)(MpdObj *)> mpd;
-    int errorCount = 0;
+    std::unique_ptr<mpd_connection, void (*)(mpd_connection *)> connection;
+    int totalSongs = 0;
     QString lastError;
+    // During listSongs only:
+    const ListingSink *sink = nullptr;
+    bool sinkStopped = false;
+    QList<Request> batch;
+    int batchSongs = 0;
 };
 
 #endif

@@ -18,7 +18,7 @@ constexpr int generateBaseTimeoutMs = 60000;
 
 // mpd 0.23 discards a database whose tag list lacks a tag it knows, and then
 // rescans: the list must match the server's exactly.
-const char databaseHeader[] = "info_begin\n"
+const char header[] = "info_begin\n"
                               "format: 2\n"
                               "mpd_version: 0.23.12\n"
                               "fs_charset: UTF-8\n"
@@ -183,7 +183,7 @@ bool TestLibrary::writeDatabase(const QString &dbPath, int songs)
         return false;
     }
     const QString top = QStringLiteral("Synthetic");
-    QByteArray out(databaseHeader);
+    QByteArray out(header);
     if (songs > 0)
         openDirectory(out, QString(), top);
     QString artistPath;
@@ -220,6 +220,11 @@ bool TestLibrary::writeDatabase(const QString &dbPath, int songs)
         return false;
     }
     return true;
+}
+
+QByteArray TestLibrary::databaseHeader()
+{
+    return QByteArray(header);
 }
 
 std::unique_ptr<MpdFixture> TestLibrary::startSyntheticServer(const QString &dir, int songs)

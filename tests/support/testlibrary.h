@@ -5,6 +5,7 @@
 #ifndef TESTLIBRARY_H
 #define TESTLIBRARY_H
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -27,6 +28,8 @@ public:
     //   Track t, Date 1960 + a % 60, Genre one of eight by a % 8, Time 60 + (i * 37) % 540 s.
     // mpd serves these as long as nothing rescans the music directory.
     static bool writeDatabase(const QString &dbPath, int songs);
+    // The start of every such database: the format and the tags this mpd knows.
+    static QByteArray databaseHeader();
     // A started server on a synthetic database of `songs` songs written into dir;
     // aborts the test program when that fails (nothing can go on without it).
     static std::unique_ptr<MpdFixture> startSyntheticServer(const QString &dir, int songs);

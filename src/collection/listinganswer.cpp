@@ -1,0 +1,85 @@
+#include "listinganswer.h"
+
+#include <libmpd/libmpd.h>
+// mpd_new_data_struct_append, to build libmpd lists; this header lacks C linkage of its own.
+extern "C" {
+#include <libmpd/libmpd-internal.h>
+}
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void keepFirst(char **field, const char *value)
+{
+    if (!*field)
+        *field = strdup(value);
+}
+
+// libmpd joins the values of a song's several Artist lines with ", ".
+void joinArtist(char **field, const char *value)
+{
+    if (!*field) {
+        *field = strdup(value);
+        return;
+    }
+    const std::size_t oldLength = std::strlen(*field);
+    const std::size_t valueLength = std::strlen(value);
+    auto *joined = static_cast<char *>(std::realloc(*field, oldLength + 2 + valueLength + 1));
+    if (!joined)
+        return;
+    std::memcpy(joined + oldLength, ", ", 2);
+    std::memcpy(joined + oldLength + 2, value, valueLength + 1);
+    *field = joined;
+}
+
+// The fields the collection reads; libmpd keeps the first of other repeated lines.
+void addToSong(mpd_Song *song, const char *name, const char *value)
+{
+    if (std::strcmp(name, "Artist") == 0)
+        joinArtist(&song->artist, value);
+    else if (std::strcmp(name, "Title") == 0)
+        keepFirst(&song->title, value);
+    else if (std::strcmp(name, "Album") == 0)
+        keepFirst(&song->album, value);
+    else if (std::strcmp(name, "Track") == 0)
+        keepFirst(&song->track, value);
+    else if (std::strcmp(name, "Date") == 0)
+        keepFirst(&song->date, value);
+    else if (std::strcmp(name, "Time") == 0 && song->time == MPD_SONG_NO_TIME)
+        song->time = std::atoi(value);
+}
+
+}  // namespace
+
+ListingAnswer::~ListingAnswer()
+{
+    if (MpdData *songs = takeSongs())
+        mpd_data_free(songs);
+}
+
+MpdData *ListingAnswer::takeSongs()
+{
+    MpdData *songs = last ? mpd_data_get_first(last) : nullptr;
+    last = nullptr;
+    return songs;
+}
+
+void ListingAnswer::add(const char *name, const char *value)
+{
+    if (std::strcmp(name, "file") == 0) {
+        last = mpd_new_data_struct_append(last);
+        last->type = MPD_DATA_TYPE_SONG;
+        last->song = song = mpd_newSong();
+        song->file = strdup(value);
+        ++songsAdded;
+    } else if (std::strcmp(name, "directory") == 0) {
+        song = nullptr;
+        directories.append(QByteArray(value));
+    } else if (std::strcmp(name, "playlist") == 0) {
+        song = nullptr;
+    } else if (song) {
+        addToSong(song, name, value);
+    }
+}
