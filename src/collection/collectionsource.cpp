@@ -1,5 +1,7 @@
 #include "collectionsource.h"
 
+#include "mpdclientlogin.h"
+
 #include "collectionlog.h"
 #include "listinganswer.h"
 
@@ -77,12 +79,8 @@ bool CollectionSource::connectServer()
         return false;
     }
     mpd_connection *c = connection.get();
-    // Not mpd_run_password: libmpd exports a mpd_send_password of its own, which
-    // the dynamic linker binds libmpdclient's call to.
     if (mpd_connection_get_error(c) != MPD_ERROR_SUCCESS
-        || (!password.isEmpty()
-            && !(mpd_send_command(c, "password", password.constData(), nullptr)
-                 && mpd_response_finish(c))))
+        || !MpdClientLogin::sendPassword(c, password.constData()))
         return fail();
     // A server before 0.21 knows no "tagtypes clear" and sends every tag: only slower.
     if ((!mpd_run_clear_tag_types(c)

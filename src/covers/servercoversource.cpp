@@ -2,6 +2,7 @@
 
 #include "coverimage.h"
 #include "coverslog.h"
+#include "mpdclientlogin.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -189,7 +190,7 @@ QByteArray ServerCoverSource::pictureOf(mpd_connection *connection, const QByteA
 {
     mpd_connection_set_timeout(connection, remainingMs(deadline));
     // A wrong password means no covers from this server; the window reports its own login.
-    if (!password.isEmpty() && !mpd_run_password(connection, password.toUtf8().constData()))
+    if (!MpdClientLogin::sendPassword(connection, password.toLatin1().constData()))
         return QByteArray();
     if (!mpd_run_binarylimit(connection, CHUNK_LIMIT) && !recovered(connection))
         return QByteArray();
