@@ -2,11 +2,14 @@
 #include "ui_mainwindow.h"
 
 #include "busyindicator.h"
+#include "collectionsearch.h"
 #include "filebrowsertreemodel.h"
 #include "infobanner.h"
 #include "playlistitemdelegate.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
+#include "queuefiltermodel.h"
+#include "searchfield.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
 
@@ -77,7 +80,16 @@ MainWindow::MainWindow(QWidget *parent)
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
     buildCollectionMenus();
     buildFileBrowserMenus();
-    ui->playlistTableview->setModel(playlistModel.get());
+    queueFilter = new QueueFilterModel(this);
+    queueFilter->setSourceModel(playlistModel.get());
+    ui->playlistTableview->setModel(queueFilter);
+    connect(ui->playlistFilter, &QLineEdit::textChanged, queueFilter, &QueueFilterModel::setSearch);
+    SearchField::installKeys(ui->playlistFilter, ui->tabPlaylist);
+    collectionSearch = new CollectionSearch(collectionBuilder,
+                                            {ui->collectionFilter, ui->artistList, ui->albumList,
+                                             ui->trackList, &artistModel, &albumModel},
+                                            this);
+    SearchField::installKeys(ui->collectionFilter, ui->tabCollection);
 
     loadSettings();
     restoreAppState();
@@ -126,8 +138,8 @@ void MainWindow::createActions()
     pasteAction = makeAction({QKeySequence::Paste}, ui->tabPlaylist);
     deleteAction = makeAction({QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::Key_Delete)},
                               ui->tabPlaylist);
-    fullscreenAction = makeAction(
-        {QKeySequence::ZoomIn, QKeySequence::ZoomOut, QKeySequence::Find}, this);
+    // Find (Ctrl+F) belongs to the search fields.
+    fullscreenAction = makeAction({QKeySequence::ZoomIn, QKeySequence::ZoomOut}, this);
     enterAction = makeAction({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, this);
     spaceAction = makeAction({QKeySequence(Qt::Key_Space)}, this);
     updateDirAction = makeAction({QKeySequence(Qt::Key_U)}, ui->filebrowserTab);
