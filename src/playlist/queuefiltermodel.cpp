@@ -13,19 +13,18 @@ void QueueFilterModel::setSourceModel(QAbstractItemModel *model)
     forgetTexts();
     // Made before the proxy's own connections, whose handlers filter changed rows at once.
     if (model) {
-        sourceConnections
-                << connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this,
-                           &QueueFilterModel::forgetTexts)
-                << connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-                           &QueueFilterModel::forgetTexts)
-                << connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this,
-                           &QueueFilterModel::forgetTexts)
-                << connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
-                           &QueueFilterModel::forgetTexts)
-                << connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this,
-                           &QueueFilterModel::forgetTexts)
-                << connect(model, &QAbstractItemModel::dataChanged, this,
-                           &QueueFilterModel::forgetTexts);
+        sourceConnections << connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this,
+                                     &QueueFilterModel::forgetTexts)
+                          << connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+                                     &QueueFilterModel::forgetTexts)
+                          << connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this,
+                                     &QueueFilterModel::forgetTexts)
+                          << connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
+                                     &QueueFilterModel::forgetTexts)
+                          << connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this,
+                                     &QueueFilterModel::forgetTexts)
+                          << connect(model, &QAbstractItemModel::dataChanged, this,
+                                     &QueueFilterModel::forgetTexts);
     }
     QSortFilterProxyModel::setSourceModel(model);
 }
@@ -54,8 +53,8 @@ bool QueueFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &source
         texts.reserve(size_t(rows));
         for (int row = 0; row < rows; ++row) {
             QString text;
-            for (int column : {SongModel::Title, SongModel::Artist, SongModel::Album,
-                               SongModel::File})
+            for (int column :
+                 {SongModel::Title, SongModel::Artist, SongModel::Album, SongModel::File})
                 text += model->index(row, column).data().toString() + QLatin1Char('\n');
             texts.push_back(SearchText::fold(text));
         }
