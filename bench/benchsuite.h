@@ -31,6 +31,8 @@ private:
     };
 
     bool benchSize(int songs);
+    // Needs the autoconnect settings and the fresh cache of the window runs.
+    bool benchSearch();
     bool runProbe(const QStringList &args, Results *results, qint64 *startNs = nullptr);
     bool runProbes(int runs, const QStringList &args, const std::function<void()> &before,
                    const std::function<void(const Results &, qint64)> &collect);
