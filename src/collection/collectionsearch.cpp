@@ -52,14 +52,20 @@ CollectionSearch::CollectionSearch(const CollectionBuilder &builder, const Views
     connect(views.field, &QLineEdit::textChanged, this, &CollectionSearch::onSearchEdited);
 }
 
+CollectionSearch::~CollectionSearch()
+{
+    if (folder)
+        folder->wait();
+}
+
 QStringList CollectionSearch::getArtists() const
 {
-    return filter.isActive() ? filter.getArtists() : builder.getArtists();
+    return searching() ? filter.getArtists() : builder.getArtists();
 }
 
 QStringList CollectionSearch::getAlbums(const QString &artist) const
 {
-    if (!filter.isActive())
+    if (!searching())
         return builder.getAlbums(artist);
     if (artist == NULL_ARTIST_OR_ALBUM_STRING)
         return filter.getAlbums();
@@ -69,13 +75,12 @@ QStringList CollectionSearch::getAlbums(const QString &artist) const
 QList<QmpdSong> CollectionSearch::getSongs(const QString &artist, const QString &album) const
 {
     const QList<QmpdSong> songs = builder.getSongs(artist, album);
-    return filter.isActive() ? filter.songsOf(artist, album, songs) : songs;
+    return searching() ? filter.songsOf(artist, album, songs) : songs;
 }
 
 void CollectionSearch::showCollection()
 {
-    filter.setIndex(builder.getArtists(), builder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING),
-                    builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING));
+    foldIndex();
     indexShown = true;
     albumsArtist = NULL_ARTIST_OR_ALBUM_STRING;
     tracksShown = false;
@@ -110,9 +115,43 @@ void CollectionSearch::showNothing()
     fillTracks();
 }
 
+void CollectionSearch::foldIndex()
+{
+    // Folding a big index takes longer than a frame: not in the GUI thread. Until it
+    // is done the lists show everything, and the field's text is applied after.
+    if (folder)
+        folder->wait();
+    folded = false;
+    ++foldGeneration;
+    auto result = std::make_shared<CollectionFilter>();
+    folder.reset(
+            QThread::create([result, artists = builder.getArtists(),
+                             albums = builder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING),
+                             songs = builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING)] {
+                result->setIndex(artists, albums, songs);
+            }));
+    connect(folder.get(), &QThread::finished, this, [this, result, generation = foldGeneration] {
+        if (generation == foldGeneration)
+            onIndexFolded(result);
+    });
+    folder->start(QThread::LowPriority);
+}
+
+void CollectionSearch::onIndexFolded(const std::shared_ptr<CollectionFilter> &result)
+{
+    // The thread object holds copies of the index it folded: let them go with it.
+    folder->wait();
+    folder.reset();
+    result->setSearch(views.field->text());
+    filter = std::move(*result);
+    folded = true;
+    if (filter.isActive() && indexShown)
+        fillLists();
+}
+
 void CollectionSearch::onSearchEdited(const QString &typed)
 {
-    if (filter.setSearch(typed) && indexShown)
+    if (folded && filter.setSearch(typed) && indexShown)
         fillLists();
 }
 

@@ -2,7 +2,8 @@
 // and track lists show. The window says whose albums and which album's tracks to
 // show; the queries answer through the search, and when the field changes the
 // lists are filled again with their selection kept. Owned by the main window,
-// which owns the views and the artist and album models; GUI thread.
+// which owns the views and the artist and album models; GUI thread, but for a
+// short-lived thread that folds each new index for the search.
 #ifndef COLLECTIONSEARCH_H
 #define COLLECTIONSEARCH_H
 
@@ -10,6 +11,9 @@
 
 #include <QObject>
 #include <QStringListModel>
+#include <QThread>
+
+#include <memory>
 
 class CollectionBuilder;
 class QLineEdit;
@@ -31,6 +35,8 @@ public:
     };
 
     CollectionSearch(const CollectionBuilder &builder, const Views &views, QObject *parent);
+    // Waits for a fold still running.
+    ~CollectionSearch() override;
 
     // The builder's queries, narrowed to the songs the search finds.
     QStringList getArtists() const;
@@ -46,6 +52,9 @@ public:
     void showNothing();
 
 private:
+    bool searching() const { return folded && filter.isActive(); }
+    void foldIndex();
+    void onIndexFolded(const std::shared_ptr<CollectionFilter> &result);
     void onSearchEdited(const QString &typed);
     void fillLists();
     void fillAlbums();
@@ -55,6 +64,11 @@ private:
     const CollectionBuilder &builder;
     Views views;
     CollectionFilter filter;
+    // Folds the newest index; the filter is current once it has handed its result over.
+    std::unique_ptr<QThread> folder;
+    bool folded = false;
+    // Counts folds started, so that a superseded fold's late report is ignored.
+    quint64 foldGeneration = 0;
     QStringListModel trackModel;
     bool indexShown = false;
     // Whose albums the album list shows, and the pair whose songs the track list shows.

@@ -82,13 +82,15 @@ private slots:
     void collectionLists()
     {
         QFETCH(QString, typed);
-        search(1, typed);
-        QTEST(rows("artistList"), "artists");
+        QFETCH(QStringList, artists);
+        search(1, typed);  // the index is folded for the search while the lists show
+        QTRY_COMPARE(rows("artistList"), artists);
         QTEST(rows("albumList"), "albums");
     }
     void addsWhatIsShownAndClearingKeepsSelection()
     {
         search(1, "second");
+        QTRY_COMPARE(rows("artistList"), QStringList{"The Stones Of Time"});
         click("artistList", "The Stones Of Time");
         QCOMPARE(rows("albumList"), QStringList{"Granite"});
         click("albumList", "Granite");
