@@ -31,6 +31,16 @@ QByteArray songText(const QmpdSong &song)
     return SearchText::fold(song.title) + '\n' + SearchText::fold(fileName);
 }
 
+QStringList shownOf(const QStringList &names, const std::vector<char> &shown)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (shown[size_t(i)])
+            kept << names.at(i);
+    }
+    return kept;
+}
+
 bool hit(const std::vector<char> &hits, int id)
 {
     return id >= 0 && hits[size_t(id)];
@@ -146,22 +156,12 @@ int CollectionFilter::pairOf(const QString &artist, const QString &album) const
 
 QStringList CollectionFilter::getArtists() const
 {
-    QStringList shown;
-    for (qsizetype i = 0; i < artists.size(); ++i) {
-        if (artistShown[size_t(i)])
-            shown << artists.at(i);
-    }
-    return shown;
+    return shownOf(artists, artistShown);
 }
 
 QStringList CollectionFilter::getAlbums() const
 {
-    QStringList shown;
-    for (qsizetype i = 0; i < albums.size(); ++i) {
-        if (albumShown[size_t(i)])
-            shown << albums.at(i);
-    }
-    return shown;
+    return shownOf(albums, albumShown);
 }
 
 QStringList CollectionFilter::albumsOf(const QString &artist, const QStringList &artistAlbums) const
