@@ -97,18 +97,21 @@ void typeIntoSearch(MainWindow &window, WindowWatcher &watcher, int tab, const Q
         finish(1);
         return;
     }
-    watcher.restartTickCounting();
     auto *typist = new QTimer(qApp);
+    // The first tick only starts the count: by then the tab has been laid out and painted.
     QObject::connect(typist, &QTimer::timeout, qApp,
-                     [&watcher, typist, word, finish, typed = 0]() mutable {
-                         if (typed < word.size()) {
+                     [&watcher, typist, word, finish, typed = -1]() mutable {
+                         if (typed < 0) {
+                             watcher.restartTickCounting();
+                             typed = 0;
+                         } else if (typed < word.size()) {
                              report("keystroke_ms", timedKey(Qt::Key_unknown, word.at(typed++)));
-                             return;
+                         } else {
+                             typist->stop();
+                             report("typing_tick_gap_ms", watcher.longestTickGapMs());
+                             report("clear_ms", timedKey(Qt::Key_Escape, QChar()));
+                             finish(0);
                          }
-                         typist->stop();
-                         report("typing_tick_gap_ms", watcher.longestTickGapMs());
-                         report("clear_ms", timedKey(Qt::Key_Escape, QChar()));
-                         finish(0);
                      });
     typist->start(typingIntervalMs);
 }

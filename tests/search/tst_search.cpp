@@ -46,8 +46,10 @@ class TestSearch : public QObject
         QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
         if (typed.isEmpty())
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        for (QChar c : typed)
-            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, c, {});
+        for (QChar c : typed)  // real keys (Space is also a window shortcut); keyClick is ASCII
+            c.unicode() < 128 ? QTest::keyClick(QApplication::focusWidget(), c.toLatin1())
+                              : QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(),
+                                                    Qt::Key_unknown, c, {});
     }
     QStringList queue() const { return server.mpc({"-f", "%file%", "playlist"}); }
 
