@@ -39,17 +39,17 @@ class TestSearch : public QObject
         QTest::mouseClick(view(name)->viewport(), Qt::LeftButton, {},
                           view(name)->visualRect(index).center());
     }
-    // Ctrl+F, then Esc for an empty text; keyClicks takes ASCII only.
+    // Ctrl+F, then the text as real keys (Space is a window shortcut too), or Esc for none.
     void search(int tab, const QString &typed)
     {
         window->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(tab);
         QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
         if (typed.isEmpty())
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        for (QChar c : typed)  // real keys (Space is also a window shortcut); keyClick is ASCII
-            c.unicode() < 128 ? QTest::keyClick(QApplication::focusWidget(), c.toLatin1())
-                              : QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(),
-                                                    Qt::Key_unknown, c, {});
+        for (QChar c : typed)
+            QTest::sendKeyEvent(
+                    QTest::Click, QApplication::focusWidget(),
+                    c.unicode() < 128 ? QTest::asciiToKey(c.toLatin1()) : Qt::Key_unknown, c, {});
     }
     QStringList queue() const { return server.mpc({"-f", "%file%", "playlist"}); }
 
