@@ -179,7 +179,9 @@ void CollectionSearch::fillLists()
 void CollectionSearch::fillAlbums()
 {
     QStringList albums = getAlbums(albumsArtist);
-    albums.sort();
+    // Every album comes sorted already; an artist's come in listing order.
+    if (albumsArtist != NULL_ARTIST_OR_ALBUM_STRING)
+        albums.sort();
     setRows(views.albumModel, albums);
 }
 
