@@ -231,7 +231,7 @@ bool BenchSuite::benchSize(const QString &library, int songs)
     add(QStringLiteral("listing: bytes a song in one whole listallinfo"),
         {double(listingBytes) / qMax(1, songs)}, QStringLiteral("B"));
 
-    QList<double> buildWall, buildCpu, buildBytes, loadWall, loadPeak;
+    QList<double> buildWall, buildCpu, buildBytes, loadWall, loadPeak, searchIndex;
     ok = ok
             && runProbes(runs, {QStringLiteral("builder"), port, QStringLiteral("server"), count},
                          {}, [&](const Results &r, qint64) {
@@ -243,6 +243,7 @@ bool BenchSuite::benchSize(const QString &library, int songs)
             && runProbes(runs, {QStringLiteral("builder"), port, QStringLiteral("cache"), count},
                          {}, [&](const Results &r, qint64) {
                              loadWall << r.value(QStringLiteral("wall_ms"));
+                             searchIndex << r.value(QStringLiteral("search_index_ms"));
                          });
     if (ok) {
         add(QStringLiteral("build from the server (listing, index, cache): wall"), buildWall,
@@ -257,6 +258,8 @@ bool BenchSuite::benchSize(const QString &library, int songs)
             QStringLiteral("x"));
         add(QStringLiteral("index memory: peak RSS growth per song (builder alone)"), buildBytes,
             QStringLiteral("B"));
+        add(QStringLiteral("search: folding the index once per build"), searchIndex,
+            QStringLiteral("ms"));
     }
 
     writeAutoconnect(server.port());
@@ -297,6 +300,7 @@ bool BenchSuite::benchSize(const QString &library, int songs)
             perSong << mib * 1048576.0 / songs;
         add(QStringLiteral("memory: that peak per song"), perSong, QStringLiteral("B"));
     }
+    ok = ok && benchSearch();
 
     const bool measureIdle = idleAtEverySize || songs == sizes.last();
     // The playlist rows fill the queue with the generated library's paths.
@@ -313,6 +317,15 @@ bool BenchSuite::benchSize(const QString &library, int songs)
         if (ok)
             add(QStringLiteral("playlist of %1: one rebuild").arg(entries), rebuilds,
                 QStringLiteral("ms"));
+        QList<double> queueKeys;
+        ok = ok
+                && runProbes(1, {QStringLiteral("window"), QStringLiteral("queuesearch")}, {},
+                             [&](const Results &r, qint64) {
+                                 queueKeys = r.values(QStringLiteral("keystroke_ms"));
+                             });
+        if (ok)
+            add(QStringLiteral("playlist of %1: a key typed into its search field").arg(entries),
+                queueKeys, QStringLiteral("ms"));
         if (!measureIdle)
             continue;
         ok = ok
@@ -331,6 +344,29 @@ bool BenchSuite::benchSize(const QString &library, int songs)
     server.resetState();
     printTable(library, songs, databaseMiB);
     return ok;
+}
+
+bool BenchSuite::benchSearch()
+{
+    QList<double> keys, slowest, gaps, clears;
+    const bool ok = runProbes(
+            windowRuns, {QStringLiteral("window"), QStringLiteral("search")}, {},
+            [&](const Results &r, qint64) {
+                const QList<double> typed = r.values(QStringLiteral("keystroke_ms"));
+                keys << typed;
+                slowest << (typed.isEmpty() ? 0 : *std::max_element(typed.cbegin(), typed.cend()));
+                gaps << r.value(QStringLiteral("typing_tick_gap_ms"));
+                clears << r.value(QStringLiteral("clear_ms"));
+            });
+    if (!ok)
+        return false;
+    add(QStringLiteral("search: a key typed to the three lists updated (every key)"), keys,
+        QStringLiteral("ms"));
+    add(QStringLiteral("search: the slowest key of a ten-letter word"), slowest,
+        QStringLiteral("ms"));
+    add(QStringLiteral("search: longest GUI gap while typing it"), gaps, QStringLiteral("ms"));
+    add(QStringLiteral("search: Esc back to the full lists"), clears, QStringLiteral("ms"));
+    return true;
 }
 
 void BenchSuite::printTable(const QString &library, int songs, double databaseMiB)

@@ -32,6 +32,8 @@ private:
     };
 
     bool benchSize(const QString &library, int songs);
+    // Needs the autoconnect settings and the fresh cache of the window runs.
+    bool benchSearch();
     bool runProbe(const QStringList &args, Results *results, qint64 *startNs = nullptr);
     bool runProbes(int runs, const QStringList &args, const std::function<void()> &before,
                    const std::function<void(const Results &, qint64)> &collect);

@@ -1,12 +1,16 @@
 #include "probe.h"
 
 #include "collectionbuilder.h"
+#include "collectionfilter.h"
 #include "mainwindow.h"
 #include "qmpd.h"
 #include "windowwatcher.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -19,6 +23,8 @@ namespace {
 constexpr int watchdogMs = 180000;
 constexpr int playlistRebuilds = 5;
 constexpr int settleMs = 2000;
+// A quick typist: about seven keys a second.
+constexpr int typingIntervalMs = 150;
 
 void report(const char *name, double value)
 {
@@ -67,6 +73,49 @@ void afterMs(int ms, const std::function<void()> &step)
     QTimer::singleShot(ms, qApp, step);
 }
 
+// Sends one key to the focused widget and lets the window lay out and paint what it
+// changed; returns the milliseconds that took.
+double timedKey(Qt::Key key, QChar text)
+{
+    const qint64 start = WindowWatcher::monotonicNs();
+    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), key, text, {});
+    // The views lay out on a zero timer, then post their paint requests.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    return (WindowWatcher::monotonicNs() - start) / 1e6;
+}
+
+// Types `word` into the search field of a tab (Ctrl+F), one key per typing interval,
+// then clears it with Esc; reports every key's time and the longest GUI gap while typing.
+void typeIntoSearch(MainWindow &window, WindowWatcher &watcher, int tab, const QString &word,
+                    const std::function<void(int)> &finish)
+{
+    window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(tab);
+    QCoreApplication::processEvents();
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    if (!qobject_cast<QLineEdit *>(QApplication::focusWidget())) {
+        finish(1);
+        return;
+    }
+    auto *typist = new QTimer(qApp);
+    // The first tick only starts the count: by then the tab has been laid out and painted.
+    QObject::connect(typist, &QTimer::timeout, qApp,
+                     [&watcher, typist, word, finish, typed = -1]() mutable {
+                         if (typed < 0) {
+                             watcher.restartTickCounting();
+                             typed = 0;
+                         } else if (typed < word.size()) {
+                             report("keystroke_ms", timedKey(Qt::Key_unknown, word.at(typed++)));
+                         } else {
+                             typist->stop();
+                             report("typing_tick_gap_ms", watcher.longestTickGapMs());
+                             report("clear_ms", timedKey(Qt::Key_Escape, QChar()));
+                             finish(0);
+                         }
+                     });
+    typist->start(typingIntervalMs);
+}
+
 }  // namespace
 
 int Probe::run(const QStringList &args)
@@ -104,6 +153,13 @@ int Probe::builder(int port, bool fromServer, int expectedSongs)
     report("rss_before_kib", rssBefore);
     report("peak_rss_kib", peakRssKiB());
     report("bytes_per_song", (peakRssKiB() - rssBefore) * 1024.0 / songs);
+    // What the collection's search prepares once per build, in the GUI thread.
+    QElapsedTimer fold;
+    fold.start();
+    CollectionFilter filter;
+    filter.setIndex(builder.getArtists(), builder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING),
+                    builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING));
+    report("search_index_ms", fold.nsecsElapsed() / 1e6);
     return 0;
 }
 
@@ -149,6 +205,14 @@ int Probe::window(const QString &scenario)
                     report("rebuild_ms", rebuild.nsecsElapsed() / 1e6);
                 }
                 finish(0);
+            });
+        } else if (scenario == QLatin1String("search")
+                   || scenario == QLatin1String("queuesearch")) {
+            // From every song down to one album's ten (synthetic names: "Album 00999").
+            const bool queue = scenario == QLatin1String("queuesearch");
+            afterMs(settleMs, [&, queue] {
+                typeIntoSearch(window, watcher, queue ? 0 : 1, QStringLiteral("album 0999"),
+                               finish);
             });
         } else if (scenario.startsWith(QLatin1String("idle"))) {
             const int seconds = scenario.mid(4).toInt();

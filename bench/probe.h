@@ -14,6 +14,8 @@ public:
     // "window build|startup|playlist|idleSECONDS": a MainWindow that connects from the
     //     autoconnect settings, watched until its collection is built; then the
     //     window's figures, playlist rebuilds, or the CPU time of SECONDS idle.
+    // "window search|queuesearch": the same window, then a ten-letter word typed into the
+    //     collection's or the playlist's search field, and Esc.
     static int run(const QStringList &args);
 
 private:

@@ -32,6 +32,14 @@ public:
         ticker.stop();
     }
     void stopPollCounting() { countPolls = false; }
+    // Counts tick gaps afresh from now on.
+    void restartTickCounting()
+    {
+        longestTickGap = 0;
+        lastTick = 0;
+        countTicks = true;
+        ticker.start();
+    }
 
 signals:
     void collectionBuilt();

@@ -3,6 +3,7 @@
 
 #include "busyindicator.h"
 #include "desktopintegration.h"
+#include "collectionsearch.h"
 #include "filebrowsertreemodel.h"
 #include "infobanner.h"
 #include "playbackmenu.h"
@@ -10,6 +11,8 @@
 #include "qmpd.h"
 #include "qmpdsong.h"
 #include "queuemover.h"
+#include "queuefiltermodel.h"
+#include "searchfield.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
 #include "storedplaylistscontroller.h"
@@ -91,8 +94,17 @@ MainWindow::MainWindow(QWidget *parent)
     auto *playbackMenu = new PlaybackMenu(ui->menuBar, ui->menuFile, this);
     connect(this, &MainWindow::connectionReady, playbackMenu, &PlaybackMenu::onConnectionReady);
     connect(this, &MainWindow::connectionClosed, playbackMenu, &PlaybackMenu::onConnectionClosed);
+    queueFilter = new QueueFilterModel(this);
+    queueFilter->setSourceModel(playlistModel.get());
+    ui->playlistTableview->setModel(queueFilter);
+    connect(ui->playlistFilter, &QLineEdit::textChanged, queueFilter, &QueueFilterModel::setSearch);
+    SearchField::installKeys(ui->playlistFilter, ui->tabPlaylist);
     createQueueTools();
-    ui->playlistTableview->setModel(playlistModel.get());
+    collectionSearch = new CollectionSearch(collectionBuilder,
+                                            {ui->collectionFilter, ui->artistList, ui->albumList,
+                                             ui->trackList, &artistModel, &albumModel},
+                                            this);
+    SearchField::installKeys(ui->collectionFilter, ui->tabCollection);
 
     loadSettings();
     restoreAppState();
@@ -141,8 +153,8 @@ void MainWindow::createActions()
     pasteAction = makeAction({QKeySequence::Paste}, ui->tabPlaylist);
     deleteAction = makeAction({QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::Key_Delete)},
                               ui->tabPlaylist);
-    fullscreenAction = makeAction(
-        {QKeySequence::ZoomIn, QKeySequence::ZoomOut, QKeySequence::Find}, this);
+    // Find (Ctrl+F) belongs to the search fields.
+    fullscreenAction = makeAction({QKeySequence::ZoomIn, QKeySequence::ZoomOut}, this);
     enterAction = makeAction({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, this);
     spaceAction = makeAction({QKeySequence(Qt::Key_Space)}, this);
     updateDirAction = makeAction({QKeySequence(Qt::Key_U)}, ui->filebrowserTab);

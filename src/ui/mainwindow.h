@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QModelIndex>
+#include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QStringList>
 
@@ -24,9 +25,11 @@
 
 class BusyIndicator;
 class DesktopIntegration;
+class CollectionSearch;
 class FileBrowserTreeModel;
 class InfoBanner;
 class PlaylistItemDelegate;
+class QueueFilterModel;
 class QAbstractItemView;
 class QmpdSong;
 class QueueMover;
@@ -137,7 +140,6 @@ private:
     void endCollectionBusy();
     void buildCollectionMenus();
     void emptyCollectionLists();
-    void showTracks(const QStringList &texts);
     bool refuseDuringBuild();
     void addSongsToPlaylist(const QList<QmpdSong> &songs, const QString &doneMessage);
     // Enter adds what the focused collection list has selected; Space opens the
@@ -175,10 +177,11 @@ private:
     QAction *addArtistAction = nullptr;
     QAction *addAlbumAction = nullptr;
     QAction *addTrackAction = nullptr;
-    // The track list's model; replaced whenever the list changes.
-    std::unique_ptr<QStringListModel> trackModel;
-    // The artist row of the last click that narrowed the album list.
-    QModelIndex previousClicked;
+    // What the three lists show, through the search field.
+    CollectionSearch *collectionSearch = nullptr;
+    // The artist row of the last click that narrowed the album list; lost when the
+    // list is filled again, since its rows then hold other artists.
+    QPersistentModelIndex previousClicked;
     // Counts closed connections; a build is shown only if none was closed since it began.
     quint64 connectionSerial = 0;
     quint64 buildSerial = 0;
@@ -201,6 +204,8 @@ private:
     SongSortFilterModel *fileListProxy = nullptr;
     QueueMover *queueMover = nullptr;
     StoredPlaylistsController *storedPlaylists = nullptr;
+    // The playlist view's model: playlistModel as the search field narrows it.
+    QueueFilterModel *queueFilter = nullptr;
 
     // File browser.
     FileBrowserTreeModel *fbModel = nullptr;

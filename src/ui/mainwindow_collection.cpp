@@ -4,10 +4,9 @@
 #include "ui_mainwindow.h"
 
 #include "busyindicator.h"
+#include "collectionsearch.h"
 #include "playlistadder.h"
 #include "qmpdsong.h"
-
-#include <QStringListModel>
 
 void MainWindow::buildCollectionMenus()
 {
@@ -73,9 +72,7 @@ void MainWindow::onCollectionBuilt()
     // collection; a failed one published nothing. The lists stay as they are.
     const bool current = qmpd && buildSerial == connectionSerial;
     if (current && !collectionBuilder.lastBuildFailed()) {
-        artistModel.setStringList(collectionBuilder.getArtists());
-        albumModel.setStringList(collectionBuilder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING));
-        showTracks({});
+        collectionSearch->showCollection();
         myShowMessage(tr("Collection built succesfully!"));
     }
     endCollectionBusy();
@@ -94,44 +91,27 @@ void MainWindow::endCollectionBusy()
 
 void MainWindow::emptyCollectionLists()
 {
-    albumModel.setStringList({});
-    artistModel.setStringList({});
-    showTracks({});
-}
-
-void MainWindow::showTracks(const QStringList &texts)
-{
-    auto model = std::make_unique<QStringListModel>(texts);
-    // The view lets go of the old model before it is deleted.
-    ui->trackList->setModel(model.get());
-    trackModel = std::move(model);
+    collectionSearch->showNothing();
 }
 
 void MainWindow::onCArtistClick(const QModelIndex &index)
 {
-    QStringList albums;
     if (previousClicked.isValid() && previousClicked == index) {
         // The same row twice in a row: back to all albums.
         ui->artistList->clearSelection();
-        albums = collectionBuilder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING);
+        collectionSearch->showAlbumsOf(NULL_ARTIST_OR_ALBUM_STRING);
         previousClicked = QModelIndex();
     } else {
-        albums = collectionBuilder.getAlbums(index.data().toString());
+        collectionSearch->showAlbumsOf(index.data().toString());
         previousClicked = index;
     }
-    albums.sort();
-    albumModel.setStringList(albums);
-    showTracks({});
 }
 
 void MainWindow::onCAlbumClick(const QModelIndex &index)
 {
     const QString album = index.data().toString();
     const QString artist = singleSelectedText(ui->artistList).value_or(QString());
-    QStringList texts;
-    for (const QmpdSong &song : collectionBuilder.getSongs(artist, album))
-        texts << (song.title.isEmpty() ? song.file : song.title);
-    showTracks(texts);
+    collectionSearch->showTracksOf(artist, album);
 }
 
 bool MainWindow::refuseDuringBuild()
@@ -151,8 +131,8 @@ void MainWindow::onAddArtist()
     if (!artist)
         return;
     QList<QmpdSong> songs;
-    for (const QString &album : collectionBuilder.getAlbums(*artist))
-        songs += collectionBuilder.getSongs(*artist, album);
+    for (const QString &album : collectionSearch->getAlbums(*artist))
+        songs += collectionSearch->getSongs(*artist, album);
     addSongsToPlaylist(songs,
                        tr("Added all songs from artist \"") + *artist + tr("\" to playlist!"));
 }
@@ -169,7 +149,7 @@ void MainWindow::onAddAlbum()
     }
     QList<QmpdSong> songs;
     for (const QString &album : albums)
-        songs += collectionBuilder.getSongs(*artist, album);
+        songs += collectionSearch->getSongs(*artist, album);
     addSongsToPlaylist(songs,
                        tr("Added songs from ") + QString::number(albums.size())
                                + tr(" albums to playlist!"));
@@ -190,7 +170,7 @@ void MainWindow::onAddTrack()
         myShowMessage(tr("Invalid selection. Please select one and only one album."));
         return;
     }
-    const QList<QmpdSong> albumSongs = collectionBuilder.getSongs(*artist, *album);
+    const QList<QmpdSong> albumSongs = collectionSearch->getSongs(*artist, *album);
     QList<QmpdSong> songs;
     // The track list may still show another pair's songs (the selection moved
     // without a click): rows past this pair's songs are skipped.

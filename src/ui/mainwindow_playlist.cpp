@@ -9,6 +9,7 @@
 #include "qmpd.h"
 #include "qmpdsong.h"
 #include "settingsstore.h"
+#include "queuefiltermodel.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
 
@@ -18,15 +19,6 @@
 #include <utility>
 
 namespace {
-
-QList<int> rowsOf(const QModelIndexList &indexes)
-{
-    QList<int> rows;
-    rows.reserve(indexes.size());
-    for (const QModelIndex &index : indexes)
-        rows << index.row();
-    return rows;
-}
 
 std::vector<std::unique_ptr<QmpdSong>> fetchPlaylist(MpdObj *mpd)
 {
@@ -66,12 +58,9 @@ void MainWindow::setupTables()
 
 void MainWindow::showPlaylistModel(std::unique_ptr<SongModel> model)
 {
-    // The view never points at a dead model: the new one goes in first. setModel
-    // leaves the old selection model to us; it goes before the model it watches.
+    // The view never points at a dead model: the new one goes in first.
     std::unique_ptr<SongModel> oldModel = std::exchange(playlistModel, std::move(model));
-    const std::unique_ptr<QItemSelectionModel> oldSelection(
-            ui->playlistTableview->selectionModel());
-    ui->playlistTableview->setModel(playlistModel.get());
+    queueFilter->setSourceModel(playlistModel.get());
 }
 
 void MainWindow::emptyPlaylist()
@@ -105,7 +94,7 @@ void MainWindow::markNowPlaying(int songId)
 void MainWindow::onPlaylistDoubleClick(const QModelIndex &index)
 {
     if (qmpd)
-        qmpd->playFromPos(index.row());
+        qmpd->playFromPos(queueFilter->queuePosition(index));
 }
 
 void MainWindow::playLastSelectedRow()
@@ -145,7 +134,7 @@ void MainWindow::onDeleteSelectedFromPlaylist()
     const QItemSelectionModel *selection = ui->playlistTableview->selectionModel();
     if (!selection)
         return;
-    const QList<int> rows = rowsOf(selection->selectedRows());
+    const QList<int> rows = queueFilter->queuePositions(selection->selectedRows());
     if (rows.isEmpty()) {
         myShowMessage(tr("No songs selected"));
         return;
@@ -172,7 +161,7 @@ void MainWindow::onCutSelected()
         cutFiles << index.data(SongModel::FileRole).toString();
     // Rebuilds the playlist: the indexes above are gone after this.
     if (qmpd)
-        qmpd->removeFromPlaylist(rowsOf(selected));
+        qmpd->removeFromPlaylist(queueFilter->queuePositions(selected));
     myShowMessage(tr("Cut ") + QString::number(cutFiles.size()) + tr(" songs to clipboard"));
 }
 
@@ -184,7 +173,7 @@ void MainWindow::onPasteSongs()
     const QModelIndexList selected = selection->selectedRows();
     if (selected.size() != 1)
         return;
-    const int target = selected.first().row() + 1;
+    const int target = queueFilter->queuePosition(selected.first()) + 1;
     MpdObj *mpd = qmpd->getMpdObj();
     const int lengthBefore = currentPlaylistLength(mpd);
     PlaylistAdder::queueAddInBatches(*qmpd, cutFiles);
