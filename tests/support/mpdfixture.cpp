@@ -374,6 +374,25 @@ QString MpdFixture::statusValue(const QString &field) const
     return QString();
 }
 
+QStringList MpdFixture::queue() const
+{
+    QStringList files;
+    for (const QString &line : command(QStringLiteral("playlistinfo"))) {
+        if (line.startsWith(QLatin1String("file: ")))
+            files << line.mid(6);
+    }
+    return files;
+}
+
+bool MpdFixture::add(const QStringList &uris) const
+{
+    QStringList lines{QStringLiteral("command_list_begin")};
+    for (const QString &uri : uris)
+        lines << QStringLiteral("add ") + quoted(uri);
+    lines << QStringLiteral("command_list_end");
+    return send(lines.join(QLatin1Char('\n')));
+}
+
 bool MpdFixture::updateDatabase(const QString &path)
 {
     const QString request =

@@ -60,6 +60,10 @@ public:
     bool send(const QString &line) const;
     // The value of one field of `status` ("state", "volume", "song"...), empty if absent.
     QString statusValue(const QString &field) const;
+    // The files in the server's queue, in order.
+    QStringList queue() const;
+    // Appends songs or whole directories to the queue, in one command list; true on OK.
+    bool add(const QStringList &uris) const;
     // Empty queue, stopped, no error, volume 100 (when there is a mixer), all
     // playback modes and crossfade off, output enabled, no stored playlists.
     bool resetState();
