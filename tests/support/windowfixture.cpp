@@ -4,7 +4,16 @@
 #include "settingsstore.h"
 #include "testlibrary.h"
 
+#include "busyindicator.h"
+#include "qmpd.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
 #include <QGroupBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTest>
 
 namespace {
@@ -51,6 +60,39 @@ QStringList WindowFixture::close()
     const QStringList texts = closer ? closer->texts : QStringList();
     closer.reset();
     return texts;
+}
+
+void WindowFixture::verifyDisconnectedAfterOneBox() const
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!widget("controlFrame")->isEnabled(), 10000);
+    QCOMPARE(closer->texts.size(), 1);
+    QVERIFY2(closer->texts.first().startsWith("MPD Error "), qPrintable(closer->texts.first()));
+    QVERIFY(bannerShows("Disconnected from MPD"));
+    QCOMPARE(widget<QGroupBox>("nowplayingGroup")->title(), "Disconnected");
+    QVERIFY(!widget<QAction>("actionDisconnect")->isEnabled());
+    QVERIFY(!widget("tabWidget")->isEnabled());
+    QCOMPARE(widget<QTableView>("playlistTableview")->model()->rowCount(), 0);
+    // The released connection goes with the next turn of the event loop, and nothing polls
+    // the dead server afterwards.
+    QTRY_VERIFY_WITH_TIMEOUT(Qmpd::static_this == nullptr, 5000);
+    QVERIFY(!QTest::qWaitFor([this] { return closer->texts.size() > 1; }, 1500));
+}
+
+void WindowFixture::reconnectFromDialog(MpdFixture &mpd)
+{
+    QVERIFY2(mpd.isRunning() || mpd.restart(), qPrintable(mpd.errorString()));
+    closer = std::make_unique<ModalCloser>([&mpd](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("lineHost")->setText(mpd.host());
+        dialog->findChild<QSpinBox *>("spinPort")->setValue(mpd.port());
+        dialog->findChild<QCheckBox *>("checkBox")->setChecked(false);
+        dialog->accept();
+    });
+    widget<QAction>("actionOther")->trigger();
+    QCOMPARE(closer->texts, QStringList{"Connect"});
+    QVERIFY(widget("controlFrame")->isEnabled());
+    QVERIFY(bannerShows("Connected to MPD succesfully!"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<BusyIndicator *>()->isRunning(), BuildTimeoutMs);
+    QCOMPARE(closer->texts.size(), 1);
 }
 
 QStringList WindowFixture::banners() const

@@ -10,6 +10,7 @@
 #include "mpdfixture.h"
 
 #include <QAbstractItemView>
+#include <QDialog>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -34,6 +35,11 @@ public:
     bool connect() { return connect(server, server.password()); }
     // cleanup(): destroys the window, then the closer; returns the texts of the boxes shown.
     QStringList close();
+
+    // After a server fault: one "MPD Error" box, the window disconnected and quiet. Fails the test.
+    void verifyDisconnectedAfterOneBox() const;
+    // Restarts mpd and connects through the Connect dialog, as a user would. Fails the test.
+    void reconnectFromDialog(MpdFixture &mpd);
 
     template<typename T = QWidget> T *widget(const char *name) const
     {
