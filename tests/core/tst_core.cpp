@@ -13,7 +13,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -21,7 +20,6 @@
 #include <QTableView>
 #include <QTcpServer>
 
-#include <thread>
 
 namespace {
 
@@ -61,27 +59,6 @@ int clientsConnectedTo(int port)
     return count;
 }
 
-// A loopback server on its own thread that accepts and never says a word, like a wedged mpd.
-class SilentListener : public QThread
-{
-public:
-    ~SilentListener() override { quit(); wait(); }
-    std::atomic<int> port{0}, accepted{0};
-
-protected:
-    void run() override
-    {
-        QTcpServer server;
-        server.listen(QHostAddress::LocalHost);
-        connect(&server, &QTcpServer::newConnection, &server, [&] {
-            while (server.nextPendingConnection())
-                ++accepted;
-        });
-        port = server.serverPort();
-        exec();
-    }
-};
-
 }  // namespace
 
 class TestCore : public QObject
@@ -93,7 +70,6 @@ private slots:
     void init() { QVERIFY(WindowFixture::resetHome()); }
     void cleanup() { QCOMPARE(f.close(), expectedBoxes); expectedBoxes.clear(); }
 
-    void startsDisconnectedWithItsMenus();
     void controls_data();
     void controls();
     void bannersStackAndExpire();
@@ -110,37 +86,6 @@ private:
     WindowFixture f;
     QStringList expectedBoxes;
 };
-
-void TestCore::startsDisconnectedWithItsMenus()
-{
-    QVERIFY(f.open());
-    QVERIFY(f.window->isVisible());
-    for (const char *name : {"controlFrame", "tabWidget"})
-        QVERIFY(!f.widget(name)->isEnabled());
-    QVERIFY(!f.widget<QAction>("actionDisconnect")->isEnabled());
-    QVERIFY(!f.widget<QAction>("action_Update_database")->isEnabled());
-    QCOMPARE(f.window->minimumSize(), QSize(800, 550));
-    QVERIFY(f.widget("statusBar")->isHidden());
-    QStringList names;
-    for (const QAction *action : f.widget<QMenu>("menuFile")->actions())
-        names << (action->isSeparator() ? "-" : action->objectName());
-    QCOMPARE(names, QStringList({"actionOther", "actionDisconnect", "action_Update_database",
-                                 "action_Settings", "actionEnable_scrobbling", "action_Quit", "",
-                                 "-"}));
-    QCOMPARE(f.widget<QMenu>("menuFile")->actions().at(6)->menu(), f.widget<QMenu>("menuConnect"));
-    QCOMPARE(f.widget<QMenu>("menuConnect")->actions().size(), 1);  // its separator only
-    QCOMPARE(f.widget<QAction>("action_Quit")->shortcut(), QKeySequence("Ctrl+Q"));
-    QCOMPARE(f.widget<QAction>("actionDisconnect")->shortcut(), QKeySequence("Ctrl+D"));
-    const QStringList focus = {"stopButton", "playpauseButton", "prevButton", "nextButton",
-                               "tabWidget", "directoryTree", "artistList", "albumList", "trackList"};
-    QWidget *widget = f.widget(qPrintable(focus.first()));
-    for (int i = 1; i < focus.size(); ++i) {
-        do
-            widget = widget->nextInFocusChain();
-        while (widget->focusPolicy() == Qt::NoFocus || !focus.contains(widget->objectName()));
-        QCOMPARE(widget->objectName(), focus.at(i));
-    }
-}
 
 void TestCore::controls_data()
 {
@@ -311,12 +256,12 @@ void TestCore::connectFails()
     MpdFixture::Options locked;
     locked.password = "right";
     MpdFixture guarded(locked);
-    SilentListener silent;
+    // The kernel completes a connection to a listening socket that nobody serves: a wedged mpd.
+    QTcpServer silent;
     int port = closedPort();
     if (target == "silent") {
-        silent.start();
-        QTRY_VERIFY(silent.port != 0);
-        port = silent.port;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        port = silent.serverPort();
     } else if (target == "password") {
         QVERIFY2(guarded.start(f.musicDir()), qPrintable(guarded.errorString()));
         port = guarded.port();
@@ -328,7 +273,7 @@ void TestCore::connectFails()
     QVERIFY(f.bannerShows("Could not connect to MPD, check your settings."));
     QVERIFY(!f.widget("controlFrame")->isEnabled());
     QVERIFY(f.widget<QAction>("actionOther")->isEnabled());
-    QCOMPARE(silent.accepted, target == "silent" ? 1 : 0);
+    QCOMPARE(silent.hasPendingConnections() || silent.waitForNewConnection(2000), target == "silent");
     // The window is still usable.
     QVERIFY(target == "password" ? f.connect(guarded, "right") : f.connect());
     QCOMPARE(readFile(settingsPath()), settingsBefore);

@@ -116,8 +116,6 @@ private slots:
     void md5Digest();
     void coverFetch_data();
     void coverFetch();
-    void abortEndsFetch_data();
-    void abortEndsFetch();
     void handshake_data();
     void handshake();
     void scrobblerQueueAndNotices();
@@ -316,33 +314,6 @@ void TestLastfm::coverFetch()
         QCOMPARE(fetch(artist, album), std::optional(true));
         QCOMPARE(readFile(path), imageBytes);
     }
-}
-
-void TestLastfm::abortEndsFetch_data()
-{
-    QTest::addColumn<bool>("whileWaiting");
-    QTest::addRow("while waiting for the answer") << true;
-    QTest::addRow("before the thread runs") << false;
-}
-
-void TestLastfm::abortEndsFetch()
-{
-    QFETCH(bool, whileWaiting);
-    http.setResponse("/2.0/", {200, "", "text/xml", true});
-    CoverFetcher fetcher;  // the real time limit: only abort() can end it in time
-    fetcher.setServiceUrl(http.url("/2.0/"));
-    fetcher.setAlbumArtist("A", "B");
-    QSignalSpy finished(&fetcher, &CoverFetcher::finished);
-    if (!whileWaiting)
-        fetcher.abort();
-    fetcher.start();
-    if (whileWaiting) {
-        QTRY_COMPARE_WITH_TIMEOUT(http.requests().size(), 1, 5000);
-        fetcher.abort();
-    }
-    QVERIFY(fetcher.wait(10000));  // well below the 15 s limit
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(finished.first().first().toBool(), false);
 }
 
 void TestLastfm::handshake_data()

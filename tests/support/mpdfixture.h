@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <functional>
 #include <memory>
 
 class MpdFixture
@@ -49,7 +48,7 @@ public:
     QString errorString() const { return error; }
 
     // Starts an update (of path, or of everything) and waits until it ended.
-    bool updateDatabase(const QString &path = QString());
+    bool updateDatabase(const QString &path = QString()) const;
     // Runs `mpc -h [password@]host -p port args...`; returns its stdout lines.
     QStringList mpc(const QStringList &args) const;
     // Sends one protocol command (logging in first when there is a password)
@@ -70,15 +69,10 @@ public:
 
 private:
     bool launch();
-    bool waitWhileRunning(const std::function<bool()> &ready, int timeoutMs);
-    bool waitUntilReady();
-    bool databaseLoaded();
     bool writeConfig() const;
-    QString configFile() const;
-    QString logTail() const;
 
     Options options;
-    QString program; // mpd's path
+    QString program;  // mpd's path
     std::unique_ptr<QTemporaryDir> tempDir;
     std::unique_ptr<QProcess> process;
     QString musicDirectory;
