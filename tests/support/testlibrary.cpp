@@ -46,16 +46,21 @@ bool TestLibrary::generate(const QString &dir, int extraSongs)
     return false;
 }
 
+QByteArray TestLibrary::databaseHeader()
+{
+    QByteArray out = "info_begin\nformat: 2\nmpd_version: 0.23.12\nfs_charset: UTF-8\n";
+    for (const QByteArray &name : QByteArray(tagNames).split(' '))
+        out += "tag: " + name + '\n';
+    return out + "info_end\n";
+}
+
 bool TestLibrary::writeDatabase(const QString &dbPath, int count,
                                 const std::function<Song(int)> &song)
 {
     QFile file(dbPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    QByteArray out = "info_begin\nformat: 2\nmpd_version: 0.23.12\nfs_charset: UTF-8\n";
-    for (const QByteArray &name : QByteArray(tagNames).split(' '))
-        out += "tag: " + name + '\n';
-    out += "info_end\n";
+    QByteArray out = databaseHeader();
     QList<QByteArray> open;  // the directories entered, outermost first
     for (int i = 0; i <= count; ++i) {
         const Song next = i < count ? song(i) : Song();

@@ -27,6 +27,8 @@ public:
     // Writes an uncompressed mpd 0.23 database of count songs; directories appear in order of
     // first mention, so each directory's songs must come together.
     static bool writeDatabase(const QString &dbPath, int count, const std::function<Song(int)> &song);
+    // The start of every such database: the format and the tags this mpd knows.
+    static QByteArray databaseHeader();
     // A synthetic library of `songs` songs (index 0..songs-1):
     //   uri    Synthetic/Artist AAAA/Album BBBBB/TT Song IIIIII.flac
     //          with a = i / 50, b = i / 10, t = i % 10 + 1 (zero-padded)
