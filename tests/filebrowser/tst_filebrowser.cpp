@@ -1,20 +1,12 @@
-#include "filebrowsertreeitem.h"
+// The file browser: the directory tree model on its own and behind a view, and the window's
+// file browser tab against a real server.
 #include "filebrowsertreemodel.h"
-#include "infobanner.h"
-#include "mainwindow.h"
-#include "modalcloser.h"
-#include "mpdfixture.h"
-#include "testlibrary.h"
 #include "testmain.h"
-#include "windowtesting.h"
+#include "windowfixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
-#include <QDir>
-#include <QFile>
-#include <QRandomGenerator>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
@@ -24,16 +16,14 @@ using DirTree = QList<QPair<QString, QStringList>>;
 
 namespace {
 
-// Every model a test touches runs under the tester, which aborts on any broken invariant
-// (bad parent/row mapping, unannounced or miscounted rows).
-struct CheckedModel
+// "/:Music,Talk;Music:Music/Rock" lists the top and then Music, as the window does.
+DirTree listing(const QString &text)
 {
-    FileBrowserTreeModel model;
-    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
-};
-
-// The listings of the root and then of Music, in the order the file browser makes them.
-const DirTree musicAndTalk = {{"/", {"Music", "Talk"}}, {"Music", {"Music/Rock"}}};
+    DirTree tree;
+    for (const QString &dir : text.split(';', Qt::SkipEmptyParts))
+        tree.append({dir.section(':', 0, 0), dir.section(':', 1).split(',', Qt::SkipEmptyParts)});
+    return tree;
+}
 
 // The tree by full paths: "/[Music[Music/Rock],Talk]".
 QString dump(const QAbstractItemModel &model, const QModelIndex &parent = QModelIndex())
@@ -42,686 +32,357 @@ QString dump(const QAbstractItemModel &model, const QModelIndex &parent = QModel
     for (int row = 0; row < model.rowCount(parent); ++row) {
         const QModelIndex index = model.index(row, 0, parent);
         const QString children = dump(model, index);
-        nodes << index.data(Qt::UserRole).toString()
-                        + (children.isEmpty() ? QString() : "[" + children + "]");
+        nodes << index.data(Qt::UserRole).toString() + (children.isEmpty() ? "" : "[" + children + "]");
     }
     return nodes.join(',');
 }
 
-int nodeCount(const QAbstractItemModel &model, const QModelIndex &parent = QModelIndex())
-{
-    int count = model.rowCount(parent);
-    for (int row = 0; row < model.rowCount(parent); ++row)
-        count += nodeCount(model, model.index(row, 0, parent));
-    return count;
-}
-
-QModelIndex indexOfPath(const QAbstractItemModel &model, const QString &path)
+QModelIndex find(const QAbstractItemModel &model, const QString &path)
 {
     const QModelIndexList hits = model.match(model.index(0, 0), Qt::UserRole, path, 1,
                                              Qt::MatchExactly | Qt::MatchRecursive);
-    return hits.isEmpty() ? QModelIndex() : hits.first();
+    return hits.value(0);
 }
 
-FileBrowserTreeItem *itemAt(const QModelIndex &index)
-{
-    return static_cast<FileBrowserTreeItem *>(index.internalPointer());
-}
-
-QImage iconOf(const QModelIndex &index)
+QImage icon(const QModelIndex &index)
 {
     return index.data(Qt::DecorationRole).value<QPixmap>().toImage();
 }
 
-// Tells the two folder pixmaps apart even while both files hold the same picture.
-qint64 iconKey(const QModelIndex &index)
+QImage folder(bool open)
 {
-    return index.data(Qt::DecorationRole).value<QPixmap>().cacheKey();
+    return QPixmap(open ? ":/graphics/openfolder.png" : ":/graphics/closedfolder.png", "PNG").toImage();
 }
 
-QImage resourceImage(const QString &path)
+QAction *action(const QWidget *widget, const QString &text)
 {
-    return QPixmap(path, "PNG").toImage();
+    for (QAction *action : widget->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
 }
-
-// Reaches createIndex to make the column-1 index a proxy or a careless view could hand in.
-class IndexForgingModel : public FileBrowserTreeModel
-{
-public:
-    QModelIndex forge(int row, int column, const QModelIndex &like) const
-    {
-        return createIndex(row, column, like.internalPointer());
-    }
-};
 
 }  // namespace
 
 class TestFileBrowser : public QObject
 {
     Q_OBJECT
+
 private slots:
     void initTestCase();
+    void cleanup() { QCOMPARE(f.close(), expectedBoxes); expectedBoxes.clear(); }
 
-    // Directory tree model on its own
-    void freshModelHasOnlyTheTopNode();
-    void mergeGrowsTheTreeInListingOrder();
-    void mergingAgainAddsOnlyWhatIsNew();
-    void listingOfAnUnknownDirectoryIsIgnored();
-    void labelIsTheLastPathComponent();
-    void emptyListKeepsOnlyTheTopNode();
-    void indexesOutsideTheTree();
-    void expandedFlagSwitchesTheIcon();
-
-    // Directory tree model behind a real view
-    void viewDropsRemovedRows();
+    void merges_data();
+    void merges();
+    void topNodeIconsAndIndexes();
     void randomMergesKeepModelAndViewConsistent();
-
-    // The window's file browser against a real server
-    void clickingTopListsRootSongsAndOneLevelAhead();
-    void clickingAListedDirectoryOnlyRefreshesTheFileList();
-    void collapsingAndExpandingWithTheArrow();
-    void addingADirectoryAddsItsSongsRecursively();
-    void addingADirectoryNeedsOneSelectedRow();
-    void addingAVanishedDirectoryClaimsNoSuccess();
-    void addingSelectedSongs();
-    void nonAsciiNamesRoundTrip();
-    void connectingListsTheRootCollapsedAgainAfterDisconnect();
-    void rescanningADirectoryRebuildsAndRelistsTheTree();
-
-    void cleanup();
+    void browse();
+    void add_data();
+    void add();
+    void rescanRelistsTheTree();
 
 private:
     bool openWindow();
-    QModelIndex treeIndex(const QString &path) const;
-    void click(const QModelIndex &index);
-    void openPath(const QString &path);
-    QStringList fileListColumn(int column) const;
-    QStringList bannerMessages() const;
-    QStringList serverSubdirectories(const QString &path) const;
-    QStringList playlistFiles() const { return server.mpc({"-f", "%file%", "playlist"}); }
+    QModelIndex node(const QString &path) const { return find(*tree->model(), path); }
+    void click(const QString &path);
+    void open(const QString &path);
+    QStringList subdirectories(const QString &path) const;
 
-    QTemporaryDir musicDir;
-    MpdFixture server;
-    std::unique_ptr<ModalCloser> closer;
-    std::unique_ptr<MainWindow> window;
+    WindowFixture f;
     QTreeView *tree = nullptr;
-    QTableView *fileList = nullptr;
+    QTableView *files = nullptr;
+    QStringList expectedBoxes;
 };
 
 void TestFileBrowser::initTestCase()
 {
-    // The bundle sits in a static library: nothing links it in unless someone asks for it.
-    QVERIFY2(!resourceImage(":/graphics/closedfolder.png").isNull(), "icon resources not linked");
-    QVERIFY(!resourceImage(":/graphics/openfolder.png").isNull());
-
-    QVERIFY(TestLibrary::generate(musicDir.path()));
-    QVERIFY2(server.start(musicDir.path()), qPrintable(server.errorString()));
+    QVERIFY2(!folder(false).isNull() && !folder(true).isNull(), "icon resources not linked");
+    QVERIFY2(f.startServer(), qPrintable(f.server.errorString()));
 }
 
-void TestFileBrowser::cleanup()
+void TestFileBrowser::merges_data()
 {
-    window.reset();
-    if (closer) {
-        // No test may leave an error box behind unnoticed.
-        QCOMPARE(closer->texts, QStringList());
-        closer.reset();
-    }
+    QTest::addColumn<QStringList>("listings");   // one setDirTree each
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QStringList>("announced");  // rows inserted (+) and removed (-) under a parent
+    QTest::addRow("grows in listing order") << QStringList{"/:Music,Talk", "/:Music,Talk;Music:Music/Rock"}
+            << "/[Music[Music/Rock],Talk]" << QStringList{"+/:0-1", "+Music:0-0"};
+    QTest::addRow("a second listing adds only what is new, once")
+            << QStringList{"/:Music,Talk;Music:Music/Rock", "/:Talk,Jazz,Music,Jazz"}
+            << "/[Music[Music/Rock],Talk,Jazz]" << QStringList{"+/:0-1", "+Music:0-0", "+/:2-2"};
+    QTest::addRow("listing of an unknown directory ignored")
+            << QStringList{"/:Music;Music/Rock:Music/Rock/Punk;Music:Music/Rock"}
+            << "/[Music[Music/Rock]]" << QStringList{"+/:0-0", "+Music:0-0"};
+    QTest::addRow("empty listing keeps the top, then the same comes back")
+            << QStringList{"/:Music,Talk;Music:Music/Rock", "", "", "/:Music,Talk;Music:Music/Rock"}
+            << "/[Music[Music/Rock],Talk]" << QStringList{"+/:0-1", "+Music:0-0", "-/:0-1", "+/:0-1", "+Music:0-0"};
 }
 
-void TestFileBrowser::freshModelHasOnlyTheTopNode()
+void TestFileBrowser::merges()
 {
-    CheckedModel checked;
-    const FileBrowserTreeModel &model = checked.model;
-    QCOMPARE(model.rowCount(), 1);
+    QFETCH(QStringList, listings);
+    QFETCH(QString, tree);
+    QFETCH(QStringList, announced);
+    FileBrowserTreeModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QStringList notices;
+    const auto note = [&](QChar sign) {
+        return [&, sign](const QModelIndex &parent, int first, int last) {
+            notices << QString("%1%2:%3-%4").arg(sign).arg(parent.data(Qt::UserRole).toString()).arg(first).arg(last);
+        };
+    };
+    connect(&model, &QAbstractItemModel::rowsInserted, this, note('+'));
+    connect(&model, &QAbstractItemModel::rowsRemoved, this, note('-'));
+    for (const QString &text : listings)
+        model.setDirTree(listing(text));
+    QCOMPARE(dump(model), tree);
+    QCOMPARE(notices, announced);
+    QCOMPARE(find(model, "Music/Rock").data().toString(), "Rock");  // the last path component
+}
+
+void TestFileBrowser::topNodeIconsAndIndexes()
+{
+    FileBrowserTreeModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     const QModelIndex top = model.index(0, 0);
-    QCOMPARE(top.data(Qt::DisplayRole).toString(), "/");
-    QCOMPARE(top.data(Qt::UserRole).toString(), "/");
-    QCOMPARE(iconOf(top), resourceImage(":/graphics/closedfolder.png"));
-    QCOMPARE(model.rowCount(top), 0);
+    QCOMPARE(top.data().toString(), "/");
     QCOMPARE(model.flags(top), Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "Path");
-}
-
-void TestFileBrowser::mergeGrowsTheTreeInListingOrder()
-{
-    CheckedModel checked;
-    FileBrowserTreeModel &model = checked.model;
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-
-    model.setDirTree(musicAndTalk.mid(0, 1));
-    model.setDirTree(musicAndTalk);
-
-    QCOMPARE(dump(model), "/[Music[Music/Rock],Talk]");
-    const QModelIndex top = model.index(0, 0);
-    const QModelIndex music = model.index(0, 0, top);
-    QCOMPARE(music.data().toString(), "Music");
-    QCOMPARE(model.index(1, 0, top).data().toString(), "Talk");
-    QCOMPARE(model.index(0, 0, music).data().toString(), "Rock");
-    // One announcement per block of new children, with exactly their rows.
-    QCOMPARE(inserted.size(), 2);
-    QCOMPARE(inserted[0], (QVariantList{QVariant::fromValue(QModelIndex(top)), 0, 1}));
-    QCOMPARE(inserted[1], (QVariantList{QVariant::fromValue(QModelIndex(music)), 0, 0}));
-}
-
-void TestFileBrowser::mergingAgainAddsOnlyWhatIsNew()
-{
-    CheckedModel checked;
-    FileBrowserTreeModel &model = checked.model;
-    model.setDirTree(musicAndTalk);
-    QSignalSpy aboutToInsert(&model, &QAbstractItemModel::rowsAboutToBeInserted);
-
-    model.setDirTree(musicAndTalk);
-    QCOMPARE(dump(model), "/[Music[Music/Rock],Talk]");
-    QCOMPARE(aboutToInsert.size(), 0);
-
-    // A longer listing appends after the children already there, and a name listed twice
-    // is added once.
-    model.setDirTree({{"/", {"Talk", "Jazz", "Music", "Jazz"}}});
-    QCOMPARE(dump(model), "/[Music[Music/Rock],Talk,Jazz]");
-    QCOMPARE(aboutToInsert.size(), 1);
-    QCOMPARE(aboutToInsert[0].at(1).toInt(), 2);
-    QCOMPARE(aboutToInsert[0].at(2).toInt(), 2);
-}
-
-void TestFileBrowser::listingOfAnUnknownDirectoryIsIgnored()
-{
-    CheckedModel checked;
-    FileBrowserTreeModel &model = checked.model;
-    model.setDirTree(
-            {{"/", {"Music"}}, {"Music/Rock", {"Music/Rock/Punk"}}, {"Music", {"Music/Rock"}}});
-    QCOMPARE(dump(model), "/[Music[Music/Rock]]");
-}
-
-void TestFileBrowser::labelIsTheLastPathComponent()
-{
-    CheckedModel checked;
-    checked.model.setDirTree({{"/", {"Music", "a"}},
-                              {"Music", {"Music/Music of the Night"}},
-                              {"a", {"a/b"}},
-                              {"a/b", {"a/b/c d"}}});
-    QCOMPARE(indexOfPath(checked.model, "Music/Music of the Night").data().toString(),
-             "Music of the Night");
-    QCOMPARE(indexOfPath(checked.model, "a/b/c d").data().toString(), "c d");
-}
-
-void TestFileBrowser::emptyListKeepsOnlyTheTopNode()
-{
-    CheckedModel checked;
-    FileBrowserTreeModel &model = checked.model;
-    model.setDirTree(musicAndTalk);
-    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
-
-    model.setDirTree({});
-    QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(dump(model), "/");
-    QCOMPARE(removed.size(), 1);
-    QCOMPARE(removed[0], (QVariantList{QVariant::fromValue(model.index(0, 0)), 0, 1}));
-    FileBrowserTreeItem *top = itemAt(model.index(0, 0));
-    QVERIFY(!model.findItem(top, "Music"));
-    QVERIFY(!model.findItem(top, "Music/Rock"));
-
-    model.setDirTree({});
-    QCOMPARE(removed.size(), 1);
-
-    // After a reconnect the same directories come back, once each.
-    model.setDirTree(musicAndTalk);
-    QCOMPARE(dump(model), "/[Music[Music/Rock],Talk]");
-}
-
-void TestFileBrowser::indexesOutsideTheTree()
-{
-    IndexForgingModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    model.setDirTree(musicAndTalk);
-    const QModelIndex top = model.index(0, 0);
-    QVERIFY(!model.parent(top).isValid());
-    QCOMPARE(model.rowCount(model.forge(0, 1, top)), 0);
-    QVERIFY(!model.index(1, 0).isValid());
-    QVERIFY(!model.index(2, 0, top).isValid());
-    QVERIFY(!model.index(0, 1, top).isValid());
-    QCOMPARE(model.parent(indexOfPath(model, "Music/Rock")), indexOfPath(model, "Music"));
+    model.setDirTree(listing("/:Music,Talk;Music:Music/Rock"));
+    QVERIFY(!model.index(1, 0).isValid() && !model.index(2, 0, top).isValid() && !model.index(0, 1, top).isValid());
+    QCOMPARE(model.parent(find(model, "Music/Rock")), find(model, "Music"));
     QCOMPARE(model.flags(QModelIndex()), Qt::NoItemFlags);
-    QVERIFY(!model.data(QModelIndex()).isValid());
-    QVERIFY(!model.data(top, Qt::ToolTipRole).isValid());
-}
-
-void TestFileBrowser::expandedFlagSwitchesTheIcon()
-{
-    CheckedModel checked;
-    FileBrowserTreeModel &model = checked.model;
-    model.setDirTree(musicAndTalk);
-    QTreeView view;
-    view.setModel(&model);
-    const QModelIndex music = indexOfPath(model, "Music");
-    const QModelIndex talk = indexOfPath(model, "Talk");
-    const qint64 closedKey = iconKey(music);
+    QVERIFY(!model.data(QModelIndex()).isValid() && !model.data(top, Qt::ToolTipRole).isValid());
+    const QModelIndex music = find(model, "Music");
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-
-    model.setExpanded(music, true);
-    QVERIFY(itemAt(music)->isExpanded());
-    QVERIFY(!view.isExpanded(music));
-    QCOMPARE(iconOf(music), resourceImage(":/graphics/openfolder.png"));
-    QVERIFY(iconKey(music) != closedKey);
-    QCOMPARE(iconOf(talk), resourceImage(":/graphics/closedfolder.png"));
-    QCOMPARE(iconKey(talk), closedKey);
-    QCOMPARE(changed.size(), 1);
-    QCOMPARE(changed[0].at(0).toModelIndex(), music);
-    QCOMPARE(changed[0].at(1).toModelIndex(), music);
-    QCOMPARE(changed[0].at(2).value<QList<int>>(), QList<int>{Qt::DecorationRole});
-
-    model.setExpanded(music, true);
-    QCOMPARE(changed.size(), 1);
-
-    model.setExpanded(music, false);
-    QCOMPARE(iconOf(music), resourceImage(":/graphics/closedfolder.png"));
-    QCOMPARE(iconKey(music), closedKey);
+    for (bool open : {true, true, false}) {
+        model.setExpanded(music, open);
+        QCOMPARE(icon(music), folder(open));
+        QCOMPARE(icon(find(model, "Talk")), folder(false));
+    }
     QCOMPARE(changed.size(), 2);
-}
-
-void TestFileBrowser::viewDropsRemovedRows()
-{
-    CheckedModel checked;
-    FileBrowserTreeModel &model = checked.model;
-    model.setDirTree(musicAndTalk);
+    QCOMPARE(changed[0].at(0).toModelIndex(), music);
+    QCOMPARE(changed[0].at(2).value<QList<int>>(), QList<int>{Qt::DecorationRole});
+    // A view drops the rows of a tree emptied under it.
     QTreeView view;
     view.setModel(&model);
-    view.show();
     view.expandAll();
-    const QModelIndex rock = indexOfPath(model, "Music/Rock");
+    QPersistentModelIndex rock(find(model, "Music/Rock"));
     view.setCurrentIndex(rock);
-    QPersistentModelIndex kept(rock);
-
     model.setDirTree({});
-
-    const QModelIndex top = model.index(0, 0);
-    QVERIFY(!kept.isValid());
-    QVERIFY(!view.indexBelow(top).isValid());
-    QVERIFY(view.currentIndex() == top || !view.currentIndex().isValid());
-    QVERIFY(!view.grab().isNull());
-    QCOMPARE(top.data().toString(), "/");
+    QVERIFY(!rock.isValid() && !view.indexBelow(model.index(0, 0)).isValid());
 }
 
 void TestFileBrowser::randomMergesKeepModelAndViewConsistent()
 {
-    // A random server tree; every directory is named by its whole path, as mpd does.
+    // A random server tree; directories are named by their whole path, as mpd does.
     QRandomGenerator random(20240611);
-    QHash<QString, QStringList> serverDirs;
-    QStringList pending{"/"};
-    while (!pending.isEmpty()) {
+    QHash<QString, QStringList> server;
+    for (QStringList pending{"/"}; !pending.isEmpty();) {
         const QString dir = pending.takeFirst();
         const int depth = dir == "/" ? 0 : int(dir.count('/')) + 1;
-        const int count = depth < 4 ? random.bounded(depth == 0 ? 3 : 0, 5) : 0;
-        for (int i = 0; i < count; ++i) {
-            const QString name = QStringLiteral("d%1 %2").arg(depth).arg(i);
-            const QString sub = dir == "/" ? name : dir + '/' + name;
-            serverDirs[dir] << sub;
-            pending << sub;
+        for (int i = 0, count = depth < 4 ? random.bounded(depth ? 0 : 3, 5) : 0; i < count; ++i) {
+            const QString name = QString("d%1 %2").arg(depth).arg(i);
+            pending << (dir == "/" ? name : dir + '/' + name);
+            server[dir] << pending.last();
         }
     }
-
-    CheckedModel checked;
-    FileBrowserTreeModel &model = checked.model;
+    FileBrowserTreeModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     QTreeView view;
     view.setModel(&model);
     view.show();
-    DirTree dirTree;
-    QSet<QString> listed;
-    const auto list = [&](const QString &dir) {
-        if (listed.contains(dir))
-            return;
-        listed.insert(dir);
-        dirTree.append({dir, serverDirs.value(dir)});
-    };
-
+    DirTree listed;
     for (int step = 0; step < 300; ++step) {
         if (random.bounded(12) == 0) {
-            dirTree.clear();
             listed.clear();
-            model.setDirTree(dirTree);
         } else {
-            // A click: list the directory and its subdirectories one level ahead, then expand.
+            // A click lists the directory and its subdirectories one level ahead, then expands.
             QModelIndexList shown{model.index(0, 0)};
-            for (int i = 0; i < shown.size(); ++i) {
+            for (int i = 0; i < shown.size(); ++i)
                 for (int row = 0; row < model.rowCount(shown[i]); ++row)
                     shown << model.index(row, 0, shown[i]);
-            }
-            const QModelIndex clicked = shown[int(random.bounded(qsizetype(shown.size())))];
+            const QModelIndex clicked = shown[random.bounded(int(shown.size()))];
             const QString dir = clicked.data(Qt::UserRole).toString();
-            list(dir);
-            for (const QString &sub : serverDirs.value(dir))
-                list(sub);
-            model.setDirTree(dirTree);
+            for (const QString &one : QStringList(dir) + server.value(dir))
+                if (std::none_of(listed.cbegin(), listed.cend(), [&](const auto &d) { return d.first == one; }))
+                    listed.append({one, server.value(one)});
             view.expand(clicked);
-            model.setExpanded(clicked, true);
         }
-
-        // Expected: each listed directory shows exactly the server's subdirectories.
+        model.setDirTree(listed);
         int nodes = 1;
-        for (const QString &dir : std::as_const(listed)) {
-            const QModelIndex index = indexOfPath(model, dir);
-            QVERIFY2(index.isValid(), qPrintable(dir));
+        for (const auto &[dir, subdirs] : std::as_const(listed)) {
             QStringList children;
-            for (int row = 0; row < model.rowCount(index); ++row) {
-                const QModelIndex child = model.index(row, 0, index);
-                children << child.data(Qt::UserRole).toString();
-                QCOMPARE(child.data().toString(), children.last().section('/', -1));
-            }
-            QCOMPARE(children, serverDirs.value(dir));
+            for (int row = 0; row < model.rowCount(find(model, dir)); ++row)
+                children << model.index(row, 0, find(model, dir)).data(Qt::UserRole).toString();
+            QCOMPARE(children, subdirs);
             nodes += int(children.size());
         }
-        QCOMPARE(nodeCount(model), nodes);
-
-        // The rows the view lays out must be the ones its expanded nodes hold now.
-        int expectedVisible = 0;
-        QModelIndexList open{QModelIndex()};
-        while (!open.isEmpty()) {
-            const QModelIndex parent = open.takeFirst();
-            for (int row = 0; row < model.rowCount(parent); ++row) {
-                ++expectedVisible;
-                const QModelIndex child = model.index(row, 0, parent);
-                if (view.isExpanded(child))
-                    open << child;
-            }
-        }
-        int visible = 0;
+        int visible = 0, expected = 0, all = 0;
         for (QModelIndex index = model.index(0, 0); index.isValid(); index = view.indexBelow(index))
             ++visible;
-        QCOMPARE(visible, expectedVisible);
+        for (QList<std::pair<QModelIndex, bool>> open{{QModelIndex(), true}}; !open.isEmpty();) {
+            const auto [parent, shown] = open.takeFirst();
+            for (int row = 0; row < model.rowCount(parent); ++row, ++all) {
+                expected += shown;
+                open.append({model.index(row, 0, parent), shown && view.isExpanded(model.index(row, 0, parent))});
+            }
+        }
+        QCOMPARE(all, nodes);
+        QCOMPARE(visible, expected);
     }
 }
-
-// ---- The window's file browser against a real server ----------------------------------------
-
-namespace {
-
-constexpr int fileBrowserTab = 2;
-
-QAction *actionWithText(const QWidget *widget, const QString &text)
-{
-    for (QAction *action : widget->actions()) {
-        if (action->text() == text)
-            return action;
-    }
-    return nullptr;
-}
-
-QStringList childPaths(const QAbstractItemModel &model, const QModelIndex &parent)
-{
-    QStringList paths;
-    for (int row = 0; row < model.rowCount(parent); ++row)
-        paths << model.index(row, 0, parent).data(Qt::UserRole).toString();
-    return paths;
-}
-
-}  // namespace
 
 bool TestFileBrowser::openWindow()
 {
-    closer = std::make_unique<ModalCloser>();
-    window = std::make_unique<MainWindow>();
-    window->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(fileBrowserTab);
-    tree = window->findChild<QTreeView *>("directoryTree");
-    fileList = window->findChild<QTableView *>("fileList");
-    return server.resetState() && tree && fileList
-            && WindowTesting::connectAndWaitForCollection(window.get(), server.host(),
-                                                          server.port());
+    if (!f.open())
+        return false;
+    f.widget<QTabWidget>("tabWidget")->setCurrentIndex(2);
+    tree = f.widget<QTreeView>("directoryTree");
+    files = f.widget<QTableView>("fileList");
+    return f.connect();
 }
 
-QModelIndex TestFileBrowser::treeIndex(const QString &path) const
+void TestFileBrowser::click(const QString &path)
 {
-    return indexOfPath(*tree->model(), path);
-}
-
-void TestFileBrowser::click(const QModelIndex &index)
-{
-    QVERIFY(index.isValid());
+    const QModelIndex index = node(path);
+    QVERIFY2(index.isValid(), qPrintable(path));
     tree->scrollTo(index);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
 }
 
 // Clicks every directory from "/" down to path, as a user opening it would.
-void TestFileBrowser::openPath(const QString &path)
+void TestFileBrowser::open(const QString &path)
 {
-    click(treeIndex("/"));
     const QStringList parts = path.split('/', Qt::SkipEmptyParts);
-    for (int depth = 1; depth <= parts.size() && !QTest::currentTestFailed(); ++depth)
-        click(treeIndex(parts.mid(0, depth).join('/')));
+    for (int depth = 0; depth <= parts.size(); ++depth)
+        click(depth ? parts.mid(0, depth).join('/') : "/");
 }
 
-QStringList TestFileBrowser::fileListColumn(int column) const
+QStringList TestFileBrowser::subdirectories(const QString &path) const
 {
-    const QAbstractItemModel *model = fileList->model();
-    QStringList texts;
-    for (int row = 0; row < model->rowCount(); ++row)
-        texts << model->index(row, column).data().toString();
-    return texts;
-}
-
-QStringList TestFileBrowser::bannerMessages() const
-{
-    return window->findChild<InfoBanner *>()->visibleMessages();
-}
-
-QStringList TestFileBrowser::serverSubdirectories(const QString &path) const
-{
-    const QString directory = path == "/" ? QString() : path;
-    QStringList subdirectories;
-    for (const QString &line : server.command("lsinfo \"" + directory + "\"")) {
+    QStringList found;
+    for (const QString &line : f.server.command("lsinfo \"" + (path == "/" ? "" : path) + "\""))
         if (line.startsWith("directory: "))
-            subdirectories << line.mid(11);
-    }
-    return subdirectories;
+            found << line.mid(11);
+    return found;
 }
 
-void TestFileBrowser::clickingTopListsRootSongsAndOneLevelAhead()
+void TestFileBrowser::browse()
 {
     QVERIFY(openWindow());
-    click(treeIndex("/"));
-
-    QCOMPARE(fileListColumn(0), QStringList({"Root Song"}));
-    QCOMPARE(fileListColumn(6), QStringList({"Root Song.flac"}));
-    const QModelIndex top = treeIndex("/");
-    QVERIFY(tree->isExpanded(top));
-    QCOMPARE(iconOf(top), resourceImage(":/graphics/openfolder.png"));
-    QVERIFY(iconKey(top) != iconKey(treeIndex("Music")));
-    // One level ahead: the top-level directories know their subdirectories, theirs are not
-    // listed yet.
-    const QAbstractItemModel &model = *tree->model();
-    QCOMPARE(childPaths(model, treeIndex("Music")), serverSubdirectories("Music"));
-    QCOMPARE(model.rowCount(treeIndex("Misc")), 0);
-    QCOMPARE(model.rowCount(treeIndex("Music/Rock")), 0);
-    QVERIFY(!tree->isExpanded(treeIndex("Music")));
-}
-
-void TestFileBrowser::clickingAListedDirectoryOnlyRefreshesTheFileList()
-{
-    QVERIFY(openWindow());
-    openPath("Music/Music of the Night");
-    QCOMPARE(fileListColumn(0), QStringList({"Midnight", "Before Dawn"}));
-    click(treeIndex("Music"));
-    QCOMPARE(fileListColumn(0), QStringList());
-    const QString treeBefore = dump(*tree->model());
-    const auto *proxy = qobject_cast<QSortFilterProxyModel *>(fileList->model());
-    QVERIFY(proxy);
-    const QAbstractItemModel *songsBefore = proxy->sourceModel();
-
-    click(treeIndex("Music"));
-
-    QCOMPARE(dump(*tree->model()), treeBefore);
-    QVERIFY(proxy->sourceModel() != songsBefore);
-    QVERIFY(tree->isExpanded(treeIndex("Music")));
-    QCOMPARE(iconOf(treeIndex("Music")), resourceImage(":/graphics/openfolder.png"));
-    click(treeIndex("Music/Music of the Night"));
-    QCOMPARE(fileListColumn(0), QStringList({"Midnight", "Before Dawn"}));
-    QCOMPARE(dump(*tree->model()), treeBefore);
-}
-
-void TestFileBrowser::collapsingAndExpandingWithTheArrow()
-{
-    QVERIFY(openWindow());
-    openPath("Misc");
-    QCOMPARE(fileList->model()->rowCount(), 4);
-
-    tree->collapse(treeIndex("/"));
-    QCOMPARE(iconOf(treeIndex("/")), resourceImage(":/graphics/closedfolder.png"));
-    QCOMPARE(fileList->model()->rowCount(), 4);
-
-    // Opening with the arrow is a click: the file list follows.
-    tree->expand(treeIndex("/"));
-    QCOMPARE(iconOf(treeIndex("/")), resourceImage(":/graphics/openfolder.png"));
-    QCOMPARE(fileListColumn(0), QStringList({"Root Song"}));
-}
-
-void TestFileBrowser::addingADirectoryAddsItsSongsRecursively()
-{
-    QVERIFY(openWindow());
-    openPath("Music");
-    tree->selectionModel()->select(treeIndex("Music/Rock"), QItemSelectionModel::ClearAndSelect);
-    QAction *add = actionWithText(tree, "&Add to playlist");
-    QVERIFY(add);
-    add->trigger();
-
-    const QStringList expected = server.mpc({"listall", "Music/Rock"});
-    QCOMPARE(expected.size(), 7);
-    QCOMPARE(playlistFiles(), expected);
-    QVERIFY(bannerMessages().contains(
-            "Added all songs from \"Music/Rock\" and all its subdirectories!"));
-}
-
-void TestFileBrowser::addingADirectoryNeedsOneSelectedRow()
-{
-    QVERIFY(openWindow());
-    click(treeIndex("/"));
-    tree->clearSelection();
-    actionWithText(tree, "&Add to playlist")->trigger();
-    actionWithText(tree, "&Update folder")->trigger();
-    QCOMPARE(playlistFiles(), QStringList());
-    QCOMPARE(server.statusValue("updating_db"), QString());
-    for (const QString &message : bannerMessages())
-        QVERIFY2(!message.startsWith("Added"), qPrintable(message));
-}
-
-void TestFileBrowser::addingAVanishedDirectoryClaimsNoSuccess()
-{
-    const QString gone = musicDir.filePath("Misc/Gone");
-    const auto removeGone = qScopeGuard([&] {
-        QDir(gone).removeRecursively();
-        server.updateDatabase("Misc");
-    });
-    QVERIFY(QDir().mkpath(gone));
-    QVERIFY(QFile::copy(musicDir.filePath("Misc/No Tags.flac"), gone + "/Gone Song.flac"));
-    QVERIFY(server.updateDatabase("Misc"));
-    QVERIFY(openWindow());
-    openPath("Misc");
-    // The tree still offers the directory after the server has dropped it.
-    QVERIFY(QDir(gone).removeRecursively());
-    QVERIFY(server.updateDatabase("Misc"));
-    tree->selectionModel()->select(treeIndex("Misc/Gone"), QItemSelectionModel::ClearAndSelect);
-    actionWithText(tree, "&Add to playlist")->trigger();
-
-    QTRY_COMPARE_WITH_TIMEOUT(closer->texts.size(), 1, 2000);
-    closer->texts.clear();
-    QCOMPARE(playlistFiles(), QStringList());
-    for (const QString &message : bannerMessages())
-        QVERIFY2(!message.startsWith("Added"), qPrintable(message));
-}
-
-void TestFileBrowser::addingSelectedSongs()
-{
-    QVERIFY(openWindow());
-    openPath("Misc");
-    // Sorted, so that view rows and song rows differ.
-    fileList->sortByColumn(0, Qt::DescendingOrder);
-    const QAbstractItemModel *model = fileList->model();
-    QStringList expected;
-    for (int row : {2, 0, 3}) {
-        const QModelIndex index = model->index(row, 0);
-        fileList->selectionModel()->select(index,
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        expected << index.data(Qt::UserRole).toString();
-    }
-    QAction *add = actionWithText(fileList, "&Add to playlist");
-    QVERIFY(add);
-    add->trigger();
-
-    QCOMPARE(playlistFiles(), expected);
-    QVERIFY(bannerMessages().contains("Added 3 songs to playlist"));
-}
-
-void TestFileBrowser::nonAsciiNamesRoundTrip()
-{
-    QVERIFY(openWindow());
-    openPath("Music/World/Кино");
-    QCOMPARE(treeIndex("Music/World/Кино").data().toString(), "Кино");
-    click(treeIndex("Music/World/Кино/Группа крови"));
-    QCOMPARE(fileListColumn(0), QStringList({"Звезда"}));
-    fileList->selectAll();
-    actionWithText(fileList, "&Add to playlist")->trigger();
-
-    tree->selectionModel()->select(treeIndex("Music/World/坂本"),
-                                   QItemSelectionModel::ClearAndSelect);
-    actionWithText(tree, "&Add to playlist")->trigger();
-
-    QCOMPARE(playlistFiles(),
-             QStringList({"Music/World/Кино/Группа крови/01 Звезда.flac",
-                          "Music/World/坂本/音楽図鑑/01 森.flac"}));
-    QVERIFY(bannerMessages().contains(
-            "Added all songs from \"Music/World/坂本\" and all its subdirectories!"));
-}
-
-void TestFileBrowser::connectingListsTheRootCollapsedAgainAfterDisconnect()
-{
-    QVERIFY(openWindow());
-    const auto checkFreshRoot = [this] {
-        const QAbstractItemModel &model = *tree->model();
-        QCOMPARE(model.rowCount(), 1);
-        const QModelIndex top = treeIndex("/");
-        QCOMPARE(childPaths(model, top), QStringList({"Misc", "Music"}));
-        QCOMPARE(childPaths(model, top), serverSubdirectories("/"));
-        QVERIFY(!tree->isExpanded(top));
-        QCOMPARE(iconOf(top), resourceImage(":/graphics/closedfolder.png"));
-        // Nothing below the top level is listed before the user asks.
-        QCOMPARE(model.rowCount(treeIndex("Music")), 0);
+    const auto freshRoot = [this] {
+        QCOMPARE(dump(*tree->model()), "/[Misc,Music]");
+        QCOMPARE(subdirectories("/"), QStringList({"Misc", "Music"}));
+        QVERIFY(!tree->isExpanded(node("/")));
+        QCOMPARE(icon(node("/")), folder(false));
     };
-    checkFreshRoot();
-    QCOMPARE(fileList->model()->rowCount(), 0);
-
-    openPath("Music/Pop");
-    window->onDisconnect();
-    QCOMPARE(tree->model()->rowCount(), 1);
-    QCOMPARE(treeIndex("/").data().toString(), "/");
-    QCOMPARE(tree->model()->rowCount(treeIndex("/")), 0);
-
-    QVERIFY(WindowTesting::connectAndWaitForCollection(window.get(), server.host(), server.port()));
-    checkFreshRoot();
+    freshRoot();
+    QCOMPARE(files->model()->rowCount(), 0);
+    // The top lists its songs and its directories one level ahead.
+    click("/");
+    QCOMPARE(f.rows(files->model()), QStringList({"Root Song"}));
+    QCOMPARE(f.rows(files->model(), 6), QStringList({"Root Song.flac"}));
+    QVERIFY(tree->isExpanded(node("/")));
+    QCOMPARE(icon(node("/")), folder(true));
+    QCOMPARE(icon(node("Music")), folder(false));
+    QCOMPARE(tree->model()->rowCount(node("Music")), subdirectories("Music").size());
+    QCOMPARE(tree->model()->rowCount(node("Music/Rock")), 0);
+    open("Music/Music of the Night");
+    QCOMPARE(f.rows(files->model()), QStringList({"Midnight", "Before Dawn"}));
+    // A listed directory clicked again only refreshes the file list.
+    const QString before = dump(*tree->model());
+    const auto *proxy = qobject_cast<QSortFilterProxyModel *>(files->model());
+    const QAbstractItemModel *songs = proxy->sourceModel();
+    click("Music");
+    QCOMPARE(dump(*tree->model()), before);
+    QVERIFY(proxy->sourceModel() != songs);
+    QCOMPARE(f.rows(files->model()), QStringList());
+    // Collapsing keeps the list; opening with the arrow is a click.
+    tree->collapse(node("/"));
+    QCOMPARE(icon(node("/")), folder(false));
+    QCOMPARE(f.rows(files->model()), QStringList());
+    tree->expand(node("/"));
+    QCOMPARE(icon(node("/")), folder(true));
+    QCOMPARE(f.rows(files->model()), QStringList({"Root Song"}));
+    open("Music/World/Кино/Группа крови");
+    QCOMPARE(f.rows(files->model()), QStringList({"Звезда"}));
+    f.window->onDisconnect();
+    QCOMPARE(dump(*tree->model()), "/");
+    QVERIFY(f.connect());
+    freshRoot();
 }
 
-void TestFileBrowser::rescanningADirectoryRebuildsAndRelistsTheTree()
+void TestFileBrowser::add_data()
 {
-    const QString fresh = musicDir.filePath("Misc/Fresh");
-    const auto removeFresh = qScopeGuard([&] {
-        QDir(fresh).removeRecursively();
-        server.updateDatabase("Misc");
-    });
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("selected");  // a directory, or file list rows after sorting down
+    QTest::addColumn<QStringList>("queued");
+    QTest::addColumn<QString>("banner");
+    const QString all = "Added all songs from \"%1\" and all its subdirectories!";
+    QTest::addRow("a directory, recursively") << "Music" << "Music/Rock" << f.server.mpc({"listall", "Music/Rock"}) << all.arg("Music/Rock");
+    QTest::addRow("non-ASCII directory") << "Music/World" << "Music/World/坂本" << QStringList{"Music/World/坂本/音楽図鑑/01 森.flac"} << all.arg("Music/World/坂本");
+    QTest::addRow("no directory selected") << "Misc" << "" << QStringList() << "";
+    QTest::addRow("songs in selection order") << "Misc" << "2,0,3" << QStringList{"Misc/No Artist.flac", "Misc/No Title.flac", "Misc/No Album.flac"} << "Added 3 songs to playlist";
+    QTest::addRow("a vanished directory") << "Misc" << "Misc/Gone" << QStringList() << "";
+}
+
+void TestFileBrowser::add()
+{
+    QFETCH(QString, opened);
+    QFETCH(QString, selected);
+    QFETCH(QStringList, queued);
+    QFETCH(QString, banner);
+    const QString gone = f.musicDir() + "/Misc/Gone";
+    const auto removeGone = qScopeGuard([&] { QDir(gone).removeRecursively(); f.server.updateDatabase("Misc"); });
+    const bool vanishes = selected.endsWith("Gone");
+    if (vanishes)
+        QVERIFY(QDir().mkpath(gone) && QFile::copy(f.musicDir() + "/Misc/No Tags.flac", gone + "/x.flac") && f.server.updateDatabase("Misc"));
     QVERIFY(openWindow());
-    openPath("Misc");
-    QCOMPARE(tree->model()->rowCount(treeIndex("Misc")), 0);
-    QVERIFY(QDir().mkpath(fresh));
-    QVERIFY(QFile::copy(musicDir.filePath("Misc/No Tags.flac"), fresh + "/Fresh Song.flac"));
+    open(opened);
+    if (vanishes)  // the tree still offers the directory the server has dropped
+        QVERIFY(QDir(gone).removeRecursively() && f.server.updateDatabase("Misc"));
+    tree->clearSelection();
+    if (selected.contains(',')) {
+        files->sortByColumn(0, Qt::DescendingOrder);  // view rows and song rows differ
+        for (const QString &row : selected.split(','))
+            files->selectionModel()->select(files->model()->index(row.toInt(), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        action(files, "&Add to playlist")->trigger();
+    } else {
+        if (!selected.isEmpty())
+            tree->selectionModel()->select(node(selected), QItemSelectionModel::ClearAndSelect);
+        action(tree, "&Add to playlist")->trigger();
+        if (selected.isEmpty())
+            action(tree, "&Update folder")->trigger();
+    }
+    QCOMPARE(f.server.queue(), queued);
+    QVERIFY(banner.isEmpty() ? f.banners().filter("Added").isEmpty() : f.bannerShows(banner));
+    if (vanishes)
+        QTRY_COMPARE_WITH_TIMEOUT(f.closer->texts.size(), 1, 5000);
+    expectedBoxes = f.closer->texts;
+    QCOMPARE(f.server.statusValue("updating_db"), QString());
+}
 
-    tree->selectionModel()->select(treeIndex("Misc"), QItemSelectionModel::ClearAndSelect);
+void TestFileBrowser::rescanRelistsTheTree()
+{
+    const QString fresh = f.musicDir() + "/Misc/Fresh";
+    const auto removeFresh = qScopeGuard([&] { QDir(fresh).removeRecursively(); f.server.updateDatabase("Misc"); });
+    QVERIFY(openWindow());
+    open("Misc");
+    QCOMPARE(tree->model()->rowCount(node("Misc")), 0);
+    QVERIFY(QDir().mkpath(fresh) && QFile::copy(f.musicDir() + "/Misc/No Tags.flac", fresh + "/Fresh Song.flac"));
+    tree->selectionModel()->select(node("Misc"), QItemSelectionModel::ClearAndSelect);
     tree->setFocus();
-    window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    const QAbstractItemModel *treeBeforeRescan = tree->model();
+    f.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    const QAbstractItemModel *before = tree->model();
     QTest::keyClick(tree, Qt::Key_U);
-    QTRY_COMPARE_WITH_TIMEOUT(serverSubdirectories("Misc"), QStringList({"Misc/Fresh"}), 5000);
-
-    // The end of the update rebuilds the collection, whose end lists the tree afresh.
-    QTRY_VERIFY_WITH_TIMEOUT(tree->model() != treeBeforeRescan, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->findChild<QWidget *>("filebrowserTab")->isEnabled(), 20000);
-    openPath("Misc");
-    QCOMPARE(childPaths(*tree->model(), treeIndex("Misc")), QStringList({"Misc/Fresh"}));
+    QTRY_COMPARE_WITH_TIMEOUT(subdirectories("Misc"), QStringList({"Misc/Fresh"}), 10000);
+    // The update's end rebuilds the collection, whose end lists the tree afresh.
+    QTRY_VERIFY_WITH_TIMEOUT(tree->model() != before, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.widget("filebrowserTab")->isEnabled(), 20000);
+    open("Misc");
+    QCOMPARE(dump(*tree->model()).contains("Misc[Misc/Fresh]"), true);
 }
 
 TUNELOOM_TEST_MAIN(TestFileBrowser)

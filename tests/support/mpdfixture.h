@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <functional>
 #include <memory>
 
 class MpdFixture
@@ -53,7 +52,7 @@ public:
     QString errorString() const { return error; }
 
     // Starts an update (of path, or of everything) and waits until it ended.
-    bool updateDatabase(const QString &path = QString());
+    bool updateDatabase(const QString &path = QString()) const;
     // Runs `mpc -h [password@]host -p port args...`; returns its stdout lines.
     QStringList mpc(const QStringList &args) const;
     // Sends one protocol command (logging in first when there is a password)
@@ -64,21 +63,20 @@ public:
     bool send(const QString &line) const;
     // The value of one field of `status` ("state", "volume", "song"...), empty if absent.
     QString statusValue(const QString &field) const;
+    // The files in the server's queue, in order.
+    QStringList queue() const;
+    // Appends songs or whole directories to the queue, in one command list; true on OK.
+    bool add(const QStringList &uris) const;
     // Empty queue, stopped, no error, volume 100 (when there is a mixer), all
     // playback modes, crossfade and replay gain off, both outputs enabled, no stored playlists.
     bool resetState();
 
 private:
     bool launch();
-    bool waitWhileRunning(const std::function<bool()> &ready, int timeoutMs);
-    bool waitUntilReady();
-    bool databaseLoaded();
     bool writeConfig() const;
-    QString configFile() const;
-    QString logTail() const;
 
     Options options;
-    QString program; // mpd's path
+    QString program;  // mpd's path
     std::unique_ptr<QTemporaryDir> tempDir;
     std::unique_ptr<QProcess> process;
     QString musicDirectory;

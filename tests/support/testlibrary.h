@@ -1,13 +1,13 @@
-// Music libraries for tests: the standard small library of real tagged FLAC
-// files (made by scripts/gen-library, whose header lists every file and tag),
-// and synthetic mpd databases of any size, without audio files, for
-// MpdFixture::Options::databaseFile. Static functions only; any thread.
+// Music libraries for tests: the standard small library of real tagged FLAC files (made by
+// scripts/gen-library, whose header lists every file and tag), and mpd databases of any size and
+// shape without audio files, for MpdFixture::Options::databaseFile. Static functions; any thread.
 #ifndef TESTLIBRARY_H
 #define TESTLIBRARY_H
 
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class MpdFixture;
@@ -18,7 +18,18 @@ public:
     // Runs scripts/gen-library DIR (plus extraSongs under Bulk/); bounded wait.
     static bool generate(const QString &dir, int extraSongs = 0);
 
-    // Writes an uncompressed mpd 0.23 database of `songs` songs (index 0..songs-1):
+    struct Song
+    {
+        QByteArray uri;   // raw bytes, as mpd stores them
+        QByteArray tags;  // raw "Name: value\n" lines
+        int seconds = 100;
+    };
+    // Writes an uncompressed mpd 0.23 database of count songs; directories appear in order of
+    // first mention, so each directory's songs must come together.
+    static bool writeDatabase(const QString &dbPath, int count, const std::function<Song(int)> &song);
+    // The start of every such database: the format and the tags this mpd knows.
+    static QByteArray databaseHeader();
+    // A synthetic library of `songs` songs (index 0..songs-1):
     //   uri    Synthetic/Artist AAAA/Album BBBBB/TT Song IIIIII.flac
     //          with a = i / 50, b = i / 10, t = i % 10 + 1 (zero-padded)
     //   Artist "Artist AAAA"; "Ärtist AAAA" when a % 10 == 3, "Артист AAAA" when a % 10 == 7;
@@ -28,11 +39,12 @@ public:
     //   Track t, Date 1960 + a % 60, Genre one of eight by a % 8, Time 60 + (i * 37) % 540 s.
     // mpd serves these as long as nothing rescans the music directory.
     static bool writeDatabase(const QString &dbPath, int songs);
-    // The start of every such database: the format and the tags this mpd knows.
-    static QByteArray databaseHeader();
-    // A started server on a synthetic database of `songs` songs written into dir;
-    // aborts the test program when that fails (nothing can go on without it).
-    static std::unique_ptr<MpdFixture> startSyntheticServer(const QString &dir, int songs);
+    // A started server on a database written into dir; aborts the test program when that fails
+    // (nothing can go on without it).
+    static std::unique_ptr<MpdFixture> startSyntheticServer(const QString &dir, int songs,
+                                                            int maxOutputBufferKiB = 0);
+    static std::unique_ptr<MpdFixture> startServer(const QString &dbPath,
+                                                   int maxOutputBufferKiB = 0);
     static QString syntheticSongUri(int index);
     static QString syntheticArtist(int index);  // empty when the song has no artist
     static QString syntheticAlbum(int index);   // empty when the song has no album

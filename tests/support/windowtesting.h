@@ -1,16 +1,2 @@
-// Helpers for tests that drive a whole MainWindow against a real server.
-#ifndef WINDOWTESTING_H
-#define WINDOWTESTING_H
-
-#include <QString>
-
-class MainWindow;
-
-namespace WindowTesting {
-// Connects and waits (bounded) until the collection build that every connection
-// starts has ended, so the collection and file browser tabs are usable again.
-bool connectAndWaitForCollection(MainWindow *window, const QString &host, int port,
-                                 const QString &password = QString());
-}  // namespace WindowTesting
-
-#endif
+// Kept for tests that include it by this name: the helpers live with the window fixture.
+#include "windowfixture.h"
