@@ -35,7 +35,7 @@ class TestCovers : public QObject
     Q_OBJECT
 
     QTemporaryDir musicDir;
-    MpdFixture mpd{{{}, 0, {}, true, QStringLiteral("verbose")}};  // every command in the log
+    MpdFixture mpd{{{}, {}, 0, {}, true, QStringLiteral("verbose")}};  // every command in the log
     LocalHttpServer lastfm;
     std::unique_ptr<MainWindow> window;
     CoverFetcher *fetcher = nullptr;
