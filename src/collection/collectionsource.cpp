@@ -3,6 +3,7 @@
 #include "mpdclientlogin.h"
 
 #include "collectionlog.h"
+#include "libmpdlisting.h"
 #include "listinganswer.h"
 
 #include <QThread>
@@ -97,6 +98,7 @@ bool CollectionSource::fail()
 {
     mpd_connection *c = connection.get();
     if (c && mpd_connection_get_error(c) != MPD_ERROR_SUCCESS) {
+        lastErrorCode = mpd_connection_get_error(c);
         const QString message = QString::fromUtf8(mpd_connection_get_error_message(c));
         lastError = mpd_connection_get_error(c) == MPD_ERROR_SERVER
                 ? QStringLiteral("MPD Error %1 '%2'")
@@ -223,6 +225,8 @@ bool CollectionSource::listBatch(QList<Request> requests)
     requests.remove(0, answered);
     if (requests.isEmpty())  // only the final OK went missing
         return true;
+    if (requests.size() == 1 && lastErrorCode == MPD_ERROR_MALFORMED)
+        return listThroughLibmpd(requests.first().path);
     if (requests.size() == 1)
         return listDirectory(requests.first()) && flush();
     const qsizetype half = requests.size() / 2;
@@ -251,4 +255,22 @@ bool CollectionSource::askBatch(const QList<Request> &requests, int *answered)
         }
     }
     return mpd_response_finish(c) || fail();
+}
+
+// libmpdclient refuses an answer line longer than its 4 KiB buffer (a very long title or
+// path), which libmpd reads whole: such a directory is listed through libmpd instead.
+bool CollectionSource::listThroughLibmpd(const QByteArray &path)
+{
+    qCInfo(lcCollection) << "an answer line too long; listing" << path << "through libmpd";
+    bool complete = false;
+    MpdData *songs = LibmpdListing::listRecursively(host, port, password, path, &complete);
+    if (!complete) {
+        lastError = QStringLiteral("listing of %1 through libmpd failed").arg(QString::fromUtf8(path));
+        return false;
+    }
+    if (songs && !(*sink)(songs)) {
+        sinkStopped = true;
+        return false;
+    }
+    return true;
 }

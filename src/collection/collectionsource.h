@@ -55,6 +55,7 @@ private:
     bool flush();
     bool listBatch(QList<Request> requests);
     bool askBatch(const QList<Request> &requests, int *answered);
+    bool listThroughLibmpd(const QByteArray &path);
 
     QByteArray host;
     QByteArray password;
@@ -62,6 +63,7 @@ private:
     std::unique_ptr<mpd_connection, void (*)(mpd_connection *)> connection;
     int totalSongs = 0;
     QString lastError;
+    int lastErrorCode = 0;
     // During listSongs only:
     const ListingSink *sink = nullptr;
     bool sinkStopped = false;
