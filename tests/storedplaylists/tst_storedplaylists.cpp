@@ -1,5 +1,4 @@
-// Stored playlists, drag and drop in the queue and "Play next", against a real mpd:
-// every outcome is read back from the server's own lists.
+// Stored playlists, drag and drop and "Play next" on a real mpd, read back from its own lists.
 #include "queuemover.h"
 #include "storedplayliststore.h"
 #include "testmain.h"
