@@ -1,12 +1,9 @@
-// Covers of the now-playing panel from a real mpd serving the standard library (cover files in
-// some folders, pictures in some songs), with a local HTTP server standing in for Last.fm.
+// Covers of the now-playing panel from a real mpd, with a local server standing in for Last.fm.
 #include "coverfetcher.h"
 #include "localhttpserver.h"
-#include "mainwindow.h"
-#include "mpdfixture.h"
 #include "servercoversource.h"
-#include "testlibrary.h"
 #include "testmain.h"
+#include "windowfixture.h"
 
 #include <QGraphicsPixmapItem>
 #include <QGraphicsView>
@@ -15,124 +12,106 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-namespace {
+static const QString COVERS = QStringLiteral(TUNELOOM_SOURCE_DIR "/scripts/library-covers/");
+static const QString SIGNAL = QStringLiteral("Music/Rock/Modern/Bright Signal/Greatest Hits/0");
+static const QString BIG = QStringLiteral("Music/World/Кино/Группа крови/");
+static const QString KEY = QString::fromLatin1(CoverFetcher::DEFAULT_API_KEY);
 
-const QString COVERS = QStringLiteral(TUNELOOM_SOURCE_DIR "/scripts/library-covers/");
-const QString SIGNAL = QStringLiteral("Music/Rock/Modern/Bright Signal/Greatest Hits/0");
-const QString BIG = QStringLiteral("Music/World/Кино/Группа крови/");
-const QString KEY = QString::fromLatin1(CoverFetcher::DEFAULT_API_KEY);
-
-QByteArray readFile(const QString &path)
+static QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-}  // namespace
-
 class TestCovers : public QObject
 {
     Q_OBJECT
-
-    QTemporaryDir musicDir;
-    MpdFixture mpd{{{}, {}, 0, {}, true, QStringLiteral("verbose")}};  // every command in the log
+    WindowFixture f{MpdFixture::Options{{}, {}, 0, {}, true, "verbose"}};  // every command logged
+    const MpdFixture &mpd = f.server;
     LocalHttpServer lastfm;
-    std::unique_ptr<MainWindow> window;
     CoverFetcher *fetcher = nullptr;
 
-    // Runs mpc with a command that changes the song; true once the cover fetch it starts ended.
-    bool fetchAfter(const char *command)
-    {
-        QSignalSpy fetched(fetcher, &CoverFetcher::finished);
-        mpd.mpc({QLatin1String(command)});
-        return fetched.wait(20000);
-    }
     int serverCoverRequests() const
     {
         static const QRegularExpression command("process command \"(readpicture|albumart) ");
         return int(QString::fromUtf8(readFile(mpd.logFile())).count(command));
     }
+    QImage shownCover() const
+    {
+        const QGraphicsScene *scene = f.widget<QGraphicsView>("imageCDCover")->scene();
+        return qgraphicsitem_cast<QGraphicsPixmapItem *>(scene->items()[0])->pixmap().toImage();
+    }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(TestLibrary::generate(musicDir.path()));
+        QVERIFY2(f.startServer(), qPrintable(mpd.errorString()));
         QImage noise(600, 600, QImage::Format_RGB32);  // hundreds of KiB: several chunks
         QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(noise.bits()), 360000);
-        QVERIFY(noise.save(musicDir.filePath(BIG + "cover.jpg"), "JPEG", 100));
-        QFile junk(musicDir.filePath(QStringLiteral("Music/Pop/ABBA/Gold/cover.jpg")));
+        QVERIFY(noise.save(f.musicDir() + '/' + BIG + "cover.jpg", "JPEG", 100));
+        QFile junk(f.musicDir() + "/Music/Pop/ABBA/Gold/cover.jpg");
         QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("<html>Not Found</html>") > 0);
-        QVERIFY2(mpd.start(musicDir.path()), qPrintable(mpd.errorString()));
         QVERIFY(lastfm.listen());
         QNetworkProxy::setApplicationProxy(
                 QNetworkProxy(QNetworkProxy::HttpProxy, mpd.host(), lastfm.port()));
-        window = std::make_unique<MainWindow>();
-        fetcher = window->findChild<CoverFetcher *>();
-        QVERIFY(fetcher && window->connectMPD(mpd.host(), mpd.port(), QString()));
+        lastfm.setResponse(CoverFetcher::DEFAULT_SERVICE_URL,
+                           {403, "<lfm status='failed'><error code='10'>Invalid</error></lfm>"});
+        QVERIFY(f.open() && f.connect() && (fetcher = f.window->findChild<CoverFetcher *>()));
     }
     void init()
     {
-        QVERIFY(mpd.resetState() && QDir(CoverFetcher::coverDirectory()).removeRecursively());
-        lastfm.reset();
+        QVERIFY(f.server.resetState() && QDir(CoverFetcher::coverDirectory()).removeRecursively());
     }
 
+    // Songs played in this order; for the last: the cover shown and cached, the commands asking
+    // mpd for pictures (-1: not counted), and the requests to Last.fm (which refuses the key).
     void coverForSong_data()
     {
-        QTest::addColumn<QStringList>("songs");  // played in this order
+        QTest::addColumn<QStringList>("songs");
         QTest::addColumn<QString>("apiKey");
-        QTest::addColumn<QString>("cover");       // shown and cached for the last song
-        QTest::addColumn<int>("serverRequests");  // for the last song; -1: not counted
+        QTest::addColumn<QString>("cover");
+        QTest::addColumn<int>("serverRequests");
         QTest::addColumn<int>("lastfmRequests");
-        QTest::addColumn<QByteArray>("lastfmAnswer");  // sent with status 403
-        const QString pebbles = "Music/Rock/Classic/The Stones Of Time/Pebbles/01 Small Stone.flac";
-        const QString gold = "Music/Pop/ABBA/Gold/01 Winter Song.flac";
+        const auto row = [](const char *name, const QStringList &songs, const QString &key,
+                            const QString &cover, int serverRequests, int lastfmRequests) {
+            QTest::addRow("%s", name) << songs << key << cover << serverRequests << lastfmRequests;
+        };
         const QStringList signal = {SIGNAL + "1 Signal Fire.flac", SIGNAL + "2 Static.flac"};
         const QStringList bare = {"Misc/No Title.flac", "Misc/No Tags.flac"};
-        const QByteArray none;
-        QTest::addRow("folder file")
-                << QStringList{pebbles} << KEY << COVERS + "pebbles.jpg" << 2 << 0 << none;
-        QTest::addRow("embedded picture first")
-                << signal.mid(1) << KEY << COVERS + "static.jpg" << 1 << 0 << none;
-        QTest::addRow("second song of the album: cached")
-                << signal << KEY << COVERS + "greatest-hits-signal.jpg" << 0 << 0 << none;
-        QTest::addRow("large folder file")
-                << QStringList{BIG + "01 Звезда.flac"} << QString()
-                << musicDir.filePath(BIG + "cover.jpg") << -1 << 0 << none;
-        QTest::addRow("no cover, empty key") << bare << QString() << QString() << 2 << 0 << none;
-        QTest::addRow("not an image")
-                << QStringList{gold} << QString() << QString() << 2 << 0 << none;
+        row("folder file", {"Music/Rock/Classic/The Stones Of Time/Pebbles/01 Small Stone.flac"},
+            KEY, COVERS + "pebbles.jpg", 2, 0);
+        row("embedded picture first", signal.mid(1), KEY, COVERS + "static.jpg", 1, 0);
+        row("second song of the album: cached", signal, KEY, COVERS + "greatest-hits-signal.jpg", 0,
+            0);
+        row("large folder file", {BIG + "01 Звезда.flac"}, {}, f.musicDir() + '/' + BIG + "cover.jpg",
+            -1, 0);
+        row("no cover, empty key", bare, {}, {}, 2, 0);
+        row("not an image", {"Music/Pop/ABBA/Gold/01 Winter Song.flac"}, {}, {}, 2, 0);
         // Last: the fetcher keeps the refused key refused for the rows after.
-        QTest::addRow("key refused: asked once")
-                << bare << KEY << QString() << 2 << 1
-                << QByteArray("<lfm status='failed'><error code='10'>Invalid</error></lfm>");
+        row("key refused: asked once", bare, KEY, {}, 2, 1);
     }
     void coverForSong()
     {
-        QFETCH(QStringList, songs);
+        QFETCH(QStringList, songs); QFETCH(QString, cover); QFETCH(int, serverRequests);
         QFETCH(QString, apiKey);
-        QFETCH(QString, cover);
-        QFETCH(int, serverRequests);
-        QFETCH(QByteArray, lastfmAnswer);
         fetcher->setApiKey(apiKey);
-        lastfm.setResponse(CoverFetcher::DEFAULT_SERVICE_URL, {403, lastfmAnswer});
-        mpd.mpc(QStringList{QStringLiteral("add")} + songs);
+        const auto asked = lastfm.requests().size();
+        mpd.mpc(QStringList{"add"} + songs);
         int before = 0;
         for (int played = 0; played < songs.size(); ++played) {
             before = serverCoverRequests();
-            QVERIFY(fetchAfter(played == 0 ? "play" : "next"));
+            QSignalSpy fetched(fetcher, &CoverFetcher::finished);
+            mpd.mpc({played == 0 ? "play" : "next"});
+            QVERIFY(fetched.wait(20000));
         }
-        const QPixmap shown(cover.isEmpty() ? QStringLiteral(":/unknowncoverimage") : cover);
-        const auto *view = window->findChild<QGraphicsView *>(QStringLiteral("imageCDCover"));
-        QTRY_COMPARE(qgraphicsitem_cast<QGraphicsPixmapItem *>(view->scene()->items()[0])
-                             ->pixmap()
-                             .toImage(),
-                     shown.scaled(148, 148).toImage());
+        const QPixmap expected(cover.isEmpty() ? ":/unknowncoverimage" : cover);
+        QTRY_COMPARE(shownCover(), expected.scaled(148, 148).toImage());
         const QStringList cached = QDir(CoverFetcher::coverDirectory()).entryList(QDir::Files);
         QCOMPARE(cached.size(), cover.isEmpty() ? 0 : 1);
         QVERIFY(cached.isEmpty()
                 || readFile(cover) == readFile(CoverFetcher::coverDirectory() + cached[0]));
         QTRY_VERIFY(serverRequests < 0 || serverCoverRequests() - before == serverRequests);
-        QTEST(int(lastfm.requests().size()), "lastfmRequests");
+        QTEST(int(lastfm.requests().size() - asked), "lastfmRequests");
     }
 
     // Quitting waits for the cover worker: a server that falls silent in the middle of a picture
@@ -152,14 +131,13 @@ private slots:
             });
         });
         auto worker = std::make_unique<CoverFetcher>();
-        worker->setSong(QStringLiteral("a.flac"), mpd.host(), stalling.serverPort(), QString());
+        worker->setSong("a.flac", mpd.host(), stalling.serverPort(), QString());
         worker->start();
         QTRY_VERIFY(received.contains("readpicture"));
         QElapsedTimer clock;
         clock.start();
         worker.reset();  // as the window's destructor does: abort(), then wait()
-        QVERIFY2(clock.elapsed() < ServerCoverSource::TIME_LIMIT_MS / 3,
-                 qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE_LT(clock.elapsed(), ServerCoverSource::TIME_LIMIT_MS / 3);
     }
 };
 

@@ -1,13 +1,9 @@
 #include "coverfetcher.h"
 #include "desktopintegration.h"
-#include "mainwindow.h"
-#include "modalcloser.h"
-#include "mpdfixture.h"
 #include "settingsstore.h"
 #include "songmodel.h"
-#include "testlibrary.h"
 #include "testmain.h"
-#include "windowtesting.h"
+#include "windowfixture.h"
 
 #include <QtDBus>
 #include <QtWidgets>
@@ -37,174 +33,134 @@ public slots:
 class TestDesktop : public QObject
 {
     Q_OBJECT
+    QProcess bus;
+    WindowFixture f;
+    BusPeer peer;
+    std::unique_ptr<QDBusConnection> client;
 
-    QDBusMessage call(const QString &interface, const QString &method, const QVariantList &args)
+    // Asynchronously (the service answers from this thread): the answer's first argument unwrapped,
+    // true when it has none, invalid on an error.
+    QVariant call(const QString &interface, const QString &method, const QVariantList &args = {})
     {
         auto message = QDBusMessage::createMethodCall("org.mpris.MediaPlayer2.tuneloom",
                                                       "/org/mpris/MediaPlayer2", interface, method);
         message.setArguments(args);
-        // Asynchronous: the service answers from this very thread's event loop.
         QDBusPendingCall pending = client->asyncCall(message);
-        return QTest::qWaitFor([&] { return pending.isFinished(); }, 5000) ? pending.reply()
-                                                                           : QDBusMessage();
+        if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 5000) || pending.isError())
+            return {};
+        QVariant value = pending.reply().arguments().value(0, true);
+        if (value.userType() == qMetaTypeId<QDBusVariant>())
+            value = value.value<QDBusVariant>().variant();
+        return value.canConvert<QDBusArgument>() ? qdbus_cast<QVariantMap>(value) : value;
     }
-
-    QVariant property(const QString &name)
+    QVariant property(const QString &name) { return call(Properties, "Get", {Player, name}); }
+    void play(const char *command, const char *expectedTitle)  // as another client
     {
-        const QVariant value = call(Properties, "Get", {Player, name}).arguments().value(0);
-        const QVariant inner = value.value<QDBusVariant>().variant();
-        return inner.canConvert<QDBusArgument>() ? qdbus_cast<QVariantMap>(inner) : inner;
+        f.server.mpc({command});
+        QTRY_COMPARE(property("Metadata").toMap().value("xesam:title"), expectedTitle);
     }
-
-    QString title() { return property("Metadata").toMap().value("xesam:title").toString(); }
-
-    QProcess bus;
-    QTemporaryDir musicDir;
-    MpdFixture server;
-    BusPeer peer;
-    std::unique_ptr<QDBusConnection> client;
-    std::unique_ptr<ModalCloser> closer;
-    std::unique_ptr<MainWindow> window;
 
 private slots:
-
     void initTestCase()
     {
         bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
         QVERIFY(bus.waitForReadyRead(5000));
         const QByteArray address = bus.readLine().trimmed();
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-        QVERIFY(QDBusConnection::sessionBus().isConnected());
         client = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, "peer"));
         QVERIFY(client->registerObject("/org/freedesktop/Notifications", &peer,
-                                       QDBusConnection::ExportScriptableSlots));
-        QVERIFY(client->registerService("org.freedesktop.Notifications"));
+                                       QDBusConnection::ExportScriptableSlots)
+                && client->registerService("org.freedesktop.Notifications"));
         QVERIFY(client->connect("org.mpris.MediaPlayer2.tuneloom", "/org/mpris/MediaPlayer2",
                                 Properties, "PropertiesChanged", &peer,
                                 SLOT(changed(QString, QVariantMap, QStringList))));
-        QVERIFY(TestLibrary::generate(musicDir.path()));
-        QVERIFY2(server.start(musicDir.path()), qPrintable(server.errorString()));
+        QVERIFY2(f.startServer(), qPrintable(f.server.errorString()));
     }
-
-    void init()
+    void init()  // one player on the bus at a time: open() closes the last window first
     {
-        window.reset();  // one player on the bus at a time
-        QVERIFY(server.resetState());
-        QVERIFY(server.send("add \"Music/Rock/Classic/The Stones Of Time/Granite\""));
-        QFile::remove(SettingsStore::directory() + "/config.conf");
-        peer.notes.clear();
-        closer = std::make_unique<ModalCloser>();
-        window = std::make_unique<MainWindow>();
-        QVERIFY(WindowTesting::connectAndWaitForCollection(window.get(), server.host(),
-                                                           server.port()));
+        QVERIFY(f.open() && WindowFixture::resetHome()
+                && f.server.add({"Music/Rock/Classic/The Stones Of Time/Granite"}) && f.connect());
     }
+    void cleanupTestCase() { f.close(), client.reset(), bus.kill(), bus.waitForFinished(5000); }
 
-    void cleanupTestCase()
-    {
-        window.reset();
-        client.reset();
-        bus.kill();
-        bus.waitForFinished(5000);
-    }
-
+    // Rows are named by the method (or "Set" and a property), then its argument. before: mpc
+    // commands; expected: field=value pairs of the server's status.
     void playerCommands_data()
     {
-        QTest::addColumn<QString>("before");  // mpc commands, ';'-separated
-        QTest::addColumn<QString>("method");  // a Player method, or "set" and a property
+        for (const char *column : {"before", "expected"})
+            QTest::addColumn<QString>(column);
         QTest::addColumn<QVariant>("argument");
-        QTest::addColumn<QString>("expected");  // field=value pairs of the server's status
-        const std::tuple<const char *, const char *, QVariant, const char *> rows[] = {
-                {"", "Play", {}, "state=play song=0"},
-                {"play", "Pause", {}, "state=pause"},
-                {"play;pause", "PlayPause", {}, "state=play"},
-                {"play", "Stop", {}, "state=stop"},
-                {"play", "Next", {}, "song=1"},
-                {"play 3", "Previous", {}, "song=1"},
-                {"play;pause;seek 10", "Seek", 50000000LL, "elapsed=60.000"},
-                {"play;pause", "SetPosition", 90000000LL, "elapsed=90.000"},
-                {"", "set LoopStatus", "Track", "repeat=1 single=1"},
-                {"single on", "set LoopStatus", "Playlist", "repeat=1 single=0"},
-                {"repeat on;single on", "set LoopStatus", "None", "repeat=0 single=0"},
-                {"", "set Shuffle", true, "random=1"},
-                {"", "set Volume", 0.4, "volume=40"},
-        };
-        for (const auto &[before, method, argument, expected] : rows)
-            QTest::addRow("%s %s", method, qPrintable(argument.toString()))
-                    << before << method << argument << expected;
+        QTest::newRow("Play") << "" << "state=play song=0" << QVariant();
+        QTest::newRow("Pause") << "play" << "state=pause" << QVariant();
+        QTest::newRow("PlayPause") << "play;pause" << "state=play" << QVariant();
+        QTest::newRow("Stop") << "play" << "state=stop" << QVariant();
+        QTest::newRow("Next") << "play" << "song=1" << QVariant();
+        QTest::newRow("Previous") << "play 3" << "song=1" << QVariant();
+        QTest::newRow("Seek 50") << "play;pause;seek 10" << "elapsed=60.000" << QVariant(50000000LL);
+        QTest::newRow("SetPosition 90") << "play;pause" << "elapsed=90.000" << QVariant(90000000LL);
+        QTest::newRow("Set LoopStatus Track") << "" << "repeat=1 single=1" << QVariant("Track");
+        QTest::newRow("Set LoopStatus Playlist")
+                << "single on" << "repeat=1 single=0" << QVariant("Playlist");
+        QTest::newRow("Set LoopStatus None")
+                << "repeat on;single on" << "repeat=0 single=0" << QVariant("None");
+        QTest::newRow("Set Shuffle true") << "" << "random=1" << QVariant(true);
+        QTest::newRow("Set Volume 0.4") << "" << "volume=40" << QVariant(0.4);
     }
-
     void playerCommands()
     {
-        QFETCH(QString, before);
-        QFETCH(QString, method);
-        QFETCH(QVariant, argument);
-        QFETCH(QString, expected);
+        QFETCH(QString, before); QFETCH(QVariant, argument); QFETCH(QString, expected);
+        const QString method = QString(QTest::currentDataTag()).section(' ', 0, -1 - argument.isValid());
         for (const QString &command : before.split(';', Qt::SkipEmptyParts))
-            server.mpc(command.split(' '));
-        const QString state = server.statusValue("state");
-        QTRY_COMPARE(property("PlaybackStatus").toString(),
-                     state == "play"            ? "Playing"
-                             : state == "pause" ? "Paused"
-                                                : "Stopped");
-        QVariantList args{argument};
+            f.server.mpc(command.split(' '));
+        const QMap<QString, QString> shown{{"play", "Playing"}, {"pause", "Paused"}};
+        QTRY_COMPARE(property("PlaybackStatus"),
+                     shown.value(f.server.statusValue("state"), "Stopped"));
+        const bool set = method.startsWith("Set ");
+        const QString track = "/org/tuneloom/Track/" + f.server.statusValue("songid");
+        QVariantList args = argument.isValid() ? QVariantList{argument} : QVariantList();
+        if (set)
+            args = {Player, method.mid(4), QVariant::fromValue(QDBusVariant(argument))};
         if (method == "SetPosition")
-            args.prepend(QVariant::fromValue(
-                    QDBusObjectPath("/org/tuneloom/Track/" + server.statusValue("songid"))));
-        const QDBusMessage reply = method.startsWith("set ")
-                ? call(Properties, "Set",
-                       {Player, method.mid(4), QVariant::fromValue(QDBusVariant(argument))})
-                : call(Player, method, argument.isValid() ? args : QVariantList());
-        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+            args.prepend(QVariant::fromValue(QDBusObjectPath(track)));
+        QVERIFY(call(set ? Properties : Player, set ? "Set" : method, args).isValid());
         for (const QString &pair : expected.split(' '))
-            QTRY_COMPARE(server.statusValue(pair.section('=', 0, 0)), pair.section('=', 1));
+            QTRY_COMPARE(f.server.statusValue(pair.section('=', 0, 0)), pair.section('=', 1));
     }
 
-    void songChangeByAnotherClientThenDisconnect()
+    // Song changes by another client: announced on the bus, and as replacing notifications
+    // once they are turned on. A disconnect takes control away.
+    void songChangesThenDisconnect()
     {
         QFile cover(CoverFetcher::coverPath("The Stones Of Time", "Granite"));
-        QVERIFY(QDir().mkpath(CoverFetcher::coverDirectory()) && cover.open(QIODevice::WriteOnly));
-        QVERIFY(cover.write("a cover") > 0);
+        QVERIFY(QDir().mkpath(CoverFetcher::coverDirectory()) && cover.open(QIODevice::WriteOnly)
+                && cover.write("a cover") > 0);
         cover.close();
-        server.mpc({"play"});
-        QTRY_COMPARE(title(), "First Stone");
+        play("play", "First Stone");
         peer.changes.clear();
-        server.mpc({"next"});
-        QTRY_VERIFY(!peer.changes.isEmpty() && peer.changes.last().contains("Metadata"));
-        const QVariantMap expected{
-                {"xesam:title", "Second Stone"},
-                {"xesam:artist", QStringList{"The Stones Of Time"}},
-                {"xesam:album", "Granite"},
-                {"xesam:trackNumber", 2},
-                {"mpris:length", 180000000LL},
-                {"mpris:artUrl", QUrl::fromLocalFile(cover.fileName()).toString()}};
+        play("next", "Second Stone");
+        QVERIFY(!peer.changes.isEmpty() && peer.changes.last().contains("Metadata"));
+        const QVariantMap expected{{"xesam:title", "Second Stone"}, {"xesam:album", "Granite"},
+                                   {"xesam:artist", QStringList{"The Stones Of Time"}},
+                                   {"xesam:trackNumber", 2}, {"mpris:length", 180000000LL},
+                                   {"mpris:artUrl", QUrl::fromLocalFile(cover.fileName()).toString()}};
         const QVariantMap metadata = property("Metadata").toMap();
         for (auto it = expected.cbegin(); it != expected.cend(); ++it)
             QCOMPARE(metadata.value(it.key()), it.value());
-        QCOMPARE(property("PlaybackStatus").toString(), "Playing");
-        server.mpc({"pause"});
-        QTRY_COMPARE(peer.changes.last().value("PlaybackStatus").toString(), "Paused");
 
-        window->onDisconnect();
-        QTRY_COMPARE(peer.changes.last().value("CanControl"), QVariant(false));
-        QCOMPARE(property("CanControl"), QVariant(false));
-        QVERIFY(call(Player, "Play", {}).type() == QDBusMessage::ReplyMessage);
-        QCOMPARE(server.statusValue("state"), "pause");
-    }
-
-    void notificationsReplaceEachOtherOnlyWhenOn()
-    {
-        server.mpc({"play"});
-        QTRY_COMPARE(title(), "First Stone");
-        server.mpc({"next"});
-        QTRY_COMPARE(title(), "Second Stone");
-        window->findChild<DesktopIntegration *>()->setSongNotifications(true);
-        server.mpc({"next"});
-        QTRY_COMPARE(title(), "Third Stone");
-        server.mpc({"prev"});
-        // Had the first two changes been announced, they would have come first.
+        f.window->findChild<DesktopIntegration *>()->setSongNotifications(true);
+        play("next", "Third Stone");
+        play("prev", "Second Stone");
         QTRY_COMPARE(peer.notes.size(), 2);
         QCOMPARE(peer.notes.at(0), qMakePair(0u, QString("The Stones Of Time - Third Stone")));
         QCOMPARE(peer.notes.at(1), qMakePair(101u, QString("The Stones Of Time - Second Stone")));
+
+        f.server.mpc({"pause"});
+        QTRY_COMPARE(peer.changes.last().value("PlaybackStatus"), "Paused");
+        f.window->onDisconnect();
+        QTRY_COMPARE(peer.changes.last().value("CanControl"), false);
+        QCOMPARE(property("CanControl"), false);
+        QVERIFY(call(Player, "Play").isValid());  // answered, but nothing sent
+        QCOMPARE(f.server.statusValue("state"), "pause");
     }
 
     void columnStateRoundTrips()
@@ -213,8 +169,8 @@ private slots:
         const auto headers = [&] {
             QList<QHeaderView *> list;
             for (const char *name : {"fileList", "playlistTableview"}) {
-                auto *view = window->findChild<QTableView *>(name);
-                window->findChild<QTabWidget *>()->setCurrentWidget(view->parentWidget());
+                auto *view = f.widget<QTableView>(name);
+                f.widget<QTabWidget>("tabWidget")->setCurrentWidget(view->parentWidget());
                 if (auto *proxy = qobject_cast<QSortFilterProxyModel *>(view->model()))
                     proxy->setSourceModel(&songs);
                 list << view->horizontalHeader();
@@ -231,16 +187,14 @@ private slots:
         }
         QTRY_VERIFY(SettingsStore()->contains(SettingsKey::FileListColumns)
                     && SettingsStore()->contains(SettingsKey::PlaylistColumns));
-        // The new window's playlist model is replaced when it connects: the layout stays.
-        window.reset();
-        window = std::make_unique<MainWindow>();
-        QVERIFY(WindowTesting::connectAndWaitForCollection(window.get(), server.host(),
-                                                           server.port()));
+        // A new window (its playlist model replaced when it connects) keeps the layout.
+        f.window.reset();
+        f.window = std::make_unique<MainWindow>();
+        QVERIFY(f.connect());
         for (QHeaderView *header : headers()) {
             QTRY_COMPARE(header->sectionSize(SongModel::Artist), 321);
             QCOMPARE(header->visualIndex(SongModel::Album), 0);
         }
-        window.reset();
     }
 };
 

@@ -1,17 +1,12 @@
-// Stored playlists, drag and drop in the queue and "Play next", against a real mpd:
-// every outcome is read back from the server's own lists.
-#include "mainwindow.h"
-#include "modalcloser.h"
-#include "mpdfixture.h"
+// Stored playlists, drag and drop and "Play next" on a real mpd, read back from its own lists.
 #include "queuemover.h"
 #include "storedplayliststore.h"
-#include "testlibrary.h"
 #include "testmain.h"
-#include "windowtesting.h"
+#include "windowfixture.h"
+
+#include "qmpd.h"
 
 #include <QInputDialog>
-#include <QListView>
-#include <QStringListModel>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -21,33 +16,27 @@ using Rows = QList<int>;
 class TestStoredPlaylists : public QObject
 {
     Q_OBJECT
-    QTemporaryDir musicDir;
-    MpdFixture server;
+    WindowFixture f;
+    const MpdFixture &server = f.server;
     QStringList library;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<ModalCloser> closer;
-    Qmpd *connection = nullptr;
     QTableView *view = nullptr;
 
     // Songs by letter: A is the library's first song.
     QStringList files(const QString &letters) const { QStringList songs; for (QChar letter : letters) songs << library.at(letter.unicode() - 'A'); return songs; }
-    QStringList queue() const { return server.mpc({"-f", "%file%", "playlist"}); }
     QStringList stored(const QString &name) const { return server.command("listplaylist " + name).replaceInStrings("file: ", ""); }
     // Stored: keep (DE), other (A), partgone (D, a song gone, E), allgone (a song gone). Then the window.
     void prepare(const QString &queueLetters, int playing = -1)
     {
-        QVERIFY(server.resetState());
+        // A name asked for is "typed"; a command the server refused would show an error box.
+        QVERIFY(f.open([](QDialog *box) { qobject_cast<QInputDialog *>(box)->setTextValue("typed"), box->accept(); }));
         for (const auto &[name, content] : {std::pair{"keep", files("DE")}, {"other", files("A")},
                                             {"partgone", files("D") << "Gone/Away.flac" << files("E")}, {"allgone", {"Gone/Away.flac"}}}) {
             QFile file(server.dir() + "/playlists/" + name + ".m3u");
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content.join('\n').toUtf8()) > 0);
         }
-        server.mpc(QStringList{"add"} + files(queueLetters));
-        QVERIFY(playing < 0 || server.send(QString("play %1").arg(playing)));
-        window = std::make_unique<MainWindow>();
-        connect(window.get(), &MainWindow::connectionReady, this, [this](Qmpd *ready) { connection = ready; });
-        QVERIFY(WindowTesting::connectAndWaitForCollection(window.get(), server.host(), server.port()));
-        view = window->findChild<QTableView *>("playlistTableview");
+        QVERIFY(server.add(files(queueLetters)) && (playing < 0 || server.send(QString("play %1").arg(playing))));
+        QVERIFY(f.connect());
+        view = f.widget<QTableView>("playlistTableview");
     }
     Rows selectedRows(QAbstractItemView *list, const Rows &select = {}) const  // after selecting those
     {
@@ -58,14 +47,8 @@ class TestStoredPlaylists : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(TestLibrary::generate(musicDir.path()) && server.start(musicDir.path()));
-        library = server.mpc({"listall"});
-    }
-    // A name asked for is "typed"; a command the server refused would show an error box.
-    void init() { closer = std::make_unique<ModalCloser>([](QDialog *box) { qobject_cast<QInputDialog *>(box)->setTextValue("typed"), box->accept(); }); }
-    void cleanup() { window.reset(); QCOMPARE(closer->texts.filter("MPD Error"), QStringList()); }
+    void initTestCase() { QVERIFY(f.startServer()); library = server.mpc({"listall"}); }
+    void cleanup() { QCOMPARE(f.close().filter("MPD Error"), QStringList()); }
 
     void storeActions_data()
     {
@@ -91,9 +74,9 @@ private slots:
     {
         QFETCH(QString, action); QFETCH(QString, name); QFETCH(QString, newName); QFETCH(QString, names); QFETCH(QString, keep); QFETCH(QString, queueAfter);
         prepare("BC");
-        StoredPlaylistStore store; store.setConnection(connection);
+        StoredPlaylistStore store; store.setConnection(Qmpd::static_this);
         const bool overwrite = action.endsWith('!');
-        const StoredPlaylistStore::Outcome outcome = action == "keys" ? (QTest::keySequence(window.get(), QKeySequence(Qt::CTRL | Qt::Key_S)), StoredPlaylistStore::Outcome{Status::Done, {}})
+        const StoredPlaylistStore::Outcome outcome = action == "keys" ? (QTest::keySequence(f.window.get(), QKeySequence(Qt::CTRL | Qt::Key_S)), StoredPlaylistStore::Outcome{Status::Done, {}})
                 : action.startsWith("save") ? store.saveQueue(name, overwrite)
                 : action.startsWith("rename") ? store.rename(name, newName, overwrite) : action == "delete" ? store.remove(name)
                 : action == "append" ? store.append(name) : store.replaceQueue(name);
@@ -101,9 +84,9 @@ private slots:
         QStringList onServer = server.mpc({"lsplaylists"});
         QCOMPARE((onServer.sort(), onServer), names.split(' '));
         QCOMPARE(stored("keep"), files(keep));  // nothing lost unless asked for
-        QCOMPARE(queue(), files(queueAfter));
+        QCOMPARE(server.queue(), files(queueAfter));
         // The tab hears of every change through the server, as of another client's.
-        QTRY_COMPARE_WITH_TIMEOUT(qobject_cast<QStringListModel *>(window->findChild<QListView *>("storedPlaylistList")->model())->stringList().join(' '), names, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.rows("storedPlaylistList").join(' '), names, 3000);
     }
 
     void arrangeQueue_data()
@@ -126,10 +109,9 @@ private slots:
     {
         QFETCH(QString, gesture); QFETCH(Rows, selected); QFETCH(int, at); QFETCH(QString, order); QFETCH(Rows, selectedAfter);
         prepare("ABCDEF", gesture == "drop" ? -1 : at);
-        auto *artists = window->findChild<QListView *>("artistList");
-        QAbstractItemView *source = gesture == "artist" ? static_cast<QAbstractItemView *>(artists) : view;
+        auto *source = gesture == "artist" ? f.widget<QAbstractItemView>("artistList") : view;
         if (gesture == "artist")
-            selected = {artists->model()->match(artists->model()->index(0, 0), Qt::DisplayRole, "Bright Signal").value(0).row()};
+            selected = {int(f.rows("artistList").indexOf("Bright Signal"))};
         selectedRows(source, selected);
         if (gesture == "drop") {
             std::unique_ptr<QMimeData> mime(view->model()->mimeData(view->selectionModel()->selectedIndexes()));
@@ -137,13 +119,13 @@ private slots:
             QDropEvent drop(at < 6 ? row.topLeft() + QPoint(5, 2) : row.bottomLeft() + QPoint(5, 8), Qt::CopyAction,
                             mime.get(), Qt::LeftButton, Qt::NoModifier);
             // The viewport's drop handler, as a drag ends on it (QApplication passes no made-up drop on).
-            QVERIFY(static_cast<QObject *>(window->findChild<QueueMover *>())->eventFilter(view->viewport(), &drop));
+            QVERIFY(static_cast<QObject *>(f.window->findChild<QueueMover *>())->eventFilter(view->viewport(), &drop));
         } else {
-            window->findChild<QTabWidget *>("tabWidget")->setCurrentWidget(source->parentWidget());
+            f.widget<QTabWidget>("tabWidget")->setCurrentWidget(source->parentWidget());
             source->setFocus();
             QTest::keyClick(source, Qt::Key_Return, Qt::ControlModifier);
         }
-        QCOMPARE(queue(), files(order));
+        QCOMPARE(server.queue(), files(order));
         QTRY_COMPARE_WITH_TIMEOUT(selectedRows(view), selectedAfter, 3000);
     }
 };
