@@ -11,7 +11,6 @@
 #include "windowfixture.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QDirIterator>
@@ -28,14 +27,7 @@ using Response = LocalHttpServer::Response;
 namespace {
 
 // A small, complete PNG (NUL bytes included): covers are kept only when they are whole images.
-const QByteArray imageBytes = [] {
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QBuffer png;
-    png.open(QIODevice::WriteOnly);
-    image.save(&png, "PNG");
-    return png.data();
-}();
+const QByteArray imageBytes = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAQAAAADCAIAAAA7ljmRAAAAD0lEQVR4nGNg6O5GIJwcAPe/DQkG+lMxAAAAAElFTkSuQmCC");
 const QByteArray service = CoverFetcher::DEFAULT_SERVICE_URL;
 const QString rootSong = "Root Song.flac";
 
