@@ -126,11 +126,12 @@ private slots:
             QCOMPARE(icon(node("/")), folder(false));
         };
         freshRoot();
-        QCOMPARE(node("/").data().toString(), "/");
         QCOMPARE(tree->model()->headerData(0, Qt::Horizontal).toString(), "Path");
         QCOMPARE(files->model()->rowCount(), 0);
-        // The top lists its songs and its directories one level ahead.
+        // The top lists its songs and its directories one level ahead; its icon is repainted.
+        QSignalSpy repainted(tree->model(), &QAbstractItemModel::dataChanged);
         click("/");
+        QVERIFY(!repainted.isEmpty() && repainted.first().at(2).value<QList<int>>() == QList<int>{Qt::DecorationRole});
         QCOMPARE(f.rows(files->model()), QStringList({"Root Song"}));
         QVERIFY(tree->isExpanded(node("/")));
         QCOMPARE(icon(node("/")), folder(true));
