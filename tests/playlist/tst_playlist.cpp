@@ -178,8 +178,7 @@ private slots:
         else
             for (const QPoint &at : {option.rect.topLeft(), option.rect.bottomRight(), option.rect.bottomRight() + QPoint(1, 1)})
                 QCOMPARE(painted.pixel(at), option.rect.contains(at) ? background.rgb() : qRgb(0, 0, 0));
-        // Cut by the average character width; too narrow for one character: the dots.
-        QImage device(1, 1, QImage::Format_ARGB32_Premultiplied);
+        QImage device(1, 1, QImage::Format_ARGB32_Premultiplied);  // elided by the average character width
         const QFontMetrics metrics(QFont("Arial", 8, QFont::Bold, true), &device);
         const int budget = 4 + metrics.horizontalAdvance("...") + 3 * metrics.averageCharWidth();
         QCOMPARE(PlaylistItemDelegate::elideNowPlayingText("abcdefgh", metrics, budget), "ab...");
@@ -333,8 +332,7 @@ private slots:
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
             QTest::keySequence(view(), QKeySequence::Cut);
             QCOMPARE(mpd.queue(), shuffled.mid(0, 1));
-            QVERIFY(f.bannerShows(QString("Cut %1 songs to clipboard").arg(Songs - 1)));
-            QTRY_COMPARE_WITH_TIMEOUT(viewFiles().size(), 1, 20000);
+                QTRY_COMPARE_WITH_TIMEOUT(viewFiles().size(), 1, 20000);
             QVERIFY(f.click(view(), 0));
             const auto paste = [this] { QTest::keySequence(view(), QKeySequence::Paste); };
             if (fault == "none") {
