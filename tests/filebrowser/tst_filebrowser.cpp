@@ -1,5 +1,4 @@
-// The file browser: the directory tree model on its own and behind a view, and the window's
-// file browser tab against a real server.
+// The file browser: the directory tree model on its own, and the window's tab against a real server.
 #include "filebrowsertreemodel.h"
 #include "testmain.h"
 #include "windowfixture.h"
@@ -39,9 +38,7 @@ QString dump(const QAbstractItemModel &model, const QModelIndex &parent = QModel
 
 QModelIndex find(const QAbstractItemModel &model, const QString &path)
 {
-    const QModelIndexList hits = model.match(model.index(0, 0), Qt::UserRole, path, 1,
-                                             Qt::MatchExactly | Qt::MatchRecursive);
-    return hits.value(0);
+    return model.match(model.index(0, 0), Qt::UserRole, path, 1, Qt::MatchExactly | Qt::MatchRecursive).value(0);
 }
 
 QImage icon(const QModelIndex &index)
@@ -69,321 +66,211 @@ class TestFileBrowser : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        QVERIFY2(!folder(false).isNull() && !folder(true).isNull(), "icon resources not linked");
+        QVERIFY2(f.startServer(), qPrintable(f.server.errorString()));
+    }
+
     void cleanup() { QCOMPARE(f.close(), expectedBoxes); expectedBoxes.clear(); }
 
-    void merges_data();
-    void merges();
-    void topNodeIconsAndIndexes();
-    void randomMergesKeepModelAndViewConsistent();
-    void browse();
-    void add_data();
-    void add();
-    void rescanRelistsTheTree();
+    void merges_data()
+    {
+        QTest::addColumn<QStringList>("listings");   // one setDirTree each
+        QTest::addColumn<QString>("tree");
+        QTest::addColumn<QStringList>("announced");  // rows inserted (+) and removed (-) under a parent
+        QTest::addRow("grows in listing order") << QStringList{"/:Music,Talk", "/:Music,Talk;Music:Music/Rock"}
+                << "/[Music[Music/Rock],Talk]" << QStringList{"+/:0-1", "+Music:0-0"};
+        QTest::addRow("a second listing adds only what is new, once")
+                << QStringList{"/:Music,Talk;Music:Music/Rock", "/:Talk,Jazz,Music,Jazz"}
+                << "/[Music[Music/Rock],Talk,Jazz]" << QStringList{"+/:0-1", "+Music:0-0", "+/:2-2"};
+        QTest::addRow("listing of an unknown directory ignored")
+                << QStringList{"/:Music;Music/Rock:Music/Rock/Punk;Music:Music/Rock"}
+                << "/[Music[Music/Rock]]" << QStringList{"+/:0-0", "+Music:0-0"};
+        QTest::addRow("deeper listings, in the order directories were opened")
+                << QStringList{"/:Music,B;Music:Music/x,Music/Rock", "/:Music,B;Music:Music/x,Music/Rock;B:B/q;Music/Rock:Music/Rock/z,Music/Rock/w"}
+                << "/[Music[Music/x,Music/Rock[Music/Rock/z,Music/Rock/w]],B[B/q]]" << QStringList{"+/:0-1", "+Music:0-1", "+B:0-0", "+Music/Rock:0-1"};
+        QTest::addRow("empty listing keeps the top, then the same comes back")
+                << QStringList{"/:Music,Talk;Music:Music/Rock", "", "", "/:Music,Talk;Music:Music/Rock"}
+                << "/[Music[Music/Rock],Talk]" << QStringList{"+/:0-1", "+Music:0-0", "-/:0-1", "+/:0-1", "+Music:0-0"};
+    }
+
+    void merges()
+    {
+        QFETCH(QStringList, listings);
+        QFETCH(QString, tree);
+        QFETCH(QStringList, announced);
+        FileBrowserTreeModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        QStringList notices;
+        const auto note = [&](QChar sign) {
+            return [&, sign](const QModelIndex &parent, int first, int last) {
+                notices << QString("%1%2:%3-%4").arg(sign).arg(parent.data(Qt::UserRole).toString()).arg(first).arg(last);
+            };
+        };
+        connect(&model, &QAbstractItemModel::rowsInserted, this, note('+'));
+        connect(&model, &QAbstractItemModel::rowsRemoved, this, note('-'));
+        for (const QString &text : listings)
+            model.setDirTree(listing(text));
+        QCOMPARE(dump(model), tree);
+        QCOMPARE(notices, announced);
+        QCOMPARE(find(model, "Music/Rock").data().toString(), "Rock");  // the last path component
+    }
+
+    void browse()
+    {
+        QVERIFY(openWindow());
+        const auto freshRoot = [this] {
+            QCOMPARE(dump(*tree->model()), "/[Misc,Music]");
+            QVERIFY(!tree->isExpanded(node("/")));
+            QCOMPARE(icon(node("/")), folder(false));
+        };
+        freshRoot();
+        QCOMPARE(tree->model()->headerData(0, Qt::Horizontal).toString(), "Path");
+        QCOMPARE(files->model()->rowCount(), 0);
+        // The top lists its songs and its directories one level ahead; its icon is repainted.
+        QSignalSpy repainted(tree->model(), &QAbstractItemModel::dataChanged);
+        click("/");
+        QVERIFY(!repainted.isEmpty() && repainted.first().at(2).value<QList<int>>() == QList<int>{Qt::DecorationRole});
+        QCOMPARE(f.rows(files->model()), QStringList({"Root Song"}));
+        QVERIFY(tree->isExpanded(node("/")));
+        QCOMPARE(icon(node("/")), folder(true));
+        QCOMPARE(icon(node("Music")), folder(false));
+        QCOMPARE(tree->model()->rowCount(node("Music")), subdirectories("Music").size());
+        QCOMPARE(tree->model()->rowCount(node("Music/Rock")), 0);
+        open("Music/Music of the Night");
+        QCOMPARE(f.rows(files->model()), QStringList({"Midnight", "Before Dawn"}));
+        // A listed directory clicked again only refreshes the file list.
+        const QString before = dump(*tree->model());
+        const auto *proxy = qobject_cast<QSortFilterProxyModel *>(files->model());
+        const QAbstractItemModel *songs = proxy->sourceModel();
+        click("Music");
+        QCOMPARE(dump(*tree->model()), before);
+        QVERIFY(proxy->sourceModel() != songs);
+        QCOMPARE(f.rows(files->model()), QStringList());
+        // Collapsing keeps the list; opening with the arrow is a click.
+        tree->collapse(node("/"));
+        QCOMPARE(icon(node("/")), folder(false));
+        QCOMPARE(f.rows(files->model()), QStringList());
+        tree->expand(node("/"));
+        QCOMPARE(icon(node("/")), folder(true));
+        QCOMPARE(f.rows(files->model()), QStringList({"Root Song"}));
+        open("Music/World/Кино/Группа крови");
+        QCOMPARE(f.rows(files->model()), QStringList({"Звезда"}));
+        f.window->onDisconnect();
+        QCOMPARE(dump(*tree->model()), "/");
+        QVERIFY(f.connect());
+        freshRoot();
+    }
+
+    void add_data()
+    {
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("selected");  // a directory, or file list rows after sorting down
+        QTest::addColumn<QStringList>("queued");
+        QTest::addColumn<QString>("banner");
+        const QString all = "Added all songs from \"%1\" and all its subdirectories!";
+        QTest::addRow("a directory, recursively") << "Music" << "Music/Rock" << f.server.mpc({"listall", "Music/Rock"}) << all.arg("Music/Rock");
+        QTest::addRow("non-ASCII directory") << "Music/World" << "Music/World/坂本" << QStringList{"Music/World/坂本/音楽図鑑/01 森.flac"} << all.arg("Music/World/坂本");
+        QTest::addRow("no directory selected") << "Misc" << "" << QStringList() << "";
+        QTest::addRow("songs in selection order") << "Misc" << "2,0,3" << QStringList{"Misc/No Artist.flac", "Misc/No Title.flac", "Misc/No Album.flac"} << "Added 3 songs to playlist";
+        QTest::addRow("a vanished directory") << "Misc" << "Misc/Gone" << QStringList() << "";
+    }
+
+    void add()
+    {
+        QFETCH(QString, opened);
+        QFETCH(QString, selected);
+        QFETCH(QStringList, queued);
+        QFETCH(QString, banner);
+        const QString gone = f.musicDir() + "/Misc/Gone";
+        const auto removeGone = qScopeGuard([&] { QDir(gone).removeRecursively(); f.server.updateDatabase("Misc"); });
+        const bool vanishes = selected.endsWith("Gone");
+        if (vanishes)
+            QVERIFY(QDir().mkpath(gone) && QFile::copy(f.musicDir() + "/Misc/No Tags.flac", gone + "/x.flac") && f.server.updateDatabase("Misc"));
+        QVERIFY(openWindow());
+        open(opened);
+        if (vanishes)  // the tree still offers the directory the server has dropped
+            QVERIFY(QDir(gone).removeRecursively() && f.server.updateDatabase("Misc"));
+        tree->clearSelection();
+        const bool songs = selected.contains(',');
+        files->sortByColumn(0, Qt::DescendingOrder);  // view rows and song rows differ
+        for (const QString &row : selected.split(',', Qt::SkipEmptyParts))
+            (songs ? static_cast<QAbstractItemView *>(files) : tree)->selectionModel()->select(songs ? files->model()->index(row.toInt(), 0) : node(row),
+                                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        action(songs ? static_cast<QWidget *>(files) : tree, "&Add to playlist")->trigger();
+        if (selected.isEmpty())
+            action(tree, "&Update folder")->trigger();
+        QCOMPARE(f.server.queue(), queued);
+        QVERIFY(banner.isEmpty() ? f.banners().filter("Added").isEmpty() : f.bannerShows(banner));
+        if (vanishes)
+            QTRY_COMPARE_WITH_TIMEOUT(f.closer->texts.size(), 1, 5000);
+        expectedBoxes = f.closer->texts;
+        QCOMPARE(f.server.statusValue("updating_db"), QString());
+    }
+
+    void rescanRelistsTheTree()
+    {
+        const QString fresh = f.musicDir() + "/Misc/Fresh";
+        const auto removeFresh = qScopeGuard([&] { QDir(fresh).removeRecursively(); f.server.updateDatabase("Misc"); });
+        QVERIFY(openWindow());
+        open("Misc");
+        QCOMPARE(tree->model()->rowCount(node("Misc")), 0);
+        QVERIFY(QDir().mkpath(fresh) && QFile::copy(f.musicDir() + "/Misc/No Tags.flac", fresh + "/Fresh Song.flac"));
+        tree->selectionModel()->select(node("Misc"), QItemSelectionModel::ClearAndSelect);
+        tree->setFocus();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        const QAbstractItemModel *before = tree->model();
+        QTest::keyClick(tree, Qt::Key_U);
+        QTRY_COMPARE_WITH_TIMEOUT(subdirectories("Misc"), QStringList({"Misc/Fresh"}), 10000);
+        // The update's end rebuilds the collection, whose end lists the tree afresh.
+        QTRY_VERIFY_WITH_TIMEOUT(tree->model() != before, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.widget("filebrowserTab")->isEnabled(), 20000);
+        open("Misc");
+        QVERIFY(dump(*tree->model()).contains("Misc[Misc/Fresh]"));
+    }
+
 
 private:
-    bool openWindow();
+    bool openWindow()
+    {
+        if (!f.open())
+            return false;
+        f.widget<QTabWidget>("tabWidget")->setCurrentIndex(2);
+        tree = f.widget<QTreeView>("directoryTree");
+        files = f.widget<QTableView>("fileList");
+        return f.connect();
+    }
+
     QModelIndex node(const QString &path) const { return find(*tree->model(), path); }
-    void click(const QString &path);
-    void open(const QString &path);
-    QStringList subdirectories(const QString &path) const;
+    void click(const QString &path)
+    {
+        const QModelIndex index = node(path);
+        QVERIFY2(index.isValid(), qPrintable(path));
+        tree->scrollTo(index);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
+    }
+
+    // Clicks every directory from "/" down to path, as a user opening it would.
+    void open(const QString &path)
+    {
+        const QStringList parts = path.split('/', Qt::SkipEmptyParts);
+        for (int depth = 0; depth <= parts.size(); ++depth)
+            click(depth ? parts.mid(0, depth).join('/') : "/");
+    }
+
+    QStringList subdirectories(const QString &path) const
+    {
+        return f.server.command("lsinfo \"" + path + "\"").filter(QRegularExpression("^directory: ")).replaceInStrings("directory: ", "");
+    }
+
 
     WindowFixture f;
     QTreeView *tree = nullptr;
     QTableView *files = nullptr;
     QStringList expectedBoxes;
 };
-
-void TestFileBrowser::initTestCase()
-{
-    QVERIFY2(!folder(false).isNull() && !folder(true).isNull(), "icon resources not linked");
-    QVERIFY2(f.startServer(), qPrintable(f.server.errorString()));
-}
-
-void TestFileBrowser::merges_data()
-{
-    QTest::addColumn<QStringList>("listings");   // one setDirTree each
-    QTest::addColumn<QString>("tree");
-    QTest::addColumn<QStringList>("announced");  // rows inserted (+) and removed (-) under a parent
-    QTest::addRow("grows in listing order") << QStringList{"/:Music,Talk", "/:Music,Talk;Music:Music/Rock"}
-            << "/[Music[Music/Rock],Talk]" << QStringList{"+/:0-1", "+Music:0-0"};
-    QTest::addRow("a second listing adds only what is new, once")
-            << QStringList{"/:Music,Talk;Music:Music/Rock", "/:Talk,Jazz,Music,Jazz"}
-            << "/[Music[Music/Rock],Talk,Jazz]" << QStringList{"+/:0-1", "+Music:0-0", "+/:2-2"};
-    QTest::addRow("listing of an unknown directory ignored")
-            << QStringList{"/:Music;Music/Rock:Music/Rock/Punk;Music:Music/Rock"}
-            << "/[Music[Music/Rock]]" << QStringList{"+/:0-0", "+Music:0-0"};
-    QTest::addRow("empty listing keeps the top, then the same comes back")
-            << QStringList{"/:Music,Talk;Music:Music/Rock", "", "", "/:Music,Talk;Music:Music/Rock"}
-            << "/[Music[Music/Rock],Talk]" << QStringList{"+/:0-1", "+Music:0-0", "-/:0-1", "+/:0-1", "+Music:0-0"};
-}
-
-void TestFileBrowser::merges()
-{
-    QFETCH(QStringList, listings);
-    QFETCH(QString, tree);
-    QFETCH(QStringList, announced);
-    FileBrowserTreeModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QStringList notices;
-    const auto note = [&](QChar sign) {
-        return [&, sign](const QModelIndex &parent, int first, int last) {
-            notices << QString("%1%2:%3-%4").arg(sign).arg(parent.data(Qt::UserRole).toString()).arg(first).arg(last);
-        };
-    };
-    connect(&model, &QAbstractItemModel::rowsInserted, this, note('+'));
-    connect(&model, &QAbstractItemModel::rowsRemoved, this, note('-'));
-    for (const QString &text : listings)
-        model.setDirTree(listing(text));
-    QCOMPARE(dump(model), tree);
-    QCOMPARE(notices, announced);
-    QCOMPARE(find(model, "Music/Rock").data().toString(), "Rock");  // the last path component
-}
-
-void TestFileBrowser::topNodeIconsAndIndexes()
-{
-    FileBrowserTreeModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    const QModelIndex top = model.index(0, 0);
-    QCOMPARE(top.data().toString(), "/");
-    QCOMPARE(model.flags(top), Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), "Path");
-    model.setDirTree(listing("/:Music,Talk;Music:Music/Rock"));
-    QVERIFY(!model.index(1, 0).isValid() && !model.index(2, 0, top).isValid() && !model.index(0, 1, top).isValid());
-    QCOMPARE(model.parent(find(model, "Music/Rock")), find(model, "Music"));
-    QCOMPARE(model.flags(QModelIndex()), Qt::NoItemFlags);
-    QVERIFY(!model.data(QModelIndex()).isValid() && !model.data(top, Qt::ToolTipRole).isValid());
-    const QModelIndex music = find(model, "Music");
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    for (bool open : {true, true, false}) {
-        model.setExpanded(music, open);
-        QCOMPARE(icon(music), folder(open));
-        QCOMPARE(icon(find(model, "Talk")), folder(false));
-    }
-    QCOMPARE(changed.size(), 2);
-    QCOMPARE(changed[0].at(0).toModelIndex(), music);
-    QCOMPARE(changed[0].at(2).value<QList<int>>(), QList<int>{Qt::DecorationRole});
-    // A view drops the rows of a tree emptied under it.
-    QTreeView view;
-    view.setModel(&model);
-    view.expandAll();
-    QPersistentModelIndex rock(find(model, "Music/Rock"));
-    view.setCurrentIndex(rock);
-    model.setDirTree({});
-    QVERIFY(!rock.isValid() && !view.indexBelow(model.index(0, 0)).isValid());
-}
-
-void TestFileBrowser::randomMergesKeepModelAndViewConsistent()
-{
-    // A random server tree; directories are named by their whole path, as mpd does.
-    QRandomGenerator random(20240611);
-    QHash<QString, QStringList> server;
-    for (QStringList pending{"/"}; !pending.isEmpty();) {
-        const QString dir = pending.takeFirst();
-        const int depth = dir == "/" ? 0 : int(dir.count('/')) + 1;
-        for (int i = 0, count = depth < 4 ? random.bounded(depth ? 0 : 3, 5) : 0; i < count; ++i) {
-            const QString name = QString("d%1 %2").arg(depth).arg(i);
-            pending << (dir == "/" ? name : dir + '/' + name);
-            server[dir] << pending.last();
-        }
-    }
-    FileBrowserTreeModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QTreeView view;
-    view.setModel(&model);
-    view.show();
-    DirTree listed;
-    for (int step = 0; step < 300; ++step) {
-        if (random.bounded(12) == 0) {
-            listed.clear();
-        } else {
-            // A click lists the directory and its subdirectories one level ahead, then expands.
-            QModelIndexList shown{model.index(0, 0)};
-            for (int i = 0; i < shown.size(); ++i)
-                for (int row = 0; row < model.rowCount(shown[i]); ++row)
-                    shown << model.index(row, 0, shown[i]);
-            const QModelIndex clicked = shown[random.bounded(int(shown.size()))];
-            const QString dir = clicked.data(Qt::UserRole).toString();
-            for (const QString &one : QStringList(dir) + server.value(dir))
-                if (std::none_of(listed.cbegin(), listed.cend(), [&](const auto &d) { return d.first == one; }))
-                    listed.append({one, server.value(one)});
-            view.expand(clicked);
-        }
-        model.setDirTree(listed);
-        int nodes = 1;
-        for (const auto &[dir, subdirs] : std::as_const(listed)) {
-            QStringList children;
-            for (int row = 0; row < model.rowCount(find(model, dir)); ++row)
-                children << model.index(row, 0, find(model, dir)).data(Qt::UserRole).toString();
-            QCOMPARE(children, subdirs);
-            nodes += int(children.size());
-        }
-        int visible = 0, expected = 0, all = 0;
-        for (QModelIndex index = model.index(0, 0); index.isValid(); index = view.indexBelow(index))
-            ++visible;
-        for (QList<std::pair<QModelIndex, bool>> open{{QModelIndex(), true}}; !open.isEmpty();) {
-            const auto [parent, shown] = open.takeFirst();
-            for (int row = 0; row < model.rowCount(parent); ++row, ++all) {
-                expected += shown;
-                open.append({model.index(row, 0, parent), shown && view.isExpanded(model.index(row, 0, parent))});
-            }
-        }
-        QCOMPARE(all, nodes);
-        QCOMPARE(visible, expected);
-    }
-}
-
-bool TestFileBrowser::openWindow()
-{
-    if (!f.open())
-        return false;
-    f.widget<QTabWidget>("tabWidget")->setCurrentIndex(2);
-    tree = f.widget<QTreeView>("directoryTree");
-    files = f.widget<QTableView>("fileList");
-    return f.connect();
-}
-
-void TestFileBrowser::click(const QString &path)
-{
-    const QModelIndex index = node(path);
-    QVERIFY2(index.isValid(), qPrintable(path));
-    tree->scrollTo(index);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
-}
-
-// Clicks every directory from "/" down to path, as a user opening it would.
-void TestFileBrowser::open(const QString &path)
-{
-    const QStringList parts = path.split('/', Qt::SkipEmptyParts);
-    for (int depth = 0; depth <= parts.size(); ++depth)
-        click(depth ? parts.mid(0, depth).join('/') : "/");
-}
-
-QStringList TestFileBrowser::subdirectories(const QString &path) const
-{
-    QStringList found;
-    for (const QString &line : f.server.command("lsinfo \"" + (path == "/" ? "" : path) + "\""))
-        if (line.startsWith("directory: "))
-            found << line.mid(11);
-    return found;
-}
-
-void TestFileBrowser::browse()
-{
-    QVERIFY(openWindow());
-    const auto freshRoot = [this] {
-        QCOMPARE(dump(*tree->model()), "/[Misc,Music]");
-        QCOMPARE(subdirectories("/"), QStringList({"Misc", "Music"}));
-        QVERIFY(!tree->isExpanded(node("/")));
-        QCOMPARE(icon(node("/")), folder(false));
-    };
-    freshRoot();
-    QCOMPARE(files->model()->rowCount(), 0);
-    // The top lists its songs and its directories one level ahead.
-    click("/");
-    QCOMPARE(f.rows(files->model()), QStringList({"Root Song"}));
-    QCOMPARE(f.rows(files->model(), 6), QStringList({"Root Song.flac"}));
-    QVERIFY(tree->isExpanded(node("/")));
-    QCOMPARE(icon(node("/")), folder(true));
-    QCOMPARE(icon(node("Music")), folder(false));
-    QCOMPARE(tree->model()->rowCount(node("Music")), subdirectories("Music").size());
-    QCOMPARE(tree->model()->rowCount(node("Music/Rock")), 0);
-    open("Music/Music of the Night");
-    QCOMPARE(f.rows(files->model()), QStringList({"Midnight", "Before Dawn"}));
-    // A listed directory clicked again only refreshes the file list.
-    const QString before = dump(*tree->model());
-    const auto *proxy = qobject_cast<QSortFilterProxyModel *>(files->model());
-    const QAbstractItemModel *songs = proxy->sourceModel();
-    click("Music");
-    QCOMPARE(dump(*tree->model()), before);
-    QVERIFY(proxy->sourceModel() != songs);
-    QCOMPARE(f.rows(files->model()), QStringList());
-    // Collapsing keeps the list; opening with the arrow is a click.
-    tree->collapse(node("/"));
-    QCOMPARE(icon(node("/")), folder(false));
-    QCOMPARE(f.rows(files->model()), QStringList());
-    tree->expand(node("/"));
-    QCOMPARE(icon(node("/")), folder(true));
-    QCOMPARE(f.rows(files->model()), QStringList({"Root Song"}));
-    open("Music/World/Кино/Группа крови");
-    QCOMPARE(f.rows(files->model()), QStringList({"Звезда"}));
-    f.window->onDisconnect();
-    QCOMPARE(dump(*tree->model()), "/");
-    QVERIFY(f.connect());
-    freshRoot();
-}
-
-void TestFileBrowser::add_data()
-{
-    QTest::addColumn<QString>("opened");
-    QTest::addColumn<QString>("selected");  // a directory, or file list rows after sorting down
-    QTest::addColumn<QStringList>("queued");
-    QTest::addColumn<QString>("banner");
-    const QString all = "Added all songs from \"%1\" and all its subdirectories!";
-    QTest::addRow("a directory, recursively") << "Music" << "Music/Rock" << f.server.mpc({"listall", "Music/Rock"}) << all.arg("Music/Rock");
-    QTest::addRow("non-ASCII directory") << "Music/World" << "Music/World/坂本" << QStringList{"Music/World/坂本/音楽図鑑/01 森.flac"} << all.arg("Music/World/坂本");
-    QTest::addRow("no directory selected") << "Misc" << "" << QStringList() << "";
-    QTest::addRow("songs in selection order") << "Misc" << "2,0,3" << QStringList{"Misc/No Artist.flac", "Misc/No Title.flac", "Misc/No Album.flac"} << "Added 3 songs to playlist";
-    QTest::addRow("a vanished directory") << "Misc" << "Misc/Gone" << QStringList() << "";
-}
-
-void TestFileBrowser::add()
-{
-    QFETCH(QString, opened);
-    QFETCH(QString, selected);
-    QFETCH(QStringList, queued);
-    QFETCH(QString, banner);
-    const QString gone = f.musicDir() + "/Misc/Gone";
-    const auto removeGone = qScopeGuard([&] { QDir(gone).removeRecursively(); f.server.updateDatabase("Misc"); });
-    const bool vanishes = selected.endsWith("Gone");
-    if (vanishes)
-        QVERIFY(QDir().mkpath(gone) && QFile::copy(f.musicDir() + "/Misc/No Tags.flac", gone + "/x.flac") && f.server.updateDatabase("Misc"));
-    QVERIFY(openWindow());
-    open(opened);
-    if (vanishes)  // the tree still offers the directory the server has dropped
-        QVERIFY(QDir(gone).removeRecursively() && f.server.updateDatabase("Misc"));
-    tree->clearSelection();
-    if (selected.contains(',')) {
-        files->sortByColumn(0, Qt::DescendingOrder);  // view rows and song rows differ
-        for (const QString &row : selected.split(','))
-            files->selectionModel()->select(files->model()->index(row.toInt(), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        action(files, "&Add to playlist")->trigger();
-    } else {
-        if (!selected.isEmpty())
-            tree->selectionModel()->select(node(selected), QItemSelectionModel::ClearAndSelect);
-        action(tree, "&Add to playlist")->trigger();
-        if (selected.isEmpty())
-            action(tree, "&Update folder")->trigger();
-    }
-    QCOMPARE(f.server.queue(), queued);
-    QVERIFY(banner.isEmpty() ? f.banners().filter("Added").isEmpty() : f.bannerShows(banner));
-    if (vanishes)
-        QTRY_COMPARE_WITH_TIMEOUT(f.closer->texts.size(), 1, 5000);
-    expectedBoxes = f.closer->texts;
-    QCOMPARE(f.server.statusValue("updating_db"), QString());
-}
-
-void TestFileBrowser::rescanRelistsTheTree()
-{
-    const QString fresh = f.musicDir() + "/Misc/Fresh";
-    const auto removeFresh = qScopeGuard([&] { QDir(fresh).removeRecursively(); f.server.updateDatabase("Misc"); });
-    QVERIFY(openWindow());
-    open("Misc");
-    QCOMPARE(tree->model()->rowCount(node("Misc")), 0);
-    QVERIFY(QDir().mkpath(fresh) && QFile::copy(f.musicDir() + "/Misc/No Tags.flac", fresh + "/Fresh Song.flac"));
-    tree->selectionModel()->select(node("Misc"), QItemSelectionModel::ClearAndSelect);
-    tree->setFocus();
-    f.window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
-    const QAbstractItemModel *before = tree->model();
-    QTest::keyClick(tree, Qt::Key_U);
-    QTRY_COMPARE_WITH_TIMEOUT(subdirectories("Misc"), QStringList({"Misc/Fresh"}), 10000);
-    // The update's end rebuilds the collection, whose end lists the tree afresh.
-    QTRY_VERIFY_WITH_TIMEOUT(tree->model() != before, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(f.widget("filebrowserTab")->isEnabled(), 20000);
-    open("Misc");
-    QCOMPARE(dump(*tree->model()).contains("Misc[Misc/Fresh]"), true);
-}
 
 TUNELOOM_TEST_MAIN(TestFileBrowser)
 #include "tst_filebrowser.moc"
