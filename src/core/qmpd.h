@@ -8,6 +8,7 @@
 #define QMPD_H
 
 #include <QList>
+#include <QLoggingCategory>
 #include <QObject>
 #include <QString>
 
@@ -20,12 +21,17 @@ Q_DECLARE_OPAQUE_POINTER(MpdObj *)
 Q_DECLARE_METATYPE(MpdObj *)
 Q_DECLARE_METATYPE(ChangedStatusType)
 
+Q_DECLARE_LOGGING_CATEGORY(lcQmpd)
+
 class Qmpd : public QObject
 {
     Q_OBJECT
 
 public:
+    // Connects in the calling thread, which it blocks until the server answers.
     Qmpd(QString host, int port, QString password);
+    // Takes over a connection that is up (opened on another thread, which no longer uses it).
+    Qmpd(MpdObj *connected, QString host, int port, QString password);
     ~Qmpd() override;
 
     MpdObj *getMpdObj() const;
@@ -43,8 +49,17 @@ public:
     void mpdStatusChangedEmitter(MpdObj *mi, ChangedStatusType what);
     void mpdErrorCallback(MpdObj *mi, int id, char *msg, void *userdata);
 
+    // Emits what libmpd reported and waits for delivery, now rather than from the event loop.
+    void deliverPending();
+
     void playFromPos(int pos) const;
     void removeFromPlaylist(QList<int> positions);
+
+    // "MPD Error <id> '<message>'", as the error boxes show it.
+    static QString errorText(int id, const char *message);
+    // Whether libmpd's error means the link to the server is gone, not a refusal by the server.
+    static bool isConnectionError(int id);
+    static void showError(const QString &text);
 
     static Qmpd *static_this;
 
@@ -52,6 +67,8 @@ signals:
     void mpdStatusChanged(MpdObj *mi, ChangedStatusType what);
     void mpdErrorOccured(MpdObj *mi);
     void updatePlaylistNow(MpdObj *mi);
+    // The link to the server broke (it went away, or the network did); no box was shown.
+    void connectionLost(MpdObj *mi);
 
 public slots:
     void onPlaypauseClick();
@@ -70,9 +87,7 @@ public slots:
 private:
     void refreshStatus();
     void scheduleDelivery();
-    void deliverPending();
-    void showConnectionErrors();
-    void showError(const QString &text);
+    void adopt(MpdObj *connected);
 
     MpdObj *mpdObj = nullptr;
     QTimer *pollTimer = nullptr;
@@ -82,7 +97,12 @@ private:
 
     bool statusPending = false;
     int pendingStatus = 0;
-    QList<QString> pendingErrors;
+    struct PendingError
+    {
+        int id;
+        QString text;
+    };
+    QList<PendingError> pendingErrors;
     bool deliveryScheduled = false;
     bool delivering = false;
     bool retired = false;

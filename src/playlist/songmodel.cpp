@@ -117,6 +117,58 @@ void SongModel::removeItem(int row)
     endRemoveRows();
 }
 
+void SongModel::clear()
+{
+    if (songs.empty())
+        return;
+    beginRemoveRows(QModelIndex(), 0, rowCount() - 1);
+    songs.clear();
+    endRemoveRows();
+}
+
+void SongModel::applyChanges(int length, std::vector<std::pair<int, QmpdSong>> changed)
+{
+    std::sort(changed.begin(), changed.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    const int oldCount = rowCount();
+    auto next = changed.begin();
+    // Replaced rows, announced per contiguous run.
+    int runStart = -1;
+    int runEnd = -1;
+    const auto announceRun = [&] {
+        if (runStart >= 0)
+            emit dataChanged(index(runStart, 0), index(runEnd, ColumnCount - 1));
+        runStart = -1;
+    };
+    for (; next != changed.end() && next->first < std::min(oldCount, length); ++next) {
+        if (next->first < 0)
+            continue;
+        songs[next->first] = std::make_unique<QmpdSong>(std::move(next->second));
+        if (runStart >= 0 && next->first != runEnd + 1)
+            announceRun();
+        if (runStart < 0)
+            runStart = next->first;
+        runEnd = next->first;
+    }
+    announceRun();
+    if (length < oldCount) {
+        beginRemoveRows(QModelIndex(), length, oldCount - 1);
+        songs.erase(songs.begin() + length, songs.end());
+        endRemoveRows();
+        return;
+    }
+    std::vector<std::unique_ptr<QmpdSong>> tail;
+    for (int row = oldCount; row < length && next != changed.end() && next->first == row;
+         ++row, ++next)
+        tail.push_back(std::make_unique<QmpdSong>(std::move(next->second)));
+    addItems(std::move(tail));
+}
+
+const QmpdSong *SongModel::songAtRow(int row) const
+{
+    return row >= 0 && row < rowCount() ? songs[row].get() : nullptr;
+}
+
 int SongModel::onWhichRow(int id) const
 {
     const auto found = std::find_if(songs.begin(), songs.end(),

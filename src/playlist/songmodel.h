@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class SongModel : public QAbstractTableModel
@@ -38,6 +39,14 @@ public:
     void addItems(std::vector<std::unique_ptr<QmpdSong>> newSongs);
     // Removes and deletes the record at row; a row outside the list removes nothing.
     void removeItem(int row);
+    // Removes every row in one notification.
+    void clear();
+    // Brings the list to `length` rows in place: each (row, record) replaces that row, rows past
+    // the length go, and new rows at the end come from the records for them. A new row without a
+    // record ends the list there. Rows keep their place, so selections and scrolling stay.
+    void applyChanges(int length, std::vector<std::pair<int, QmpdSong>> changed);
+    // The record at row, or null.
+    const QmpdSong *songAtRow(int row) const;
     // The first row holding the song id, or -1.
     int onWhichRow(int id) const;
     // Marks row as the only playing one; a row outside the list just clears the mark.

@@ -26,18 +26,6 @@ QList<int> rowsOf(const QModelIndexList &indexes)
     return rows;
 }
 
-std::vector<std::unique_ptr<QmpdSong>> fetchPlaylist(MpdObj *mpd)
-{
-    std::vector<std::unique_ptr<QmpdSong>> songs;
-    // Version -1 asks for every entry; mpd_data_get_next frees the list after its last item.
-    for (MpdData *data = mpd_playlist_get_changes(mpd, -1); data; data = mpd_data_get_next(data)) {
-        if (data->type == MPD_DATA_TYPE_SONG && data->song)
-            songs.push_back(std::make_unique<QmpdSong>(
-                    QmpdSong::fromMpdSong(data->song, QmpdSong::TrackDateDecoding::Locale)));
-    }
-    return songs;
-}
-
 // libmpd answers from the status it last fetched.
 int currentPlaylistLength(MpdObj *mpd)
 {
@@ -60,20 +48,9 @@ void MainWindow::setupTables()
     ui->fileList->setModel(fileListProxy);
 }
 
-void MainWindow::showPlaylistModel(std::unique_ptr<SongModel> model)
-{
-    // The view never points at a dead model: the new one goes in first. setModel
-    // leaves the old selection model to us; it goes before the model it watches.
-    std::unique_ptr<SongModel> oldModel = std::exchange(playlistModel, std::move(model));
-    const std::unique_ptr<QItemSelectionModel> oldSelection(
-            ui->playlistTableview->selectionModel());
-    ui->playlistTableview->setModel(playlistModel.get());
-}
-
 void MainWindow::emptyPlaylist()
 {
-    // One swap instead of removing row after row: a long playlist would freeze the window.
-    showPlaylistModel(std::make_unique<SongModel>());
+    playlistSync.reset();
 }
 
 void MainWindow::updatePlaylist(MpdObj *mpd)
@@ -81,12 +58,9 @@ void MainWindow::updatePlaylist(MpdObj *mpd)
     // A released connection may still have a delivery on its way.
     if (!qmpd || mpd != qmpd->getMpdObj())
         return;
-    auto model = std::make_unique<SongModel>();
-    model->addItems(fetchPlaylist(mpd));
-    const int playingRow = model->onWhichRow(mpd_player_get_current_song_id(mpd));
-    if (playingRow >= 0)
-        model->setNowPlaying(playingRow);
-    showPlaylistModel(std::move(model));
+    if (playlistSync.update(mpd))
+        playlistModel->setNowPlaying(
+                playlistModel->onWhichRow(mpd_player_get_current_song_id(mpd)));
 }
 
 void MainWindow::markNowPlaying(int songId)
@@ -166,7 +140,7 @@ void MainWindow::onCutSelected()
               [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
     for (const QModelIndex &index : std::as_const(selected))
         cutFiles << index.data(SongModel::FileRole).toString();
-    // Rebuilds the playlist: the indexes above are gone after this.
+    // Updates the playlist: the indexes above point elsewhere after this.
     if (qmpd)
         qmpd->removeFromPlaylist(rowsOf(selected));
     myShowMessage(tr("Cut ") + QString::number(cutFiles.size()) + tr(" songs to clipboard"));

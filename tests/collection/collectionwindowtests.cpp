@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "modalcloser.h"
 #include "testlibrary.h"
+#include "windowtesting.h"
 
 #include <QAction>
 #include <QDir>
@@ -72,12 +73,12 @@ MpdFixture &CollectionWindowTests::bigServer()
 bool CollectionWindowTests::startBigBuild()
 {
     const MpdFixture &mpd = bigServer();
-    return window->connectMPD(mpd.host(), mpd.port(), QString()) && busy()->isRunning();
+    return WindowTesting::connectWindow(window.get(), mpd.host(), mpd.port(), QString()) && busy()->isRunning();
 }
 
 bool CollectionWindowTests::connectAndBuild(const MpdFixture &mpd)
 {
-    return window->connectMPD(mpd.host(), mpd.port(), mpd.password())
+    return WindowTesting::connectWindow(window.get(), mpd.host(), mpd.port(), mpd.password())
             && QTest::qWaitFor([this] { return !busy()->isRunning(); }, BuildTimeoutMs);
 }
 
@@ -127,7 +128,7 @@ bool CollectionWindowTests::bannerShows(const QString &message) const
 void CollectionWindowTests::buildDisablesTabsThenShowsEverything()
 {
     auto *update = window->findChild<QAction *>("action_Update_database");
-    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+    QVERIFY(WindowTesting::connectWindow(window.get(), server.host(), server.port(), QString()));
     QVERIFY(busy()->isRunning());
     QVERIFY(!window->findChild<QWidget *>("tabCollection")->isEnabled());
     QVERIFY(!window->findChild<QWidget *>("filebrowserTab")->isEnabled());
@@ -301,9 +302,9 @@ void CollectionWindowTests::windowKeepsPollingDuringLongBuild()
     MpdFixture &mpd = bigServer();
     QVERIFY(mpd.resetState());
     // The first build is cut short; its late report must not hold up the second.
-    QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
+    QVERIFY(WindowTesting::connectWindow(window.get(), mpd.host(), mpd.port(), QString()));
     window->findChild<QAction *>("actionDisconnect")->trigger();
-    QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
+    QVERIFY(WindowTesting::connectWindow(window.get(), mpd.host(), mpd.port(), QString()));
     QVERIFY(busy()->isRunning());
 
     QElapsedTimer sinceTick;
@@ -339,7 +340,7 @@ void CollectionWindowTests::reconnectDuringBuildShowsNewCollection()
 
     QVERIFY(startBigBuild());
     window->findChild<QAction *>("actionDisconnect")->trigger();
-    QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+    QVERIFY(WindowTesting::connectWindow(window.get(), server.host(), server.port(), QString()));
 
     QTRY_VERIFY_WITH_TIMEOUT(!busy()->isRunning(), 20000);
     QCOMPARE(rows("artistList"), allArtists);

@@ -12,6 +12,7 @@
 #include "testlibrary.h"
 #include "testmain.h"
 #include "windowprobe.h"
+#include "windowtesting.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -688,7 +689,7 @@ MainWindow &TestLastfm::openWindow()
 
 bool TestLastfm::connectAndPlay(const QStringList &files)
 {
-    if (!mpd.resetState() || !window->connectMPD(mpd.host(), mpd.port(), QString()))
+    if (!mpd.resetState() || !WindowTesting::connectWindow(window.get(), mpd.host(), mpd.port(), QString()))
         return false;
     for (const QString &file : files)
         mpd.mpc({QStringLiteral("add"), file});
@@ -952,7 +953,7 @@ void TestLastfm::windowDisconnectAndQuitAbortFetch()
     QTRY_VERIFY_WITH_TIMEOUT(afterDisconnect.isNull(), 3000);
     QCOMPARE(WindowProbe::shownCover(window.get()), placeholder());
 
-    QVERIFY(window->connectMPD(mpd.host(), mpd.port(), QString()));
+    QVERIFY(WindowTesting::connectWindow(window.get(), mpd.host(), mpd.port(), QString()));
     mpd.mpc({QStringLiteral("next")});
     QTRY_COMPARE_WITH_TIMEOUT(serviceRequests(), 2, 5000);
 

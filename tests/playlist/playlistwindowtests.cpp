@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "songmodel.h"
 #include "testlibrary.h"
+#include "windowtesting.h"
 
 #include <QAction>
 #include <QFile>
@@ -74,7 +75,7 @@ bool TestPlaylist::openWindow(const QStringList &files, MpdFixture &fixture, int
         return false;
     if (!window)
         window = std::make_unique<MainWindow>();
-    if (!window->connectMPD(fixture.host(), fixture.port(), fixture.password()))
+    if (!WindowTesting::connectWindow(window.get(), fixture.host(), fixture.port(), fixture.password()))
         return false;
     window->activateWindow();
     return QTest::qWaitForWindowActive(window.get()) && viewFiles() == queue(fixture);
@@ -273,7 +274,7 @@ void TestPlaylist::removeButtonRunsOnceAfterReconnects()
     auto *disconnect = window->findChild<QAction *>("actionDisconnect");
     for (int i = 0; i < 3; ++i) {
         disconnect->trigger();
-        QVERIFY(window->connectMPD(server.host(), server.port(), QString()));
+        QVERIFY(WindowTesting::connectWindow(window.get(), server.host(), server.port(), QString()));
     }
     clickRow(1);
 
