@@ -99,6 +99,9 @@ ConnectAttempt::Outcome ConnectAttempt::connectNow(const ServerAddress &server)
     bool up = mpd_connect(mpd) == MPD_OK && !log.any;
     up = up && mpd_send_password(mpd) == MPD_OK && !log.any;
     up = up && mpd_status_update(mpd) == MPD_OK && !log.any && mpd_check_connected(mpd);
+    // The server answers; whoever takes the connection over reads a status of its own time.
+    if (up)
+        mpd_status_queue_update(mpd);
     mpd_signal_connect_error(mpd, ignoreError, nullptr);
     if (!up) {
         freeConnection(mpd);

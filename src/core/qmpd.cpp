@@ -54,16 +54,19 @@ Qmpd::Qmpd(MpdObj *connected, QString host, int port, QString password)
     mpd_signal_connect_error(mpdObj, error_callback, nullptr);
     mpd_signal_connect_status_changed(mpdObj, status_changed, nullptr);
     connect(pollTimer, &QTimer::timeout, this, &Qmpd::onTimerUpdate);
-    if (!isConnected())
-        return;
-    pollTimer->start(PollIntervalMs);
-    // The first status was read while connecting: everything it shows is news to the receiver,
-    // but a database update, if one runs, is not its to announce.
+    if (isConnected())
+        pollTimer->start(PollIntervalMs);
+}
+
+void Qmpd::announceFirstStatus()
+{
+    // libmpd reported the first status to the thread that connected. A database update, if
+    // one runs, is not news.
     statusPending = true;
-    pendingStatus = MPD_CST_PLAYLIST | MPD_CST_SONGPOS | MPD_CST_SONGID | MPD_CST_VOLUME
+    pendingStatus |= MPD_CST_PLAYLIST | MPD_CST_SONGPOS | MPD_CST_SONGID | MPD_CST_VOLUME
             | MPD_CST_TOTAL_TIME | MPD_CST_ELAPSED_TIME | MPD_CST_CROSSFADE | MPD_CST_RANDOM
             | MPD_CST_REPEAT | MPD_CST_STATE | MPD_CST_SINGLE_MODE | MPD_CST_CONSUME_MODE;
-    scheduleDelivery();
+    deliverPending();
 }
 
 Qmpd::~Qmpd()

@@ -49,8 +49,9 @@ public:
     void mpdStatusChangedEmitter(MpdObj *mi, ChangedStatusType what);
     void mpdErrorCallback(MpdObj *mi, int id, char *msg, void *userdata);
 
-    // Emits what libmpd reported and waits for delivery, now rather than from the event loop.
-    void deliverPending();
+    // Emits a status change with everything the first status holds (song, state, volume...),
+    // at once, for a receiver that has just been wired.
+    void announceFirstStatus();
 
     void playFromPos(int pos) const;
     void removeFromPlaylist(QList<int> positions);
@@ -87,6 +88,7 @@ public slots:
 private:
     void refreshStatus();
     void scheduleDelivery();
+    void deliverPending();
     void adopt(MpdObj *connected);
 
     MpdObj *mpdObj = nullptr;

@@ -42,7 +42,7 @@ void MainWindow::onConnected(Qmpd *q)
         settings->setValue(SettingsKey::AutoconnectPassword, q->password());
     }
     // The song, state and volume of the first status, shown before anyone hears of it.
-    qmpd->deliverPending();
+    qmpd->announceFirstStatus();
     // Unless that found the connection lost already.
     if (qmpd == q)
         emit connectionReady(qmpd);
