@@ -1,6 +1,7 @@
 #include "probe.h"
 
 #include "collectionbuilder.h"
+#include "connectionprobe.h"
 #include "mainwindow.h"
 #include "qmpd.h"
 #include "windowwatcher.h"
@@ -17,7 +18,6 @@
 namespace {
 
 constexpr int watchdogMs = 180000;
-constexpr int playlistRebuilds = 5;
 constexpr int settleMs = 2000;
 
 void report(const char *name, double value)
@@ -76,6 +76,8 @@ int Probe::run(const QStringList &args)
                        args.at(3).toInt());
     if (args.size() == 2 && args.at(0) == QLatin1String("window"))
         return window(args.at(1));
+    if (!args.isEmpty() && args.at(0) == QLatin1String("connection"))
+        return ConnectionProbe::run(args.mid(1));
     std::fprintf(stderr, "probe: unknown arguments\n");
     return 2;
 }
@@ -131,23 +133,6 @@ int Probe::window(const QString &scenario)
                 watcher.stopPollCounting();
                 report("longest_poll_gap_ms", watcher.longestPollGapMs());
                 report("polls", watcher.pollCount());
-                finish(0);
-            });
-        } else if (scenario == QLatin1String("playlist")) {
-            afterMs(settleMs, [&] {
-                MpdObj *mpd = Qmpd::static_this ? Qmpd::static_this->getMpdObj() : nullptr;
-                if (!mpd) {
-                    finish(1);
-                    return;
-                }
-                for (int i = 0; i < playlistRebuilds; ++i) {
-                    QElapsedTimer rebuild;
-                    rebuild.start();
-                    window.updatePlaylist(mpd);
-                    // Until the view has laid out and painted the new model.
-                    QCoreApplication::processEvents();
-                    report("rebuild_ms", rebuild.nsecsElapsed() / 1e6);
-                }
                 finish(0);
             });
         } else if (scenario.startsWith(QLatin1String("idle"))) {

@@ -11,9 +11,10 @@ class Probe
 public:
     // "builder PORT server|cache SONGS": one build by a CollectionBuilder alone, from
     //     the server or from the cache; fails unless it holds SONGS songs.
-    // "window build|startup|playlist|idleSECONDS": a MainWindow that connects from the
+    // "window build|startup|idleSECONDS": a MainWindow that connects from the
     //     autoconnect settings, watched until its collection is built; then the
-    //     window's figures, playlist rebuilds, or the CPU time of SECONDS idle.
+    //     window's figures, or the CPU time of SECONDS idle.
+    // "connection ...": see ConnectionProbe.
     static int run(const QStringList &args);
 
 private:

@@ -88,12 +88,11 @@ void PlaylistSync::reset()
 
 void PlaylistSync::fetchAll(MpdObj *mpd)
 {
-    // Version -1 asks for every entry.
-    Changes songs = takeSongs(mpd_playlist_get_changes(mpd, -1));
-    const int length = int(songs.size());
-    for (int row = 0; row < length; ++row)
-        songs[row].first = row;
-    model.applyChanges(length, std::move(songs));
+    // Version -1 asks for every entry, in queue order.
+    std::vector<QmpdSong> songs;
+    for (auto &[position, song] : takeSongs(mpd_playlist_get_changes(mpd, -1)))
+        songs.push_back(std::move(song));
+    model.replaceTail(0, std::move(songs));
 }
 
 void PlaylistSync::fetchChanges(MpdObj *mpd, int length)
@@ -127,5 +126,20 @@ void PlaylistSync::fetchChanges(MpdObj *mpd, int length)
     }
     if (!fetchPositions(mpd, wanted, changes))
         changes = takeSongs(mpd_playlist_get_changes(mpd, from));
-    model.applyChanges(length, std::move(changes));
+    std::sort(changes.begin(), changes.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    // Everything before the first change stays as it is; past it, unlisted rows are unchanged.
+    const int first = std::min(listed.empty() ? length : listed.front().first, length);
+    std::vector<QmpdSong> tail;
+    auto next = std::lower_bound(changes.begin(), changes.end(), first,
+                                 [](const auto &change, int position) { return change.first < position; });
+    for (int position = first; position < length; ++position) {
+        if (next != changes.end() && next->first == position)
+            tail.push_back(std::move((next++)->second));
+        else if (const QmpdSong *song = model.songAtRow(position))
+            tail.push_back(*song);
+        else
+            break;  // the queue grew after the status was read: the next update brings the rest
+    }
+    model.replaceTail(first, std::move(tail));
 }

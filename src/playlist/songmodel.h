@@ -9,7 +9,6 @@
 #include <QAbstractTableModel>
 
 #include <memory>
-#include <utility>
 #include <vector>
 
 class SongModel : public QAbstractTableModel
@@ -41,10 +40,10 @@ public:
     void removeItem(int row);
     // Removes every row in one notification.
     void clear();
-    // Brings the list to `length` rows in place: each (row, record) replaces that row, rows past
-    // the length go, and new rows at the end come from the records for them. A new row without a
-    // record ends the list there. Rows keep their place, so selections and scrolling stay.
-    void applyChanges(int length, std::vector<std::pair<int, QmpdSong>> changed);
+    // Makes the rows from `first` on equal to `tail`, in place: songs (by id) no longer there are
+    // removed and new ones inserted, each block with its own notification, so that selections
+    // follow their songs; rows that then differ (moved songs, changed tags) are replaced.
+    void replaceTail(int first, std::vector<QmpdSong> tail);
     // The record at row, or null.
     const QmpdSong *songAtRow(int row) const;
     // The first row holding the song id, or -1.
