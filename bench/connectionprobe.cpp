@@ -3,6 +3,7 @@
 #include "loopbackproxy.h"
 #include "mainwindow.h"
 #include "mpdfixture.h"
+#include "probe.h"
 #include "qmpd.h"
 #include "rawconnection.h"
 #include "silentlistener.h"
@@ -16,7 +17,6 @@
 #include <QTimer>
 
 #include <ctime>
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -24,12 +24,7 @@ namespace {
 constexpr int changes = 10;
 constexpr int waitMs = 120000;
 constexpr int silentMs = 3000;
-
-void report(const char *name, double value)
-{
-    std::printf("RESULT %s %.6f\n", name, value);
-    std::fflush(stdout);
-}
+constexpr int settleMs = 1000;
 
 double threadCpuMs()
 {
@@ -54,7 +49,8 @@ int change(int port, int roundTripMs)
     LoopbackProxy link(quint16(port), roundTripMs);
     MainWindow window;
     RawConnection other;
-    if (!link.listen() || !connectAndSettle(window, link.port()) || !other.open(port))
+    const quint16 linkPort = link.listen();
+    if (linkPort == 0 || !connectAndSettle(window, linkPort) || !other.open(port))
         return 1;
     const QByteArray add = "add " + RawConnection::quoted(TestLibrary::syntheticSongUri(0).toUtf8())
             + '\n';
@@ -68,9 +64,9 @@ int change(int port, int roundTripMs)
         wall.start();
         // The poll that finds the change, run now instead of from its timer.
         Qmpd::static_this->onTimerUpdate();
-        report("change_wall_ms", wall.nsecsElapsed() / 1e6);
-        report("change_cpu_ms", threadCpuMs() - cpu);
-        report("change_bytes", link.bytes() - bytes);
+        Probe::report("change_wall_ms", wall.nsecsElapsed() / 1e6);
+        Probe::report("change_cpu_ms", threadCpuMs() - cpu);
+        Probe::report("change_bytes", link.bytes() - bytes);
         if (queueLength(window) != before + 1)
             return 1;
     }
@@ -82,6 +78,11 @@ int silent()
     SilentListener listener;
     const quint16 port = listener.listen();
     auto window = std::make_unique<MainWindow>();
+    // The window's first layout and paint are not the connection's.
+    QElapsedTimer settle;
+    settle.start();
+    if (!QTest::qWaitFor([&] { return settle.elapsed() >= settleMs; }, settleMs + 1000))
+        return 1;
     window->connectMPD(QStringLiteral("127.0.0.1"), port, QString());
     QElapsedTimer sinceTick;
     sinceTick.start();
@@ -93,14 +94,14 @@ int silent()
     ticker.start(10);
     QElapsedTimer attempt;
     attempt.start();
-    QTest::qWaitFor([&] { return attempt.elapsed() >= silentMs; }, silentMs + 1000);
-    if (port == 0 || listener.acceptedConnections() != 1)
+    if (!QTest::qWaitFor([&] { return attempt.elapsed() >= silentMs; }, silentMs + 1000)
+        || port == 0 || listener.acceptedConnections() != 1)
         return 1;
-    report("longest_tick_gap_ms", double(longestGap));
+    Probe::report("longest_tick_gap_ms", double(longestGap));
     QElapsedTimer quit;
     quit.start();
     window.reset();
-    report("quit_ms", quit.nsecsElapsed() / 1e6);
+    Probe::report("quit_ms", quit.nsecsElapsed() / 1e6);
     return 0;
 }
 
@@ -131,7 +132,7 @@ int restart(const QString &database, int queue)
     back.start();
     if (!QTest::qWaitFor([&] { return queueLength(window) == queue; }, waitMs))
         return 1;
-    report("reconnect_ms", back.nsecsElapsed() / 1e6);
+    Probe::report("reconnect_ms", back.nsecsElapsed() / 1e6);
     return 0;
 }
 

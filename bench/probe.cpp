@@ -20,12 +20,6 @@ namespace {
 constexpr int watchdogMs = 180000;
 constexpr int settleMs = 2000;
 
-void report(const char *name, double value)
-{
-    std::printf("RESULT %s %.6f\n", name, value);
-    std::fflush(stdout);
-}
-
 double cpuMs()
 {
     rusage usage{};
@@ -68,6 +62,12 @@ void afterMs(int ms, const std::function<void()> &step)
 }
 
 }  // namespace
+
+void Probe::report(const char *name, double value)
+{
+    std::printf("RESULT %s %.6f\n", name, value);
+    std::fflush(stdout);
+}
 
 int Probe::run(const QStringList &args)
 {

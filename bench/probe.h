@@ -16,6 +16,8 @@ public:
     //     window's figures, or the CPU time of SECONDS idle.
     // "connection ...": see ConnectionProbe.
     static int run(const QStringList &args);
+    // One figure, as "RESULT <name> <value>" on stdout.
+    static void report(const char *name, double value);
 
 private:
     static int builder(int port, bool fromServer, int expectedSongs);

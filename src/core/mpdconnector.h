@@ -22,7 +22,7 @@ public:
     static constexpr int FirstRetryMs = 500;
     static constexpr int MaxRetryMs = 30000;
     // How long quitting waits for given-up attempts to close their connections.
-    static constexpr int ExitWaitMs = 500;
+    static constexpr int ExitWaitMs = 200;
 
     explicit MpdConnector(QObject *parent = nullptr);
     ~MpdConnector() override;
