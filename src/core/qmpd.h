@@ -89,7 +89,6 @@ private:
     void refreshStatus();
     void scheduleDelivery();
     void deliverPending();
-    void adopt(MpdObj *connected);
 
     MpdObj *mpdObj = nullptr;
     QTimer *pollTimer = nullptr;

@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,8 @@ bool fetchPositions(MpdObj *mpd, const PositionIds &wanted, Changes &changes)
         return false;
     bool matches = true;
     for (const auto &[first, last] : runs) {
+        if (!matches)
+            break;
         Changes fetched = takeSongs(mpd_playlist_get_song_from_pos_range(
                 mpd, wanted[first].first, wanted[last].first));
         matches = matches && fetched.size() == last - first + 1;
