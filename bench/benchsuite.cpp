@@ -25,6 +25,8 @@ namespace {
 constexpr int probeTimeoutMs = 240000;
 constexpr int bigOutputBufferKiB = 512 * 1024;
 const QList<int> playlistSizes = {1000, 10000};
+// The queue of the connection rows: a whole library, as many keep it.
+constexpr int connectionQueue = 15000;
 
 void say(const QString &text)
 {
@@ -308,15 +310,7 @@ bool BenchSuite::benchSize(const QString &library, int songs)
         if (!ok || realistic)
             break;
         ok = fillPlaylist(server.port(), entries, songs);
-        QList<double> rebuilds, idle;
-        ok = ok
-                && runProbes(1, {QStringLiteral("window"), QStringLiteral("playlist")}, {},
-                             [&](const Results &r, qint64) {
-                                 rebuilds = r.values(QStringLiteral("rebuild_ms"));
-                             });
-        if (ok)
-            add(QStringLiteral("playlist of %1: one rebuild").arg(entries), rebuilds,
-                QStringLiteral("ms"));
+        QList<double> idle;
         QList<double> queueKeys;
         ok = ok
                 && runProbes(1, {QStringLiteral("window"), QStringLiteral("queuesearch")}, {},
@@ -341,6 +335,11 @@ bool BenchSuite::benchSize(const QString &library, int songs)
                 ratios(idle, 600.0), QStringLiteral("%"));
         }
     }
+    // The connection rows once, at the first size whose library fills their queue.
+    const auto fits = std::find_if(sizes.cbegin(), sizes.cend(),
+                                   [](int size) { return size >= connectionQueue; });
+    if (ok && fits != sizes.cend() && *fits == songs)
+        ok = benchConnection(server.port(), database, songs);
     server.resetState();
     printTable(library, songs, databaseMiB);
     return ok;
@@ -366,6 +365,47 @@ bool BenchSuite::benchSearch()
         QStringLiteral("ms"));
     add(QStringLiteral("search: longest GUI gap while typing it"), gaps, QStringLiteral("ms"));
     add(QStringLiteral("search: Esc back to the full lists"), clears, QStringLiteral("ms"));
+    return true;
+}
+
+bool BenchSuite::benchConnection(int port, const QString &database, int songs)
+{
+    const QString queue = QString::number(connectionQueue);
+    QList<double> cpu, bytes, wall, slowWall, gaps, quits, back;
+    const auto change = [&](const char *roundTripMs, QList<double> *walls) {
+        return runProbes(1, {"connection", "change", QString::number(port), roundTripMs}, {},
+                         [&](const Results &r, qint64) {
+                             cpu << r.values(QStringLiteral("change_cpu_ms"));
+                             bytes << r.values(QStringLiteral("change_bytes"));
+                             *walls = r.values(QStringLiteral("change_wall_ms"));
+                         });
+    };
+    const bool ok = fillPlaylist(port, connectionQueue, songs) && change("0", &wall)
+            && change("50", &slowWall)
+            && runProbes(windowRuns, {"connection", "silent"}, {},
+                         [&](const Results &r, qint64) {
+                             gaps << r.value(QStringLiteral("longest_tick_gap_ms"));
+                             quits << r.value(QStringLiteral("quit_ms"));
+                         })
+            && runProbes(windowRuns, {"connection", "restart", database, queue}, {},
+                         [&](const Results &r, qint64) {
+                             back << r.value(QStringLiteral("reconnect_ms"));
+                         });
+    if (!ok)
+        return false;
+    const QString perChange
+            = QStringLiteral("queue of %1, one song added by another client: ").arg(queue);
+    add(perChange + QStringLiteral("bytes on the link"), bytes, QStringLiteral("B"));
+    add(perChange + QStringLiteral("GUI-thread CPU"), cpu, QStringLiteral("ms"));
+    add(perChange + QStringLiteral("GUI blocked, loopback"), wall, QStringLiteral("ms"));
+    add(perChange + QStringLiteral("GUI blocked, 50 ms round trips"), slowWall,
+        QStringLiteral("ms"));
+    add(QStringLiteral("connecting to a silent listener: longest gap between 10 ms ticks"), gaps,
+        QStringLiteral("ms"));
+    add(QStringLiteral("connecting to a silent listener: window closed in"), quits,
+        QStringLiteral("ms"));
+    add(QStringLiteral("server restarted: accepting again to queue of %1 shown").arg(queue), back,
+        QStringLiteral("ms"));
     return true;
 }
 

@@ -38,6 +38,8 @@ private:
     bool runProbes(int runs, const QStringList &args, const std::function<void()> &before,
                    const std::function<void(const Results &, qint64)> &collect);
     bool fillPlaylist(int port, int entries, int librarySongs);
+    // The connection rows, at the first size with a library as long as their queue.
+    bool benchConnection(int port, const QString &database, int songs);
     void writeAutoconnect(int port);
     void removeCache();
     void printTable(const QString &library, int songs, double databaseMiB);

@@ -2,6 +2,7 @@
 
 #include "collectionbuilder.h"
 #include "collectionfilter.h"
+#include "connectionprobe.h"
 #include "mainwindow.h"
 #include "qmpd.h"
 #include "windowwatcher.h"
@@ -21,16 +22,9 @@
 namespace {
 
 constexpr int watchdogMs = 180000;
-constexpr int playlistRebuilds = 5;
 constexpr int settleMs = 2000;
 // A quick typist: about seven keys a second.
 constexpr int typingIntervalMs = 150;
-
-void report(const char *name, double value)
-{
-    std::printf("RESULT %s %.6f\n", name, value);
-    std::fflush(stdout);
-}
 
 double cpuMs()
 {
@@ -118,6 +112,12 @@ void typeIntoSearch(MainWindow &window, WindowWatcher &watcher, int tab, const Q
 
 }  // namespace
 
+void Probe::report(const char *name, double value)
+{
+    std::printf("RESULT %s %.6f\n", name, value);
+    std::fflush(stdout);
+}
+
 int Probe::run(const QStringList &args)
 {
     if (args.size() == 4 && args.at(0) == QLatin1String("builder"))
@@ -125,6 +125,8 @@ int Probe::run(const QStringList &args)
                        args.at(3).toInt());
     if (args.size() == 2 && args.at(0) == QLatin1String("window"))
         return window(args.at(1));
+    if (!args.isEmpty() && args.at(0) == QLatin1String("connection"))
+        return ConnectionProbe::run(args.mid(1));
     std::fprintf(stderr, "probe: unknown arguments\n");
     return 2;
 }
@@ -187,23 +189,6 @@ int Probe::window(const QString &scenario)
                 watcher.stopPollCounting();
                 report("longest_poll_gap_ms", watcher.longestPollGapMs());
                 report("polls", watcher.pollCount());
-                finish(0);
-            });
-        } else if (scenario == QLatin1String("playlist")) {
-            afterMs(settleMs, [&] {
-                MpdObj *mpd = Qmpd::static_this ? Qmpd::static_this->getMpdObj() : nullptr;
-                if (!mpd) {
-                    finish(1);
-                    return;
-                }
-                for (int i = 0; i < playlistRebuilds; ++i) {
-                    QElapsedTimer rebuild;
-                    rebuild.start();
-                    window.updatePlaylist(mpd);
-                    // Until the view has laid out and painted the new model.
-                    QCoreApplication::processEvents();
-                    report("rebuild_ms", rebuild.nsecsElapsed() / 1e6);
-                }
                 finish(0);
             });
         } else if (scenario == QLatin1String("search")

@@ -11,12 +11,15 @@ class Probe
 public:
     // "builder PORT server|cache SONGS": one build by a CollectionBuilder alone, from
     //     the server or from the cache; fails unless it holds SONGS songs.
-    // "window build|startup|playlist|idleSECONDS": a MainWindow that connects from the
+    // "window build|startup|idleSECONDS": a MainWindow that connects from the
     //     autoconnect settings, watched until its collection is built; then the
-    //     window's figures, playlist rebuilds, or the CPU time of SECONDS idle.
+    //     window's figures, or the CPU time of SECONDS idle.
     // "window search|queuesearch": the same window, then a ten-letter word typed into the
     //     collection's or the playlist's search field, and Esc.
+    // "connection ...": see ConnectionProbe.
     static int run(const QStringList &args);
+    // One figure, as "RESULT <name> <value>" on stdout.
+    static void report(const char *name, double value);
 
 private:
     static int builder(int port, bool fromServer, int expectedSongs);

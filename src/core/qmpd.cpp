@@ -1,5 +1,7 @@
 #include "qmpd.h"
 
+#include "connectattempt.h"
+
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QThread>
@@ -12,7 +14,6 @@ Q_LOGGING_CATEGORY(lcQmpd, "tuneloom.core")
 Qmpd *Qmpd::static_this = nullptr;
 
 static constexpr int PollIntervalMs = 700;
-static constexpr double ConnectionTimeoutSeconds = 10.0;
 
 static void status_changed(MpdObj *mi, ChangedStatusType what, void *)
 {
@@ -24,36 +25,48 @@ static int error_callback(MpdObj *mi, int id, char *msg, void *userdata)
 {
     if (Qmpd::static_this)
         Qmpd::static_this->mpdErrorCallback(mi, id, msg, userdata);
-    // Never let libmpd drop the connection on its own: the window tears down
-    // the whole connection once the user has seen the error.
-    return 0;
+    // A broken link is dropped at once, so that the calls still to come fail at once instead
+    // of each waiting for the timeout. After a refusal by the server the connection stays:
+    // the window decides once the user has seen the error.
+    return Qmpd::isConnectionError(id) ? 1 : 0;
+}
+
+static MpdObj *connectShowingError(const ServerAddress &server)
+{
+    const ConnectAttempt::Outcome outcome = ConnectAttempt::connectNow(server);
+    if (!outcome.error.isEmpty())
+        Qmpd::showError(outcome.error);
+    return outcome.connection;
 }
 
 Qmpd::Qmpd(QString host, int port, QString password)
+    : Qmpd(connectShowingError({host, port, password}), host, port, password)
+{
+}
+
+Qmpd::Qmpd(MpdObj *connected, QString host, int port, QString password)
     : QObject(nullptr), serverHost(host), serverPort(port), serverPassword(password)
 {
     pollTimer = new QTimer(this);
     static_this = this;
-
-    const QByteArray hostBytes = host.toLatin1();
-    const QByteArray passwordBytes = password.toLatin1();
-    mpdObj = mpd_new(const_cast<char *>(hostBytes.constData()), port,
-                     const_cast<char *>(passwordBytes.constData()));
+    // Without a connection, an object that answers every call as not connected.
+    mpdObj = connected ? connected : mpd_new_default();
     mpd_signal_connect_error(mpdObj, error_callback, nullptr);
     mpd_signal_connect_status_changed(mpdObj, status_changed, nullptr);
-    mpd_set_connection_timeout(mpdObj, ConnectionTimeoutSeconds);
     connect(pollTimer, &QTimer::timeout, this, &Qmpd::onTimerUpdate);
-
-    if (mpd_connect(mpdObj) == MPD_OK && pendingErrors.isEmpty())
-        mpd_send_password(mpdObj);
-    // A connection the server complained about (a refused password, say) is of
-    // no use: drop it, so the creator sees it is not connected.
-    const bool refused = !pendingErrors.isEmpty();
-    if (refused)
-        mpd_disconnect(mpdObj);
-    showConnectionErrors();
-    if (!refused && isConnected())
+    if (isConnected())
         pollTimer->start(PollIntervalMs);
+}
+
+void Qmpd::announceFirstStatus()
+{
+    // libmpd reported the first status to the thread that connected. A database update, if
+    // one runs, is not news.
+    statusPending = true;
+    pendingStatus |= MPD_CST_PLAYLIST | MPD_CST_SONGPOS | MPD_CST_SONGID | MPD_CST_VOLUME
+            | MPD_CST_TOTAL_TIME | MPD_CST_ELAPSED_TIME | MPD_CST_CROSSFADE | MPD_CST_RANDOM
+            | MPD_CST_REPEAT | MPD_CST_STATE | MPD_CST_SINGLE_MODE | MPD_CST_CONSUME_MODE;
+    deliverPending();
 }
 
 Qmpd::~Qmpd()
@@ -91,10 +104,21 @@ void Qmpd::mpdStatusChangedEmitter(MpdObj *, ChangedStatusType what)
     scheduleDelivery();
 }
 
+QString Qmpd::errorText(int id, const char *message)
+{
+    return QStringLiteral("MPD Error ") + QString::number(id) + QStringLiteral(" '")
+            + QString::fromLatin1(message ? message : "") + QLatin1Char('\'');
+}
+
+bool Qmpd::isConnectionError(int id)
+{
+    // libmpd's own codes; everything else is an error the server answered with.
+    return id >= MPD_ERROR_TIMEOUT && id <= MPD_ERROR_BUFFEROVERRUN && id != MPD_ERROR_ACK;
+}
+
 void Qmpd::mpdErrorCallback(MpdObj *, int id, char *msg, void *)
 {
-    pendingErrors.append(QStringLiteral("MPD Error ") + QString::number(id) + QStringLiteral(" '")
-                         + QString::fromLatin1(msg ? msg : "") + QLatin1Char('\''));
+    pendingErrors.append({id, errorText(id, msg)});
     // No polling while an error waits for the user: a dead server would
     // otherwise raise a new error every 700 ms.
     pollTimer->stop();
@@ -127,28 +151,21 @@ void Qmpd::deliverPending()
             pendingStatus = 0;
             emit mpdStatusChanged(mpdObj, what);
         } else {
-            showError(pendingErrors.takeFirst());
-            emit mpdErrorOccured(mpdObj);
+            const PendingError error = pendingErrors.takeFirst();
+            if (isConnectionError(error.id) || !isConnected()) {
+                // One loss, told once, without a box: the window reconnects by itself.
+                qCWarning(lcQmpd) << error.text;
+                pendingErrors.clear();
+                emit connectionLost(mpdObj);
+            } else {
+                showError(error.text);
+                emit mpdErrorOccured(mpdObj);
+            }
         }
     }
     delivering = false;
     if (!retired && !pollTimer->isActive() && isConnected())
         pollTimer->start(PollIntervalMs);
-}
-
-void Qmpd::showConnectionErrors()
-{
-    // One failed attempt often makes libmpd report several errors in a row
-    // (the password, then every query it makes while connecting): the user
-    // gets one box, the rest goes to the log.
-    statusPending = false;
-    if (pendingErrors.isEmpty())
-        return;
-    const QString first = pendingErrors.takeFirst();
-    for (const QString &other : std::as_const(pendingErrors))
-        qCWarning(lcQmpd) << other;
-    pendingErrors.clear();
-    showError(first);
 }
 
 void Qmpd::showError(const QString &text)

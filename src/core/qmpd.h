@@ -8,6 +8,7 @@
 #define QMPD_H
 
 #include <QList>
+#include <QLoggingCategory>
 #include <QObject>
 #include <QString>
 
@@ -20,12 +21,17 @@ Q_DECLARE_OPAQUE_POINTER(MpdObj *)
 Q_DECLARE_METATYPE(MpdObj *)
 Q_DECLARE_METATYPE(ChangedStatusType)
 
+Q_DECLARE_LOGGING_CATEGORY(lcQmpd)
+
 class Qmpd : public QObject
 {
     Q_OBJECT
 
 public:
+    // Connects in the calling thread, which it blocks until the server answers.
     Qmpd(QString host, int port, QString password);
+    // Takes over a connection that is up (opened on another thread, which no longer uses it).
+    Qmpd(MpdObj *connected, QString host, int port, QString password);
     ~Qmpd() override;
 
     MpdObj *getMpdObj() const;
@@ -43,8 +49,18 @@ public:
     void mpdStatusChangedEmitter(MpdObj *mi, ChangedStatusType what);
     void mpdErrorCallback(MpdObj *mi, int id, char *msg, void *userdata);
 
+    // Emits a status change with everything the first status holds (song, state, volume...),
+    // at once, for a receiver that has just been wired.
+    void announceFirstStatus();
+
     void playFromPos(int pos) const;
     void removeFromPlaylist(QList<int> positions);
+
+    // "MPD Error <id> '<message>'", as the error boxes show it.
+    static QString errorText(int id, const char *message);
+    // Whether libmpd's error means the link to the server is gone, not a refusal by the server.
+    static bool isConnectionError(int id);
+    static void showError(const QString &text);
 
     static Qmpd *static_this;
 
@@ -52,6 +68,8 @@ signals:
     void mpdStatusChanged(MpdObj *mi, ChangedStatusType what);
     void mpdErrorOccured(MpdObj *mi);
     void updatePlaylistNow(MpdObj *mi);
+    // The link to the server broke (it went away, or the network did); no box was shown.
+    void connectionLost(MpdObj *mi);
 
 public slots:
     void onPlaypauseClick();
@@ -71,8 +89,6 @@ private:
     void refreshStatus();
     void scheduleDelivery();
     void deliverPending();
-    void showConnectionErrors();
-    void showError(const QString &text);
 
     MpdObj *mpdObj = nullptr;
     QTimer *pollTimer = nullptr;
@@ -82,7 +98,12 @@ private:
 
     bool statusPending = false;
     int pendingStatus = 0;
-    QList<QString> pendingErrors;
+    struct PendingError
+    {
+        int id;
+        QString text;
+    };
+    QList<PendingError> pendingErrors;
     bool deliveryScheduled = false;
     bool delivering = false;
     bool retired = false;

@@ -1,5 +1,7 @@
 #include "songmodel.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <iterator>
 
@@ -44,6 +46,12 @@ QString displayText(const QmpdSong &song, int column)
         return fileName(song.file);
     }
     return QString();
+}
+
+bool sameSong(const QmpdSong &a, const QmpdSong &b)
+{
+    return a.id == b.id && a.time == b.time && a.file == b.file && a.title == b.title
+            && a.artist == b.artist && a.album == b.album && a.track == b.track && a.date == b.date;
 }
 
 }  // namespace
@@ -122,6 +130,77 @@ void SongModel::removeItem(int row)
     beginRemoveRows(QModelIndex(), row, row);
     songs.erase(songs.begin() + row);
     endRemoveRows();
+}
+
+void SongModel::clear()
+{
+    if (songs.empty())
+        return;
+    beginRemoveRows(QModelIndex(), 0, rowCount() - 1);
+    songs.clear();
+    endRemoveRows();
+}
+
+void SongModel::replaceTail(int first, std::vector<QmpdSong> tail)
+{
+    first = std::clamp(first, 0, rowCount());
+    QSet<int> newIds;
+    for (const QmpdSong &song : tail)
+        newIds.insert(song.id);
+    // Gone: removed block by block from the end, so the rows before stay where they are.
+    for (int last = rowCount() - 1; last >= first; --last) {
+        if (newIds.contains(songs[last]->id))
+            continue;
+        int start = last;
+        while (start > first && !newIds.contains(songs[start - 1]->id))
+            --start;
+        beginRemoveRows(QModelIndex(), start, last);
+        songs.erase(songs.begin() + start, songs.begin() + last + 1);
+        endRemoveRows();
+        last = start;
+    }
+    QSet<int> oldIds;
+    for (int row = first; row < rowCount(); ++row)
+        oldIds.insert(songs[row]->id);
+    // New: inserted block by block where they belong.
+    const int count = int(tail.size());
+    for (int i = 0; i < count;) {
+        if (oldIds.contains(tail[i].id)) {
+            ++i;
+            continue;
+        }
+        int end = i;
+        while (end < count && !oldIds.contains(tail[end].id))
+            ++end;
+        beginInsertRows(QModelIndex(), first + i, first + end - 1);
+        std::vector<std::unique_ptr<QmpdSong>> block;
+        for (int k = i; k < end; ++k)
+            block.push_back(std::make_unique<QmpdSong>(tail[k]));
+        songs.insert(songs.begin() + first + i, std::make_move_iterator(block.begin()),
+                     std::make_move_iterator(block.end()));
+        endInsertRows();
+        i = end;
+    }
+    // Same songs now (ids are unique in a queue), maybe in another order or with other tags:
+    // replaced, announced per run.
+    const int compared = std::min(count, rowCount() - first);
+    int runStart = -1;
+    for (int i = 0; i <= compared; ++i) {
+        const int row = first + i;
+        if (i < compared && !sameSong(*songs[row], tail[i])) {
+            songs[row] = std::make_unique<QmpdSong>(std::move(tail[i]));
+            if (runStart < 0)
+                runStart = row;
+        } else if (runStart >= 0) {
+            emit dataChanged(index(runStart, 0), index(row - 1, ColumnCount - 1));
+            runStart = -1;
+        }
+    }
+}
+
+const QmpdSong *SongModel::songAtRow(int row) const
+{
+    return row >= 0 && row < rowCount() ? songs[row].get() : nullptr;
 }
 
 int SongModel::onWhichRow(int id) const

@@ -40,6 +40,14 @@ public:
     void addItems(std::vector<std::unique_ptr<QmpdSong>> newSongs);
     // Removes and deletes the record at row; a row outside the list removes nothing.
     void removeItem(int row);
+    // Removes every row in one notification.
+    void clear();
+    // Makes the rows from `first` on equal to `tail`, in place: songs (by id) no longer there are
+    // removed and new ones inserted, each block with its own notification, so that selections
+    // follow their songs; rows that then differ (moved songs, changed tags) are replaced.
+    void replaceTail(int first, std::vector<QmpdSong> tail);
+    // The record at row, or null.
+    const QmpdSong *songAtRow(int row) const;
     // The first row holding the song id, or -1.
     int onWhichRow(int id) const;
     // Marks row as the only playing one; a row outside the list just clears the mark.

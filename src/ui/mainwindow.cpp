@@ -45,7 +45,11 @@ void removeCoverFiles()
 }  // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui_MainWindow), playlistModel(std::make_unique<SongModel>())
+    : QMainWindow(parent),
+      ui(new Ui_MainWindow),
+      connector(this),
+      playlistModel(std::make_unique<SongModel>()),
+      playlistSync(*playlistModel)
 {
     playlistDelegate = new PlaylistItemDelegate(this);
     fileListProxy = new SongSortFilterModel(this);
@@ -68,6 +72,8 @@ MainWindow::MainWindow(QWidget *parent)
     // Sent from the builder's thread: handled in this one, after the build.
     connect(&collectionBuilder, &CollectionBuilder::finished, this, &MainWindow::onCollectionBuilt,
             Qt::QueuedConnection);
+    connect(&connector, &MpdConnector::connected, this, &MainWindow::onConnected);
+    connect(&connector, &MpdConnector::failed, this, &MainWindow::onConnectFailed);
     connect(ui->artistList, &QListView::clicked, this, &MainWindow::onCArtistClick);
     connect(ui->albumList, &QListView::clicked, this, &MainWindow::onCAlbumClick);
     desktop = new DesktopIntegration(this);
@@ -113,8 +119,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupTables();
     setVisible(true);
-    if (!autoConnectMPD())
-        activateUi(false);
+    // Disabled until a connection is up.
+    activateUi(false);
+    autoConnectMPD();
     ui->artistList->setModel(&artistModel);
     ui->albumList->setModel(&albumModel);
 }

@@ -20,6 +20,8 @@
 #include "collectionartistmodel.h"
 #include "collectionbuilder.h"
 #include "coverfetcher.h"
+#include "mpdconnector.h"
+#include "playlistsync.h"
 #include "qmpd.h"
 #include "scrobbler.h"
 
@@ -49,8 +51,10 @@ public:
 
     void myShowMessage(const QString &message);
 
-    // Connection management.
-    bool connectMPD(QString host, int port, QString password);
+    // Connection management. Connecting runs in the background: connectionReady() tells
+    // when the connection is up; a failure shows its box and "Could not connect...".
+    void connectMPD(QString host, int port, QString password);
+    // False when no usable server is stored (nothing is tried then).
     bool autoConnectMPD();
     bool setQmpd(Qmpd *q);
     void activateUi(bool on);
@@ -67,6 +71,7 @@ protected:
 public slots:
     // Connection and status (mainwindow_connection.cpp, mainwindow_status.cpp).
     void onMpdError(MpdObj *mi);
+    void onConnectionLost(MpdObj *mi);
     void onMpdStatusChange(MpdObj *mpd, ChangedStatusType what);
     void onDisconnect();
     void onConnectLocalhost();
@@ -107,6 +112,10 @@ public slots:
 private:
     void createActions();
     void releaseQmpd();
+    void onConnected(Qmpd *q);
+    void onConnectFailed();
+    // Everything a closed connection leaves behind, whether the user closed it or it broke.
+    void closeConnection();
     void showCover(const QPixmap &pixmap);
     void onSongChange(mpd_Song *song);
     void showVolume(int volume);
@@ -119,7 +128,6 @@ private:
     void restoreAppState();
     void saveAppState() const;
     void setupTables();
-    void showPlaylistModel(std::unique_ptr<SongModel> model);
     void emptyPlaylist();
     void markNowPlaying(int songId);
     void playLastSelectedRow();
@@ -157,8 +165,12 @@ private:
     QAction *spaceAction = nullptr;
     QAction *updateDirAction = nullptr;
     Qmpd *qmpd = nullptr;
-    // Replaced as a whole at every rebuild of the playlist.
+    MpdConnector connector;
+    // Set by the dialog's "Autoconnect": the server is stored once the attempt succeeds.
+    bool autoconnectOnSuccess = false;
+    // The view's model for the window's whole life, updated in place.
     std::unique_ptr<SongModel> playlistModel;
+    PlaylistSync playlistSync;
     std::unique_ptr<QmpdSong> currentSong;
     // Whether the current song counts as played (long enough, and far enough in).
     bool currentSongPlayed = false;

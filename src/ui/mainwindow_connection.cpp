@@ -9,22 +9,23 @@
 
 #include <QDebug>
 
-bool MainWindow::connectMPD(QString host, int port, QString password)
+#include <utility>
+
+void MainWindow::connectMPD(QString host, int port, QString password)
 {
     qDebug().nospace() << "Connecting to " << host;
-    qmpd = new Qmpd(host, port, password);
-    if (!qmpd->isConnected()) {
-        qDebug() << "ERROR: Problems connecting to MPD, QMPD object deleted!";
+    if (qmpd)
         onDisconnect();
-        myShowMessage(tr("Could not connect to MPD, check your settings."));
-        return false;
-    }
-    if (!setQmpd(qmpd)) {
-        qDebug() << "FATAL ERROR: Couldn't set Qmpd for main window!";
-        myShowMessage(tr("Could not connect to MPD, check your settings."));
-        onDisconnect();
-        return false;
-    }
+    autoconnectOnSuccess = false;
+    // Supersedes an attempt still running, or a reconnection.
+    connector.connectTo({host, port, password});
+    // Disconnect gives the attempt up.
+    ui->actionDisconnect->setEnabled(true);
+}
+
+void MainWindow::onConnected(Qmpd *q)
+{
+    setQmpd(q);
     activateUi(true);
     myShowMessage(tr("Connected to MPD succesfully!"));
     const int volume = mpd_status_get_volume(qmpd->getMpdObj());
@@ -34,8 +35,24 @@ bool MainWindow::connectMPD(QString host, int port, QString password)
     initializeFileBrowser();
     collectionBuilder.setForceFromMPD(false);
     buildCollectionNow();
-    emit connectionReady(qmpd);
-    return true;
+    if (std::exchange(autoconnectOnSuccess, false)) {
+        SettingsStore settings;
+        settings->setValue(SettingsKey::AutoconnectHost, q->host());
+        settings->setValue(SettingsKey::AutoconnectPort, q->port());
+        settings->setValue(SettingsKey::AutoconnectPassword, q->password());
+    }
+    // The song, state and volume of the first status, shown before anyone hears of it.
+    qmpd->announceFirstStatus();
+    // Unless that found the connection lost already.
+    if (qmpd == q)
+        emit connectionReady(qmpd);
+}
+
+void MainWindow::onConnectFailed()
+{
+    qDebug() << "ERROR: Problems connecting to MPD, QMPD object deleted!";
+    onDisconnect();
+    myShowMessage(tr("Could not connect to MPD, check your settings."));
 }
 
 bool MainWindow::autoConnectMPD()
@@ -51,7 +68,8 @@ bool MainWindow::autoConnectMPD()
             = settings->value(SettingsKey::AutoconnectPassword, QString()).toString();
     if (!portIsNumber || port < 1 || port > 65535)
         return false;
-    return connectMPD(host, int(port), password);
+    connectMPD(host, int(port), password);
+    return true;
 }
 
 void MainWindow::onConnectLocalhost()
@@ -72,12 +90,8 @@ void MainWindow::onConnectOther()
     const QString password = dialog.getPasswd();
     const int port = dialog.getPort();
     const bool autoconnect = dialog.getAutoconnect();
-    if (connectMPD(host, port, password) && autoconnect) {
-        SettingsStore settings;
-        settings->setValue(SettingsKey::AutoconnectHost, host);
-        settings->setValue(SettingsKey::AutoconnectPort, port);
-        settings->setValue(SettingsKey::AutoconnectPassword, password);
-    }
+    connectMPD(host, port, password);
+    autoconnectOnSuccess = autoconnect;
 }
 
 bool MainWindow::setQmpd(Qmpd *q)
@@ -88,6 +102,7 @@ bool MainWindow::setQmpd(Qmpd *q)
     qmpdConnections = {
             connect(q, &Qmpd::mpdStatusChanged, this, &MainWindow::onMpdStatusChange),
             connect(q, &Qmpd::mpdErrorOccured, this, &MainWindow::onMpdError),
+            connect(q, &Qmpd::connectionLost, this, &MainWindow::onConnectionLost),
             connect(ui->action_Update_database, &QAction::triggered, q, &Qmpd::onUpdateDB),
             connect(ui->playpauseButton, &QPushButton::clicked, q, &Qmpd::onPlaypauseClick),
             connect(ui->stopButton, &QPushButton::clicked, q, &Qmpd::onStopClick),
@@ -127,6 +142,18 @@ void MainWindow::onMpdError(MpdObj *mi)
         onDisconnect();
 }
 
+void MainWindow::onConnectionLost(MpdObj *mi)
+{
+    if (!qmpd || qmpd->getMpdObj() != mi)
+        return;
+    closeConnection();
+    ui->nowplayingGroup->setTitle(tr("Reconnecting to MPD..."));
+    myShowMessage(tr("Reconnecting to MPD..."));
+    connector.reconnect();
+    // Disconnect stops the retries.
+    ui->actionDisconnect->setEnabled(true);
+}
+
 void MainWindow::releaseQmpd()
 {
     if (!qmpd)
@@ -143,6 +170,14 @@ void MainWindow::releaseQmpd()
 }
 
 void MainWindow::onDisconnect()
+{
+    connector.cancel();
+    closeConnection();
+    ui->nowplayingGroup->setTitle(tr("Disconnected"));
+    myShowMessage(tr("Disconnected from MPD"));
+}
+
+void MainWindow::closeConnection()
 {
     // Not waited for: abort() ends a download at once, and the result is ignored.
     if (coverFetcher.isRunning())
@@ -166,8 +201,6 @@ void MainWindow::onDisconnect()
     ui->lblGenre->setText(QStringLiteral("-"));
     ui->lblYear->setText(QStringLiteral("-"));
     ui->lblSongProgress->setText(QStringLiteral("- / -"));
-    ui->nowplayingGroup->setTitle(tr("Disconnected"));
-    myShowMessage(tr("Disconnected from MPD"));
     ui->songProgressSlider->setValue(0);
     showCover(QPixmap(QStringLiteral(":/unknowncoverimage")));
     activateUi(false);

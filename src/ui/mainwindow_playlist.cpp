@@ -8,8 +8,8 @@
 #include "playlistadder.h"
 #include "qmpd.h"
 #include "qmpdsong.h"
-#include "settingsstore.h"
 #include "queuefiltermodel.h"
+#include "settingsstore.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
 
@@ -19,18 +19,6 @@
 #include <utility>
 
 namespace {
-
-std::vector<std::unique_ptr<QmpdSong>> fetchPlaylist(MpdObj *mpd)
-{
-    std::vector<std::unique_ptr<QmpdSong>> songs;
-    // Version -1 asks for every entry; mpd_data_get_next frees the list after its last item.
-    for (MpdData *data = mpd_playlist_get_changes(mpd, -1); data; data = mpd_data_get_next(data)) {
-        if (data->type == MPD_DATA_TYPE_SONG && data->song)
-            songs.push_back(std::make_unique<QmpdSong>(
-                    QmpdSong::fromMpdSong(data->song, QmpdSong::TrackDateDecoding::Locale)));
-    }
-    return songs;
-}
 
 // libmpd answers from the status it last fetched.
 int currentPlaylistLength(MpdObj *mpd)
@@ -56,17 +44,9 @@ void MainWindow::setupTables()
     new ColumnLayout(ui->fileList, SettingsKey::FileListColumns);
 }
 
-void MainWindow::showPlaylistModel(std::unique_ptr<SongModel> model)
-{
-    // The view never points at a dead model: the new one goes in first.
-    std::unique_ptr<SongModel> oldModel = std::exchange(playlistModel, std::move(model));
-    queueFilter->setSourceModel(playlistModel.get());
-}
-
 void MainWindow::emptyPlaylist()
 {
-    // One swap instead of removing row after row: a long playlist would freeze the window.
-    showPlaylistModel(std::make_unique<SongModel>());
+    playlistSync.reset();
 }
 
 void MainWindow::updatePlaylist(MpdObj *mpd)
@@ -74,12 +54,9 @@ void MainWindow::updatePlaylist(MpdObj *mpd)
     // A released connection may still have a delivery on its way.
     if (!qmpd || mpd != qmpd->getMpdObj())
         return;
-    auto model = std::make_unique<SongModel>();
-    model->addItems(fetchPlaylist(mpd));
-    const int playingRow = model->onWhichRow(mpd_player_get_current_song_id(mpd));
-    if (playingRow >= 0)
-        model->setNowPlaying(playingRow);
-    showPlaylistModel(std::move(model));
+    if (playlistSync.update(mpd))
+        playlistModel->setNowPlaying(
+                playlistModel->onWhichRow(mpd_player_get_current_song_id(mpd)));
 }
 
 void MainWindow::markNowPlaying(int songId)
@@ -159,7 +136,7 @@ void MainWindow::onCutSelected()
               [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
     for (const QModelIndex &index : std::as_const(selected))
         cutFiles << index.data(SongModel::FileRole).toString();
-    // Rebuilds the playlist: the indexes above are gone after this.
+    // Updates the playlist: the indexes above point elsewhere after this.
     if (qmpd)
         qmpd->removeFromPlaylist(queueFilter->queuePositions(selected));
     myShowMessage(tr("Cut ") + QString::number(cutFiles.size()) + tr(" songs to clipboard"));

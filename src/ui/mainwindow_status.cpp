@@ -38,15 +38,8 @@ void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
             myShowMessage(tr("Database update started!"));
         }
     }
-    // Only a probe: updatePlaylist fetches the whole playlist itself. A cleared or shortened
-    // playlist has no changed entries to report; its new version tells.
-    const int oldVersion = int(mpd_playlist_get_old_playlist_id(mpd));
-    MpdData *changes = mpd_playlist_get_changes(mpd, oldVersion);
-    const bool changed = changes != nullptr || (what & MPD_CST_PLAYLIST);
-    if (changes)
-        mpd_data_free(changes);
-    if (changed)
-        updatePlaylist(mpd);
+    // Compares the queue version with the one shown; fetches only when they differ.
+    updatePlaylist(mpd);
 }
 
 void MainWindow::showVolume(int volume)

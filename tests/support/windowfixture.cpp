@@ -1,5 +1,7 @@
 #include "windowfixture.h"
 
+#include <QSignalSpy>
+
 #include "infobanner.h"
 #include "settingsstore.h"
 #include "testlibrary.h"
@@ -133,10 +135,17 @@ bool WindowFixture::click(const char *view, const QString &text,
 
 namespace WindowTesting {
 
+bool connectWindow(MainWindow *window, const QString &host, int port, const QString &password)
+{
+    QSignalSpy ready(window, &MainWindow::connectionReady);
+    window->connectMPD(host, port, password);
+    return ready.wait(15000);
+}
+
 bool connectAndWaitForCollection(MainWindow *window, const QString &host, int port,
                                  const QString &password)
 {
-    if (!window->connectMPD(host, port, password))
+    if (!connectWindow(window, host, port, password))
         return false;
     const auto *collectionTab = window->findChild<QWidget *>(QStringLiteral("tabCollection"));
     return QTest::qWaitFor([collectionTab] { return collectionTab->isEnabled(); },

@@ -1,0 +1,48 @@
+#include "loopbackproxy.h"
+
+#include <QDeadlineTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+LoopbackProxy::~LoopbackProxy()
+{
+    quit();
+    wait();
+}
+
+quint16 LoopbackProxy::listen()
+{
+    start();
+    const QDeadlineTimer deadline(5000);
+    while (port == 0 && isRunning() && !deadline.hasExpired())
+        QThread::msleep(5);
+    return port;
+}
+
+void LoopbackProxy::run()
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost))
+        return;
+    const auto relay = [this](QTcpSocket *from, QTcpSocket *to) {
+        connect(from, &QTcpSocket::readyRead, to, [this, from, to] {
+            const QByteArray data = from->readAll();
+            carried += data.size();
+            // Equal delays keep the chunks in order.
+            QTimer::singleShot(roundTripMs / 2, to, [to, data] { to->write(data); });
+        });
+    };
+    connect(&server, &QTcpServer::newConnection, &server, [&] {
+        while (QTcpSocket *client = server.nextPendingConnection()) {
+            auto *upstream = new QTcpSocket(client);
+            upstream->connectToHost(QHostAddress::LocalHost, target);
+            relay(client, upstream);
+            relay(upstream, client);
+            connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+            connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+        }
+    });
+    port = server.serverPort();
+    exec();
+}

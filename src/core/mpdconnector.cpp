@@ -1,0 +1,72 @@
+#include "mpdconnector.h"
+
+#include "qmpd.h"
+
+#include <algorithm>
+
+MpdConnector::MpdConnector(QObject *parent) : QObject(parent)
+{
+    retryTimer.setSingleShot(true);
+    connect(&retryTimer, &QTimer::timeout, this, &MpdConnector::startAttempt);
+}
+
+MpdConnector::~MpdConnector()
+{
+    cancel();
+    // An attempt blocked on a silent server is left to its thread: quitting never waits for it.
+    ConnectAttempt::waitForAll(ExitWaitMs);
+}
+
+void MpdConnector::connectTo(const ServerAddress &address)
+{
+    cancel();
+    server = address;
+    startAttempt();
+}
+
+void MpdConnector::reconnect()
+{
+    cancel();
+    reconnecting = true;
+    retryMs = FirstRetryMs;
+    retryTimer.start(retryMs);
+}
+
+void MpdConnector::cancel()
+{
+    if (attempt)
+        attempt->abandon();
+    attempt.reset();
+    retryTimer.stop();
+    reconnecting = false;
+}
+
+void MpdConnector::startAttempt()
+{
+    attempt = ConnectAttempt::start(server, this, [this](ConnectAttempt::Outcome outcome) {
+        onAttemptDone(outcome);
+    });
+}
+
+void MpdConnector::onAttemptDone(ConnectAttempt::Outcome outcome)
+{
+    attempt.reset();
+    if (outcome.connection) {
+        reconnecting = false;
+        emit connected(new Qmpd(outcome.connection, server.host, server.port, server.password));
+        return;
+    }
+    // A server that is away is waited for; one that says no (a wrong password) is a
+    // settings problem, and so is any first connection that fails.
+    if (reconnecting && !outcome.refused) {
+        retryMs = std::min(retryMs * 2, MaxRetryMs);
+        retryTimer.start(retryMs);
+        return;
+    }
+    reconnecting = false;
+    if (!outcome.error.isEmpty())
+        Qmpd::showError(outcome.error);
+    // The box waits for the user, who may have connected elsewhere meanwhile.
+    if (!isActive())
+        emit failed();
+}

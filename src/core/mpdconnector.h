@@ -1,0 +1,55 @@
+// MpdConnector: makes the window's connections without ever blocking it. It connects in the
+// background (ConnectAttempt), hands the window a ready Qmpd, and after a lost connection keeps
+// trying the same server with growing pauses until it answers or the user goes elsewhere.
+// A new request supersedes whatever was running. Member of the main window; GUI thread.
+#ifndef MPDCONNECTOR_H
+#define MPDCONNECTOR_H
+
+#include "connectattempt.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+class Qmpd;
+
+class MpdConnector : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int FirstRetryMs = 500;
+    static constexpr int MaxRetryMs = 30000;
+    // How long quitting waits for given-up attempts to close their connections.
+    static constexpr int ExitWaitMs = 200;
+
+    explicit MpdConnector(QObject *parent = nullptr);
+    ~MpdConnector() override;
+
+    void connectTo(const ServerAddress &server);
+    // Tries the last server again and again, until it answers, cancel() or connectTo().
+    void reconnect();
+    // Gives up the running attempt and any retry.
+    void cancel();
+    bool isActive() const { return attempt || retryTimer.isActive(); }
+    bool isReconnecting() const { return reconnecting; }
+
+signals:
+    // The connection is up; the receiver owns the Qmpd.
+    void connected(Qmpd *qmpd);
+    // An attempt failed and will not be retried; its error box has been shown.
+    void failed();
+
+private:
+    void startAttempt();
+    void onAttemptDone(ConnectAttempt::Outcome outcome);
+
+    ServerAddress server;
+    std::shared_ptr<ConnectAttempt> attempt;
+    QTimer retryTimer;
+    int retryMs = FirstRetryMs;
+    bool reconnecting = false;
+};
+
+#endif
