@@ -282,7 +282,7 @@ private slots:
     void nowPlayingPanel()
     {
         QVERIFY(f.open() && f.server.add({"Root Song.flac", midnight}) && f.server.send("play 1"));
-        QVERIFY(f.window->connectMPD(f.server.host(), f.server.port(), QString()));
+        QVERIFY(WindowTesting::connectWindow(f.window.get(), f.server.host(), f.server.port()));
         QTRY_COMPARE_WITH_TIMEOUT(text("lblArtistSong"), "Night Choir - Midnight", 5000);
         QCOMPARE(text("lblSongProgress"), "- / -");  // this status change's progress came before the song
         QTRY_COMPARE_WITH_TIMEOUT(marked(view()->model()), QList<int>{1}, 5000);
@@ -344,7 +344,7 @@ private slots:
             // A paste sends the songs in batches, then moves them: thousands of round trips.
             QVERIFY2(killDuring(mpd, 40, paste), "the paste ended before the kill");
         }
-        f.verifyDisconnectedAfterOneBox();
+        f.verifyReconnectingWithoutBox();
         f.reconnectFromDialog(mpd);
         // A killed mpd saves no state: the window shows what the restarted one has.
         QCOMPARE(viewFiles(), mpd.queue());
