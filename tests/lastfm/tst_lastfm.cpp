@@ -275,7 +275,7 @@ private slots:
         QTest::addRow("HTTP error") << Response{500, "UPTODATE\nc\nhttp://x/s\nINTERVAL 1\n"} << 0 << "" << 0;
         QTest::addRow("no answer") << Response{200, "", "text/plain", true} << 0 << "" << 0;
         QTest::addRow("over the size cap") << text("UPTODATE\nc\nhttp://x/s\nINTERVAL 1\n" + QByteArray(100 * 1024, '\n')) << 0 << "" << 0;
-        QTest::addRow("closed port") << Response{-1} << 0 << "" << 0;
+        QTest::addRow("closed port") << Response{-1, {}} << 0 << "" << 0;
         QRandomGenerator random(1234);
         for (int round = 0; round < 40; ++round) {
             QByteArray noise(random.bounded(8192), 0);
