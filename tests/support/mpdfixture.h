@@ -1,82 +1,67 @@
-// A private, real mpd for tests: its own temporary directory (config, db, log,
-// state, playlists), a free loopback port and two null audio outputs ("Null A" and
-// "Null B"). Owned by the test (by value); used from the test's thread. The
-// destructor stops the server.
-#ifndef MPDFIXTURE_H
-#define MPDFIXTURE_H
+// MpdFixture: a private, real mpd for tests, with its own temporary directory (config, db, log,
+// state, playlists), a free loopback port and two null outputs ("Null A", "Null B").
+// TestLibrary: the standard small library of tagged FLAC files (scripts/gen-library, whose header
+// lists every file and tag), and mpd databases of any size without audio files.
+#pragma once
 
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class MpdFixture
 {
 public:
     struct Options
     {
-        QString password;           // empty: no password, everyone may do everything
-        QString guestPermissions;   // with a password: what a client that has not logged in
-                                    // may do ("read", say); empty: nothing at all
+        QString password;           // empty: everyone may do everything
+        QString guestPermissions;   // with a password: what a client not logged in may do
         int maxOutputBufferKiB = 0; // 0: mpd's default
         QString databaseFile;       // copied in and used as is: no scan at start
-        bool mixer = true;          // false: no mixer; mpd 0.23 then omits "volume" from status
+        bool mixer = true;          // false: mpd 0.23 then omits "volume" from status
         QString logLevel;           // "verbose" logs every command; empty: mpd's default
     };
 
-    MpdFixture();
-    explicit MpdFixture(const Options &options);
-    ~MpdFixture();
-    MpdFixture(const MpdFixture &) = delete;
-    MpdFixture &operator=(const MpdFixture &) = delete;
+    MpdFixture() = default;
+    explicit MpdFixture(const Options &options) : options(options) { }
+    ~MpdFixture() { stop(); }
 
-    // Starts mpd on a fresh directory and port; returns once it accepts
-    // connections and its initial scan has ended. An empty musicDir means an
-    // empty music directory inside dir(). On false, see errorString().
+    // Returns once mpd serves and its first scan ended (else see errorString()); default: empty music.
     bool start(const QString &musicDir = QString());
     void stop(); // SIGTERM (mpd saves its state file), SIGKILL if it lingers
     void kill(); // SIGKILL: a crash, nothing saved
-    // Starts again on the same port, directory, state file and database.
-    bool restart();
-    bool isRunning() const;
+    bool restart() { return stop(), tempDir && launch(); } // same port, directory, state and db
+    bool isRunning() const { return process && process->state() != QProcess::NotRunning; }
 
     QString host() const { return QStringLiteral("127.0.0.1"); }
     int port() const { return serverPort; }
     QString password() const { return options.password; }
     QString musicDir() const { return musicDirectory; }
-    QString dir() const; // the temporary directory holding mpd.conf, db, log
-    QString logFile() const;
-    qint64 pid() const; // 0 when not running
+    QString dir() const { return tempDir ? tempDir->path() : QString(); }
+    QString logFile() const { return dir() + "/mpd.log"; }
+    qint64 pid() const { return isRunning() ? process->processId() : 0; }
     QString errorString() const { return error; }
 
-    // Starts an update (of path, or of everything) and waits until it ended.
-    bool updateDatabase(const QString &path = QString()) const;
-    // Runs `mpc -h [password@]host -p port args...`; returns its stdout lines.
-    QStringList mpc(const QStringList &args) const;
-    // Sends one protocol command (logging in first when there is a password)
-    // and returns the response lines before "OK". On ACK or failure: empty, and
-    // errorString() says why (it is empty after a success).
-    QStringList command(const QString &line) const;
-    // Sends one command; true on OK. For commands that answer nothing but OK.
-    bool send(const QString &line) const;
-    // The value of one field of `status` ("state", "volume", "song"...), empty if absent.
-    QString statusValue(const QString &field) const;
-    // The files in the server's queue, in order.
-    QStringList queue() const;
-    // Appends songs or whole directories to the queue, in one command list; true on OK.
-    bool add(const QStringList &uris) const;
-    // Empty queue, stopped, no error, volume 100 (when there is a mixer), all
-    // playback modes, crossfade and replay gain off, both outputs enabled, no stored playlists.
+    bool updateDatabase(const QString &path = QString()) const; // of everything; waits for its end
+    QStringList mpc(const QStringList &args) const; // stdout lines of mpc against this server
+    // One protocol command (logged in): the answer lines before "OK"; empty on ACK (see errorString()).
+    QStringList command(const QString &line) const { return exchange(line).value_or(QStringList()); }
+    bool send(const QString &line) const { return exchange(line).has_value(); }
+    QString statusValue(const QString &field) const; // empty if absent
+    QStringList queue() const; // files in queue order
+    bool add(const QStringList &uris) const; // one command list
+    // Empty queue, stopped, no error, volume 100, modes, crossfade, replay gain off, outputs on, no playlists.
     bool resetState();
 
 private:
     bool launch();
     bool writeConfig() const;
+    std::optional<QStringList> exchange(const QString &line) const;
 
     Options options;
-    QString program;  // mpd's path
+    QString program;
     std::unique_ptr<QTemporaryDir> tempDir;
     std::unique_ptr<QProcess> process;
     QString musicDirectory;
@@ -84,4 +69,29 @@ private:
     mutable QString error;
 };
 
-#endif
+class TestLibrary
+{
+public:
+    static bool generate(const QString &dir, int extraSongs = 0); // the standard one, extras in Bulk/
+
+    struct Song
+    {
+        QByteArray uri, tags; // raw bytes as mpd stores them; tags as "Name: value\n" lines
+        int seconds = 100;
+    };
+    // An uncompressed mpd 0.23 database; each directory's songs must come together.
+    static bool writeDatabase(const QString &dbPath, int count, const std::function<Song(int)> &song);
+    static QByteArray databaseHeader(); // the format and the tags this mpd knows
+    // A synthetic library of songs i = 0..songs-1, a = i / 50, b = i / 10, t = i % 10 + 1: file
+    // Synthetic/Artist AAAA/Album BBBBB/TT Song IIIIII.flac; Artist "Artist AAAA" ("Ärtist" when
+    // a % 10 == 3, "Артист" when 7; none when i % 97 == 13); Album "Album BBBBB" ("Albüm" when b % 10
+    // == 4; none when i % 83 == 5); Title "Song IIIIII" ("Sông" when i % 10 == 9; none when i % 89 ==
+    // 7); Track t, Date 1960 + a % 60, Genre one of eight by a % 8, Time 60 + (i * 37) % 540 s.
+    static bool writeDatabase(const QString &dbPath, int songs);
+    // A started server on such a database; aborts the test program when that fails.
+    static std::unique_ptr<MpdFixture> startSyntheticServer(const QString &dir, int songs, int maxOutputBufferKiB = 0);
+    static std::unique_ptr<MpdFixture> startServer(const QString &dbPath, int maxOutputBufferKiB = 0);
+    static QString syntheticSongUri(int index);
+    static QString syntheticArtist(int index);  // empty when the song has none
+    static QString syntheticAlbum(int index), syntheticTitle(int index);
+};

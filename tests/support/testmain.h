@@ -1,29 +1,34 @@
-// A QTest main that first moves HOME into a private temporary directory, so no
-// test ever reads or writes a real user's settings, caches or covers.
-#ifndef TESTMAIN_H
-#define TESTMAIN_H
+// The main() of every test program: no test reads or writes a real user's files or leaves the machine.
+#pragma once
 
 #include <QApplication>
+#include <QNetworkProxy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace TestSupport {
-// Points HOME at a fresh temporary directory; returns its path.
-QString isolateHome();
-// Sends all HTTP that is not for loopback to a closed loopback port, so that a window that
-// fetches covers from the real service fails at once instead of leaving the machine.
-void keepNetworkLocal();
-
+// Points HOME at a fresh temporary directory, removed at exit; returns its path.
+inline QString isolateHome()
+{
+    static QTemporaryDir home(QDir::tempPath() + "/tuneloom-home-XXXXXX");
+    qputenv("HOME", home.path().toLocal8Bit());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CACHE_HOME");
+    return home.path();
+}
+// Sends all HTTP but loopback's (never proxied) to a closed port: a real service fails at once.
+inline void keepNetworkLocal()
+{
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", 9));
+}
 template<typename... TestObjects> int runAll(int argc, char *argv[])
 {
     int status = 0;
-    const auto run = [&](auto &&testObject) { status |= QTest::qExec(&testObject, argc, argv); };
-    (run(TestObjects()), ...);
+    (void(status |= QTest::qExec(std::make_unique<TestObjects>().get(), argc, argv)), ...);
     return status;
 }
 }
 
-// Runs every given test class in turn; the exit status is non-zero when any failed.
 #define TUNELOOM_TEST_MAIN(...)                                                                    \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
@@ -35,5 +40,3 @@ template<typename... TestObjects> int runAll(int argc, char *argv[])
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return TestSupport::runAll<__VA_ARGS__>(argc, argv);                                       \
     }
-
-#endif

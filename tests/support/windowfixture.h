@@ -1,19 +1,35 @@
-// WindowFixture: what every window test needs. One real mpd on the standard library for the
-// whole test program (started once, reset per test), and per test a fresh main window, connected
-// and past its first status and collection build, with a ModalCloser that answers every box.
-// Owned by the test object, by value; GUI thread only.
-#ifndef WINDOWFIXTURE_H
-#define WINDOWFIXTURE_H
+// What window tests need: one real mpd on the standard library for the whole test program (reset
+// per test), and per test a fresh main window, connected, with a ModalCloser answering every box.
+#pragma once
 
+#include "infobanner.h"
 #include "mainwindow.h"
-#include "modalcloser.h"
 #include "mpdfixture.h"
+#include "settingsstore.h"
 
 #include <QAbstractItemView>
+#include <QAction>
+#include <QCheckBox>
 #include <QDialog>
-#include <QTemporaryDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTimer>
 
-#include <memory>
+// Closes every modal box shown while it lives (tests must never hang on one) and keeps their
+// texts. Without a handler a box is rejected; a handler may fill a dialog in and accept it.
+class ModalCloser : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ModalCloser(std::function<void(QDialog *)> handler = {});
+    QStringList texts;
+
+private:
+    std::function<void(QDialog *)> handler;
+    QTimer timer;
+};
 
 class WindowFixture
 {
@@ -23,51 +39,42 @@ public:
     std::unique_ptr<MainWindow> window;
 
     explicit WindowFixture(const MpdFixture::Options &options = {}) : server(options) { }
-    // initTestCase(): generates the standard library and starts the server on it.
-    bool startServer();
+    // initTestCase(): the standard library and the server on it.
+    bool startServer() { return library.isValid() && TestLibrary::generate(library.path()) && server.start(library.path()); }
     QString musicDir() const { return library.path(); }
-    // Removes settings, caches and covers (everything under ~/.config/tuneloom).
-    static bool resetHome();
+    static bool resetHome() { return QDir(SettingsStore::directory()).removeRecursively(); }
     // init(): the server running and reset, a new closer (with handler) and a new window.
     bool open(std::function<void(QDialog *)> dialogHandler = {});
     // Connects the window and waits for the first status and the collection build's end.
     bool connect(const MpdFixture &mpd, const QString &password = QString());
     bool connect() { return connect(server, server.password()); }
-    // cleanup(): destroys the window, then the closer; returns the texts of the boxes shown.
-    QStringList close();
+    QStringList close(); // cleanup(): the window, then the closer, gone; the boxes' texts
 
     // After losing the server: no box, the window reconnecting by itself. Fails the test.
     void verifyReconnectingWithoutBox() const;
-    // Restarts mpd and connects through the Connect dialog, as a user would. Fails the test.
+    // Restarts mpd and connects through the Connect dialog, as a user would.
     void reconnectFromDialog(MpdFixture &mpd);
 
-    template<typename T = QWidget> T *widget(const char *name) const
-    {
-        return window->findChild<T *>(QLatin1String(name));
-    }
-    QStringList banners() const;
+    template<typename T = QWidget> T *widget(const char *name) const { return window->findChild<T *>(name); }
+    QStringList banners() const { return window->findChild<InfoBanner *>()->visibleMessages(); }
     bool bannerShows(const QString &message) const { return banners().contains(message); }
-    // Column texts (or another role) of a model, top to bottom.
-    static QStringList rows(const QAbstractItemModel *model, int column = 0,
-                            int role = Qt::DisplayRole);
-    QStringList rows(const char *view, int column = 0, int role = Qt::DisplayRole) const;
-    // A real mouse click on a row of a view; false when the row is not there.
+    static QStringList rows(const QAbstractItemModel *model, int column = 0, int role = Qt::DisplayRole);
+    QStringList rows(const char *view, int column = 0, int role = Qt::DisplayRole) const { return rows(widget<QAbstractItemView>(view)->model(), column, role); }
+    // A real mouse click on a row; false when the row is not there.
     static bool click(QAbstractItemView *view, int row, Qt::KeyboardModifiers modifiers = {});
-    bool click(const char *view, const QString &text, Qt::KeyboardModifiers modifiers = {}) const;
+    bool click(const char *view, const QString &text, Qt::KeyboardModifiers modifiers = {}) const
+    {
+        const int row = int(rows(view).indexOf(text));
+        return row >= 0 && click(widget<QAbstractItemView>(view), row, modifiers);
+    }
 
 private:
     QTemporaryDir library;
 };
 
 namespace WindowTesting {
-// Connects (in the background, as the window does) and waits, bounded, until the connection is
-// up; false if it never came up.
-bool connectWindow(MainWindow *window, const QString &host, int port,
-                   const QString &password = QString());
-// Connects and waits (bounded) until the collection build that every connection starts has
-// ended, so the collection and file browser tabs are usable again.
-bool connectAndWaitForCollection(MainWindow *window, const QString &host, int port,
-                                 const QString &password = QString());
-}  // namespace WindowTesting
-
-#endif
+// Connects (in the background, as the window does) and waits until the connection is up.
+bool connectWindow(MainWindow *window, const QString &host, int port, const QString &password = {});
+// Connects and waits until the collection build every connection starts has ended.
+bool connectAndWaitForCollection(MainWindow *window, const QString &host, int port, const QString &password = {});
+}

@@ -1,2 +1,1 @@
-// Kept for tests that include it by this name: the helpers live with the window fixture.
-#include "windowfixture.h"
+#include "windowfixture.h" // the window helpers live with the window fixture
