@@ -140,7 +140,7 @@ private slots:
         QFETCH(QString, target);
         QVERIFY(writeSettings("[lastfm]\nuser=someone\n"));
         const QByteArray settingsBefore = readFile(settingsPath());
-        MpdFixture guarded({"right", {}, 0, {}, true});
+        MpdFixture guarded({"right", {}, 0, {}, true, {}});
         QVERIFY2(target != "password" || guarded.start(f.musicDir()), qPrintable(guarded.errorString()));
         QTcpServer silent; // the kernel completes connections that nobody serves: a wedged mpd
         QVERIFY(silent.listen(QHostAddress::LocalHost));
@@ -214,7 +214,7 @@ private slots:
 
     void serverWithoutMixer() // no "volume" in the status: the volume controls stay as they are
     {
-        MpdFixture silent({{}, {}, 0, {}, false});
+        MpdFixture silent({{}, {}, 0, {}, false, {}});
         QVERIFY(silent.start(f.musicDir()) && silent.add({"Music/Music of the Night/01 Midnight.flac"}) && silent.send("play 0") && f.open());
         f.widget<QSlider>("volumeSlider")->setValue(37);
         f.widget<QPushButton>("volumeButton")->setIcon(QIcon());

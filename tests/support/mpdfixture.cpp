@@ -265,7 +265,7 @@ bool TestLibrary::writeDatabase(const QString &dbPath, int songs)
 
 std::unique_ptr<MpdFixture> TestLibrary::startServer(const QString &dbPath, int maxOutputBufferKiB)
 {
-    auto server = std::make_unique<MpdFixture>(MpdFixture::Options{{}, {}, maxOutputBufferKiB, dbPath, true});
+    auto server = std::make_unique<MpdFixture>(MpdFixture::Options{{}, {}, maxOutputBufferKiB, dbPath, true, {}});
     if (!server->start())
         qFatal("mpd on %s: %s", qPrintable(dbPath), qPrintable(server->errorString()));
     return server;
