@@ -317,12 +317,17 @@ private slots:
         QVERIFY(openWindow({"Synthetic"}, mpd));
         QCOMPARE(viewFiles().size(), Songs);
         if (fault == "kill during rebuild") {
-            // One call on this thread fetches the whole queue: kill a third of a rebuild into it.
-            const auto rebuild = [this] { f.window->updatePlaylist(Qmpd::static_this->getMpdObj()); };
+            // A queue refilled by another client is fetched whole by one poll on this thread:
+            // kill a third of such a fetch into it.
+            const auto refill = [&mpd] { return mpd.send("clear") && mpd.add({"Synthetic"}); };
+            const auto poll = [] { Qmpd::static_this->onTimerUpdate(); };
             QElapsedTimer clock;
+            QVERIFY(refill());
             clock.start();
-            rebuild();
-            QVERIFY2(killDuring(mpd, clock.elapsed() / 3, rebuild), "the rebuild ended before the kill");
+            poll();
+            const qint64 fetchMs = clock.elapsed();
+            QVERIFY(refill());
+            QVERIFY2(killDuring(mpd, fetchMs / 3, poll), "the fetch ended before the kill");
         } else {
             QVERIFY(mpd.send("shuffle"));
             const QStringList shuffled = mpd.queue();
@@ -332,7 +337,7 @@ private slots:
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
             QTest::keySequence(view(), QKeySequence::Cut);
             QCOMPARE(mpd.queue(), shuffled.mid(0, 1));
-                QTRY_COMPARE_WITH_TIMEOUT(viewFiles().size(), 1, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(viewFiles().size(), 1, 20000);
             QVERIFY(f.click(view(), 0));
             const auto paste = [this] { QTest::keySequence(view(), QKeySequence::Paste); };
             if (fault == "none") {
