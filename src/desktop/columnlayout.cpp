@@ -16,7 +16,11 @@ constexpr int CellPadding = 16;
 }  // namespace
 
 ColumnLayout::ColumnLayout(QTableView *view, const char *settingsKey)
-    : QObject(view), view(view), header(view->horizontalHeader()), settingsKey(settingsKey)
+    : QObject(view),
+      view(view),
+      viewport(view->viewport()),
+      header(view->horizontalHeader()),
+      settingsKey(settingsKey)
 {
     view->setWordWrap(false);
     view->setTextElideMode(Qt::ElideRight);
@@ -38,7 +42,7 @@ ColumnLayout::ColumnLayout(QTableView *view, const char *settingsKey)
             save();
     });
     view->installEventFilter(this);
-    view->viewport()->installEventFilter(this);
+    viewport->installEventFilter(this);
     fit();
 }
 
@@ -52,8 +56,9 @@ void ColumnLayout::save()
 bool ColumnLayout::eventFilter(QObject *watched, QEvent *event)
 {
     // The viewport's own resize: the view's comes before its viewport has the new width.
+    // Pointers only: events still arrive while the view is being destroyed.
     if ((watched == view && event->type() == QEvent::Show)
-        || (watched == view->viewport() && event->type() == QEvent::Resize))
+        || (watched == viewport && event->type() == QEvent::Resize))
         fit();
     return QObject::eventFilter(watched, event);
 }

@@ -35,6 +35,7 @@ private:
     int textWidth(const QString &text) const;
 
     QTableView *view;
+    QObject *viewport;
     QHeaderView *header;
     const char *settingsKey;
     bool stateRead = false;

@@ -106,7 +106,8 @@ void QueueMover::onConnectionClosed()
 
 bool QueueMover::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != view->viewport() || event->type() != QEvent::Drop)
+    // The type first: events still arrive while the view is being destroyed.
+    if (event->type() != QEvent::Drop || watched != view->viewport())
         return false;
     onDrop(static_cast<QDropEvent *>(event));
     return true;
