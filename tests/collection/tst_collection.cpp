@@ -272,7 +272,7 @@ private slots:
         // random bytes, truncated, flipped bytes, invalid UTF-8, CRLF and lone CR, lost and extra
         // lines, 1 MiB lines
         for (int kind = 0; kind < 7; ++kind)
-        for (int round = 0; round < (kind == 6 ? 5 : 100); ++round) {
+        for (int round = 0; round < (kind == 6 ? 5 : 30); ++round) {
             for (CollectionCache::File file : cacheFiles)
                 QVERIFY(writeFile(cachePath(file), written[file] = damaged(random, good[file], kind)));
             const CollectionIndex index = CollectionCache(host).load();
