@@ -99,11 +99,11 @@ void typeIntoSearch(MainWindow &window, WindowWatcher &watcher, int tab, const Q
                              watcher.restartTickCounting();
                              typed = 0;
                          } else if (typed < word.size()) {
-                             report("keystroke_ms", timedKey(Qt::Key_unknown, word.at(typed++)));
+                             Probe::report("keystroke_ms", timedKey(Qt::Key_unknown, word.at(typed++)));
                          } else {
                              typist->stop();
-                             report("typing_tick_gap_ms", watcher.longestTickGapMs());
-                             report("clear_ms", timedKey(Qt::Key_Escape, QChar()));
+                             Probe::report("typing_tick_gap_ms", watcher.longestTickGapMs());
+                             Probe::report("clear_ms", timedKey(Qt::Key_Escape, QChar()));
                              finish(0);
                          }
                      });
