@@ -1,6 +1,5 @@
 #include "cachelinereader.h"
 
-#include <algorithm>
 #include <cstring>
 
 CacheLineReader::CacheLineReader(const QString &path) : file(path)
@@ -18,6 +17,8 @@ CacheLineReader::CacheLineReader(const QString &path) : file(path)
     }
     if (end - position >= 3 && std::memcmp(position, "\xEF\xBB\xBF", 3) == 0)
         position += 3;
+    // One look at the whole file spares one at every line.
+    hasCarriageReturns = std::memchr(position, '\r', size_t(end - position)) != nullptr;
 }
 
 bool CacheLineReader::atEnd() const
@@ -27,7 +28,13 @@ bool CacheLineReader::atEnd() const
 
 qsizetype CacheLineReader::lineCount() const
 {
-    return std::count(position, end, '\n') + (position != end && end[-1] != '\n');
+    // memchr looks at many bytes a step; a big cache has millions of them.
+    qsizetype lines = 0;
+    for (const char *at = position; at != end; ++lines) {
+        const char *lineEnd = static_cast<const char *>(std::memchr(at, '\n', end - at));
+        at = lineEnd ? lineEnd + 1 : end;
+    }
+    return lines;
 }
 
 QByteArrayView CacheLineReader::readLine()
@@ -37,7 +44,7 @@ QByteArrayView CacheLineReader::readLine()
     const char *lineEnd = static_cast<const char *>(std::memchr(position, '\n', end - position));
     const QByteArrayView line(position, lineEnd ? lineEnd : end);
     position = lineEnd ? lineEnd + 1 : end;
-    if (!line.contains('\r'))
+    if (!hasCarriageReturns || !std::memchr(line.data(), '\r', size_t(line.size())))
         return line;
     cleaned = line.toByteArray();
     cleaned.replace("\r", "");

@@ -24,6 +24,7 @@ private:
     QByteArray contents;  // when the file could not be mapped
     const char *position = nullptr;
     const char *end = nullptr;
+    bool hasCarriageReturns = false;
     QByteArray cleaned;
 };
 

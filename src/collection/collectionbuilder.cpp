@@ -129,7 +129,7 @@ bool CollectionBuilder::buildFromServer(CollectionSource &source, const Collecti
 {
     CollectionCacheWriter writer(cache);
     writer.open();
-    built->reserveSongs(source.songCount());
+    built->reserve(source.songCount());
     // This thread waits on the server and libmpd's parsing while a second one
     // indexes what already arrived: on two cores the two halves overlap.
     ListingPipe pipe;

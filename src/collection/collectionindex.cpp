@@ -99,9 +99,10 @@ void CollectionIndex::appendSong(QmpdSong song)
     allSongs.append(std::move(song));
 }
 
-void CollectionIndex::reserveSongs(qsizetype count)
+void CollectionIndex::reserve(qsizetype songs, qsizetype artistAlbumPairs)
 {
-    allSongs.reserve(count);
+    allSongs.reserve(songs);
+    albumSongs.reserve(artistAlbumPairs);
 }
 
 void CollectionIndex::sortNames()

@@ -34,8 +34,8 @@ public:
     void appendArtistAlbum(const QString &artist, const QString &album);
     void appendSong(QmpdSong song);
 
-    // Room for this many songs, when the count is known beforehand.
-    void reserveSongs(qsizetype count);
+    // Room for this many songs, and artist/album pairs, when the counts are known beforehand.
+    void reserve(qsizetype songs, qsizetype artistAlbumPairs = 0);
 
     // Sorts the artist and album lists (UTF-16 code units, case-sensitive).
     void sortNames();
