@@ -38,14 +38,10 @@ QModelIndex find(const QAbstractItemModel &model, const QString &path)
     return model.match(model.index(0, 0), Qt::UserRole, path, 1, Qt::MatchExactly | Qt::MatchRecursive).value(0);
 }
 
-QImage folder(bool open)
-{
-    return QPixmap(open ? ":/graphics/openfolder.png" : ":/graphics/closedfolder.png", "PNG").toImage();
-}
-
 bool showsFolder(const QModelIndex &index, bool open)
 {
-    return index.data(Qt::DecorationRole).value<QPixmap>().toImage() == folder(open);
+    const QImage folder = QPixmap(open ? ":/graphics/openfolder.png" : ":/graphics/closedfolder.png", "PNG").toImage();
+    return !folder.isNull() && index.data(Qt::DecorationRole).value<QPixmap>().toImage() == folder;
 }
 
 QAction *action(const QWidget *widget, const QString &text)
@@ -63,11 +59,7 @@ class TestFileBrowser : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(!folder(false).isNull() && !folder(true).isNull(), "icon resources not linked");
-        QVERIFY2(f.startServer(), qPrintable(f.server.errorString()));
-    }
+    void initTestCase() { QVERIFY2(f.startServer(), qPrintable(f.server.errorString())); }
 
     void cleanup() { QCOMPARE(f.close(), expectedBoxes); expectedBoxes.clear(); }
 
