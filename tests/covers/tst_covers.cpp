@@ -7,10 +7,7 @@
 
 #include <QGraphicsPixmapItem>
 #include <QGraphicsView>
-#include <QNetworkProxy>
 #include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 static const QString COVERS = QStringLiteral(TUNELOOM_SOURCE_DIR "/scripts/library-covers/");
 static const QString SIGNAL = QStringLiteral("Music/Rock/Modern/Bright Signal/Greatest Hits/0");
@@ -35,11 +32,6 @@ class TestCovers : public QObject
     {
         static const QRegularExpression command("process command \"(readpicture|albumart) ");
         return int(QString::fromUtf8(readFile(mpd.logFile())).count(command));
-    }
-    QImage shownCover() const
-    {
-        const QGraphicsScene *scene = f.widget<QGraphicsView>("imageCDCover")->scene();
-        return qgraphicsitem_cast<QGraphicsPixmapItem *>(scene->items()[0])->pixmap().toImage();
     }
 
 private slots:
@@ -105,7 +97,10 @@ private slots:
             QVERIFY(fetched.wait(20000));
         }
         const QPixmap expected(cover.isEmpty() ? ":/unknowncoverimage" : cover);
-        QTRY_COMPARE(shownCover(), expected.scaled(148, 148).toImage());
+        QTRY_COMPARE(qgraphicsitem_cast<QGraphicsPixmapItem *>(
+                             f.widget<QGraphicsView>("imageCDCover")->scene()->items()[0])
+                             ->pixmap().toImage(),
+                     expected.scaled(148, 148).toImage());
         const QStringList cached = QDir(CoverFetcher::coverDirectory()).entryList(QDir::Files);
         QCOMPARE(cached.size(), cover.isEmpty() ? 0 : 1);
         QVERIFY(cached.isEmpty()
