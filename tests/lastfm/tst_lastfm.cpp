@@ -333,7 +333,8 @@ private slots:
         http.setResponse(service, {200, "", "text/xml", true});
         QImage fullSize;
         QVERIFY(f.open([&](QDialog *dialog) {
-            fullSize = shownCover(dialog->findChild<QGraphicsView *>());
+            const auto *view = dialog->findChild<QGraphicsView *>();
+            fullSize = view ? shownCover(view) : QImage();
             dialog->reject();
         }));
         const QList<QAction *> actions = f.widget<QGraphicsView>("imageCDCover")->actions();
