@@ -7,10 +7,7 @@
 
 #include <QGraphicsPixmapItem>
 #include <QGraphicsView>
-#include <QNetworkProxy>
 #include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 static const QString COVERS = QStringLiteral(TUNELOOM_SOURCE_DIR "/scripts/library-covers/");
 static const QString SIGNAL = QStringLiteral("Music/Rock/Modern/Bright Signal/Greatest Hits/0");
@@ -35,11 +32,6 @@ class TestCovers : public QObject
     {
         static const QRegularExpression command("process command \"(readpicture|albumart) ");
         return int(QString::fromUtf8(readFile(mpd.logFile())).count(command));
-    }
-    QImage shownCover() const
-    {
-        const QGraphicsScene *scene = f.widget<QGraphicsView>("imageCDCover")->scene();
-        return qgraphicsitem_cast<QGraphicsPixmapItem *>(scene->items()[0])->pixmap().toImage();
     }
 
 private slots:
@@ -72,28 +64,27 @@ private slots:
         QTest::addColumn<QString>("cover");
         QTest::addColumn<int>("serverRequests");
         QTest::addColumn<int>("lastfmRequests");
-        const auto row = [](const char *name, const QStringList &songs, const QString &key,
-                            const QString &cover, int serverRequests, int lastfmRequests) {
-            QTest::addRow("%s", name) << songs << key << cover << serverRequests << lastfmRequests;
-        };
         const QStringList signal = {SIGNAL + "1 Signal Fire.flac", SIGNAL + "2 Static.flac"};
         const QStringList bare = {"Misc/No Title.flac", "Misc/No Tags.flac"};
-        row("folder file", {"Music/Rock/Classic/The Stones Of Time/Pebbles/01 Small Stone.flac"},
-            KEY, COVERS + "pebbles.jpg", 2, 0);
-        row("embedded picture first", signal.mid(1), KEY, COVERS + "static.jpg", 1, 0);
-        row("second song of the album: cached", signal, KEY, COVERS + "greatest-hits-signal.jpg", 0,
-            0);
-        row("large folder file", {BIG + "01 Звезда.flac"}, {}, f.musicDir() + '/' + BIG + "cover.jpg",
-            -1, 0);
-        row("no cover, empty key", bare, {}, {}, 2, 0);
-        row("not an image", {"Music/Pop/ABBA/Gold/01 Winter Song.flac"}, {}, {}, 2, 0);
+        QTest::addRow("folder file")
+                << QStringList{"Music/Rock/Classic/The Stones Of Time/Pebbles/01 Small Stone.flac"}
+                << KEY << COVERS + "pebbles.jpg" << 2 << 0;
+        QTest::addRow("embedded picture first")
+                << signal.mid(1) << KEY << COVERS + "static.jpg" << 1 << 0;
+        QTest::addRow("second song of the album: cached")
+                << signal << KEY << COVERS + "greatest-hits-signal.jpg" << 0 << 0;
+        QTest::addRow("large folder file") << QStringList{BIG + "01 Звезда.flac"} << QString()
+                                           << f.musicDir() + '/' + BIG + "cover.jpg" << -1 << 0;
+        QTest::addRow("no cover, empty key") << bare << QString() << QString() << 2 << 0;
+        QTest::addRow("not an image") << QStringList{"Music/Pop/ABBA/Gold/01 Winter Song.flac"}
+                                      << QString() << QString() << 2 << 0;
         // Last: the fetcher keeps the refused key refused for the rows after.
-        row("key refused: asked once", bare, KEY, {}, 2, 1);
+        QTest::addRow("key refused: asked once") << bare << KEY << QString() << 2 << 1;
     }
     void coverForSong()
     {
-        QFETCH(QStringList, songs); QFETCH(QString, cover); QFETCH(int, serverRequests);
-        QFETCH(QString, apiKey);
+        QFETCH(QStringList, songs); QFETCH(QString, cover); QFETCH(QString, apiKey);
+        QFETCH(int, serverRequests);
         fetcher->setApiKey(apiKey);
         const auto asked = lastfm.requests().size();
         mpd.mpc(QStringList{"add"} + songs);
@@ -105,11 +96,13 @@ private slots:
             QVERIFY(fetched.wait(20000));
         }
         const QPixmap expected(cover.isEmpty() ? ":/unknowncoverimage" : cover);
-        QTRY_COMPARE(shownCover(), expected.scaled(148, 148).toImage());
-        const QStringList cached = QDir(CoverFetcher::coverDirectory()).entryList(QDir::Files);
+        QTRY_COMPARE(qgraphicsitem_cast<QGraphicsPixmapItem *>(
+                             f.widget<QGraphicsView>("imageCDCover")->scene()->items()[0])
+                             ->pixmap().toImage(),
+                     expected.scaled(148, 148).toImage());
+        const QFileInfoList cached = QDir(CoverFetcher::coverDirectory()).entryInfoList(QDir::Files);
         QCOMPARE(cached.size(), cover.isEmpty() ? 0 : 1);
-        QVERIFY(cached.isEmpty()
-                || readFile(cover) == readFile(CoverFetcher::coverDirectory() + cached[0]));
+        QVERIFY(cached.isEmpty() || readFile(cover) == readFile(cached[0].filePath()));
         QTRY_VERIFY(serverRequests < 0 || serverCoverRequests() - before == serverRequests);
         QTEST(int(lastfm.requests().size() - asked), "lastfmRequests");
     }
