@@ -6,16 +6,12 @@
 #include "collectioncachewriter.h"
 #include "playlistadder.h"
 #include "qmpd.h"
-#include "settingsstore.h"
 #include "songdecoder.h"
 #include "testlibrary.h"
 #include "testmain.h"
 #include "windowfixture.h"
 
-#include <QAction>
-#include <QListView>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSlider>
 #include <QTabWidget>
 
@@ -23,32 +19,31 @@
 
 namespace {
 
+using Cache = CollectionCache;
 const QString host = "127.0.0.1";
-const CollectionCache::File cacheFiles[] = {CollectionCache::Artists, CollectionCache::Albums,
-                                            CollectionCache::ArtistAlbums, CollectionCache::Songs};
+const Cache::File cacheFiles[] = {Cache::Artists, Cache::Albums, Cache::ArtistAlbums, Cache::Songs};
 constexpr int BigLibrarySongs = 300000;
 constexpr int BuildTimeoutMs = 120000;
 
-QString cachePath(CollectionCache::File file) { return CollectionCache(host).filePath(file); }
+QString cachePath(Cache::File file) { return Cache(host).filePath(file); }
 
-QByteArray readFile(const QString &path)
+QByteArray readCache(Cache::File file)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    QFile in(cachePath(file));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
+bool writeCache(Cache::File file, const QByteArray &bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    QFile out(cachePath(file));
+    return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
 }
 
-// The four files with their times, for comparing whole cache states.
-QByteArray cacheBytes()
+QByteArray cacheBytes()  // the four files with their times
 {
     QByteArray all;
-    for (CollectionCache::File file : cacheFiles)
-        all += QFileInfo(cachePath(file)).lastModified().toString().toUtf8() + readFile(cachePath(file));
+    for (Cache::File file : cacheFiles)
+        all += QFileInfo(cachePath(file)).lastModified().toString().toUtf8() + readCache(file);
     return all;
 }
 
@@ -56,9 +51,8 @@ QByteArray cacheBytes()
 bool ageCache(const MpdFixture *server, qint64 age)
 {
     for (const QString &line : server ? server->command("stats") : QStringList())
-        if (line.startsWith("db_update: "))
-            age += line.mid(11).toLongLong();
-    QFile songs(cachePath(CollectionCache::Songs));
+        age += line.startsWith("db_update: ") ? line.mid(11).toLongLong() : 0;
+    QFile songs(cachePath(Cache::Songs));
     return songs.open(QIODevice::ReadWrite)
             && songs.setFileTime(QDateTime::fromSecsSinceEpoch(age), QFileDevice::FileModificationTime);
 }
@@ -98,15 +92,14 @@ bool build(CollectionBuilder &builder, int port, bool force, const QString &host
     return finished.wait(BuildTimeoutMs) && builder.wait(5000) && finished.size() == 1;
 }
 
-CollectionIndex writeCache(const QList<QmpdSong> &songs, const QString &hostName = host)
+CollectionIndex writeSongs(const QList<QmpdSong> &songs, const QString &hostName = host)
 {
     CollectionIndex index;
-    CollectionCacheWriter writer((CollectionCache(hostName)));
-    if (writer.open()) {
-        for (const QmpdSong &song : songs)
-            writer.addSong(song, index.addSong(song));
-        writer.commit();
-    }
+    CollectionCacheWriter writer((Cache(hostName)));
+    writer.open();
+    for (const QmpdSong &song : songs)
+        writer.addSong(song, index.addSong(song));
+    writer.commit();
     index.sortNames();
     return index;
 }
@@ -166,14 +159,11 @@ class TestCollection : public QObject
             qFatal("big mpd: %s", qPrintable(big->errorString()));
         return *big;
     }
-    bool openWindow()
+    bool openWindow()  // on the collection tab, whose lists then take clicks
     {
-        const bool opened = f.open();
-        if (opened)
-            f.widget<QTabWidget>("tabWidget")->setCurrentIndex(1);
-        return opened;
+        return f.open() && (f.widget<QTabWidget>("tabWidget")->setCurrentIndex(1), true);
     }
-    QAction *addAction(const char *list) { return f.widget<QListView>(list)->actions().value(0); }
+    void add(const char *list) { f.widget(list)->actions().constFirst()->trigger(); }
 
 private slots:
     void initTestCase() { QVERIFY2(f.startServer(), qPrintable(f.server.errorString())); }
@@ -192,10 +182,11 @@ private slots:
             songs << QmpdSong(i, i, v, v, v, v + QString::number(i), v, v)
                   << QmpdSong(-1, 65, "Plain", v, "3/12", QString("f%1").arg(i), "2001", "Album");
         }
-        const CollectionIndex built = writeCache(songs);
-        QCOMPARE(readFile(cachePath(CollectionCache::Songs)).count('\n'), 8 * songs.size());
-        QCOMPARE(readFile(cachePath(CollectionCache::Artists)).count('\n'), values.size() + 1);
-        const CollectionIndex loaded = CollectionCache(host).load();
+        const CollectionIndex built = writeSongs(songs);
+        const QByteArray written = readCache(Cache::Songs);
+        QCOMPARE(written.count('\n'), 8 * songs.size());  // one record a song, in this layout:
+        QVERIFY(written.contains("\nPlain\nAlbum\n\t-1\n\t65\n\ttrail\t\n\t3/12\n\tf1\n\t2001\n"));
+        const CollectionIndex loaded = Cache(host).load();
         QCOMPARE(describe(loaded), describe(built));
         QCOMPARE(allSongs(loaded), texts(songs));
     }
@@ -205,56 +196,45 @@ private slots:
         QTest::addColumn<QByteArray>("artists");
         QTest::addColumn<QByteArray>("pairs");
         QTest::addColumn<QByteArray>("songs");
-        QTest::addColumn<QStringList>("loadedArtists");
-        QTest::addColumn<QString>("albumsOfB");
+        QTest::addColumn<QStringList>("loadedArtists");  // then the albums of "b"
         QTest::addColumn<QStringList>("loadedSongs");
         const QByteArray mib(1 << 20, 'm');
         const QString bad(QChar::ReplacementCharacter);
         QTest::addRow("unsorted names, CRLF, bad numbers, a record cut short")
                 << QByteArray("b\r\nA\r\na\r\n") << QByteArray("b\n\tz\nA\n")
                 << QByteArray("b\nz\n\t1x\n\t\t12\n\tT\n\t1\n\tf.flac\n\t2000\nA\n\n\t5\n")
-                << QStringList{"A", "a", "b"} << "z"
+                << QStringList{"A", "a", "b", "z"}
                 << QStringList{"0|12|b|T|1|f.flac|2000|z|0:12", "5|0|A||||||0:00"};
-        QTest::addRow("1 MiB lines") << mib + '\n' << QByteArray()
-                                     << "a\nb\n\t1\n\t2\n\t" + mib + "\n\t\n\t\n\t\n"
-                                     << QStringList(QString(mib)) << ""
-                                     << QStringList("1|2|a|" + QString(mib) + "||||b|0:02");
+        QTest::addRow("1 MiB lines") << mib + '\n' << QByteArray() << "a\nb\n\t1\n\t2\n\t" + mib + "\n\t\n\t\n\t\n"
+                                     << QStringList(QString(mib)) << QStringList("1|2|a|" + QString(mib) + "||||b|0:02");
         QTest::addRow("invalid UTF-8") << QByteArray("\xff\xfe\n\xc3(\n") << QByteArray()
-                                       << QByteArray("a\nb\n\t1\n\t2\n\t\xed\xa0\x80!\n")
-                                       << QStringList{bad + '(', bad + bad} << ""
+                                       << QByteArray("a\nb\n\t1\n\t2\n\t\xed\xa0\x80!\n") << QStringList{bad + '(', bad + bad}
                                        << QStringList("1|2|a|" + bad.repeated(3) + "!||||b|0:02");
         QTest::addRow("nine lines: a record and a stray line")
                 << QByteArray() << QByteArray() << QByteArray("a\nb\n\t1\n\t2\n\tT\n\t\n\tf\n\t\nstray\n")
-                << QStringList() << "" << QStringList{"1|2|a|T||f||b|0:02", "0|0|stray||||||0:00"};
+                << QStringList() << QStringList{"1|2|a|T||f||b|0:02", "0|0|stray||||||0:00"};
         QTest::addRow("only byte-order marks") << QByteArray("\xEF\xBB\xBF") << QByteArray()
-                                               << QByteArray("\xEF\xBB\xBF") << QStringList() << ""
-                                               << QStringList();
-        QTest::addRow("CR alone ends no line, NUL stays")
-                << QByteArray("one\rtwo\r\na\0b\n", 13) << QByteArray() << QByteArray()
-                << QStringList{QString::fromLatin1("a\0b", 3), "onetwo"} << "" << QStringList();
+                                               << QByteArray("\xEF\xBB\xBF") << QStringList() << QStringList();
+        QTest::addRow("CR alone ends no line, NUL stays") << QByteArray("one\rtwo\r\na\0b\n", 13) << QByteArray()
+                << QByteArray() << QStringList{QString::fromLatin1("a\0b", 3), "onetwo"} << QStringList();
         QTest::addRow("blank lines, no final line feed, escapes at line ends")
                 << QByteArray("\n\nlast\nabc\x1b\n\x1b") << QByteArray() << QByteArray()
-                << QStringList{"", "", "\x1b", "abc\x1b", "last"} << "" << QStringList();
+                << QStringList{"", "", "\x1b", "abc\x1b", "last"} << QStringList();
     }
 
     void oddCacheFiles()
     {
-        QFETCH(QByteArray, artists);
-        QFETCH(QByteArray, pairs);
-        QFETCH(QByteArray, songs);
-        QVERIFY(CollectionCache::makeDirectory());
-        QVERIFY(writeFile(cachePath(CollectionCache::Artists), artists)
-                && writeFile(cachePath(CollectionCache::ArtistAlbums), pairs)
-                && writeFile(cachePath(CollectionCache::Songs), songs));
-        const CollectionIndex index = CollectionCache(host).load();
-        QTEST(index.getArtists(), "loadedArtists");
-        QTEST(index.getAlbums("b").join('|'), "albumsOfB");
+        QFETCH(QByteArray, artists); QFETCH(QByteArray, pairs); QFETCH(QByteArray, songs);
+        QVERIFY(Cache::makeDirectory() && writeCache(Cache::Artists, artists)
+                && writeCache(Cache::ArtistAlbums, pairs) && writeCache(Cache::Songs, songs));
+        const CollectionIndex index = Cache(host).load();
+        QTEST(index.getArtists() + index.getAlbums("b"), "loadedArtists");
         QTEST(allSongs(index), "loadedSongs");
     }
 
-    // Whatever the files hold, the index has one artist per line of the artists file, one album
-    // per line of the albums file, one song per started eight lines of the songs file, and every
-    // song is found under its own artist and album.
+    // Whatever the files hold, the index has one artist per line of the artists file, one album per
+    // line of the albums file, one song per started eight lines of the songs file, and every song is
+    // found under its own artist and album.
     void damagedCache()
     {
         QList<QmpdSong> sample;
@@ -262,38 +242,36 @@ private slots:
             sample << QmpdSong(i, 60 + i, QString("Artist %1").arg(i / 10), QString("Títle\t%1").arg(i),
                                QString::number(i % 10 + 1), QString("dir/%1.flac").arg(i), "1999",
                                i % 7 == 3 ? "Line\nbreak" : "Album");
-        writeCache(sample);
+        writeSongs(sample);
         QByteArray good[4], written[4];
-        for (CollectionCache::File file : cacheFiles)
-            good[file] = readFile(cachePath(file));
+        for (Cache::File file : cacheFiles)
+            good[file] = readCache(file);
         QRandomGenerator random(20240601);
         const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
         const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
-        // random bytes, truncated, flipped bytes, invalid UTF-8, CRLF and lone CR, lost and extra
-        // lines, 1 MiB lines
+        // random bytes, truncated, flipped bytes, invalid UTF-8, CRLF and lone CR, lost and extra lines, 1 MiB lines
         for (int kind = 0; kind < 7; ++kind)
         for (int round = 0; round < (kind == 6 ? 5 : 30); ++round) {
-            for (CollectionCache::File file : cacheFiles)
-                QVERIFY(writeFile(cachePath(file), written[file] = damaged(random, good[file], kind)));
-            const CollectionIndex index = CollectionCache(host).load();
+            for (Cache::File file : cacheFiles)
+                QVERIFY(writeCache(file, written[file] = damaged(random, good[file], kind)));
+            const CollectionIndex index = Cache(host).load();
             const QList<QmpdSong> songs = index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
-            const QByteArray where = "kind " + QByteArray::number(kind) + ", round " + QByteArray::number(round);
-            QVERIFY2(index.getArtists().size() == lineCount(written[CollectionCache::Artists]), where);
-            QVERIFY2(index.getAlbums(NULL_ARTIST_OR_ALBUM_STRING).size()
-                             == lineCount(written[CollectionCache::Albums]), where);
-            QVERIFY2(songs.size() == (lineCount(written[CollectionCache::Songs]) + 7) / 8, where);
+            QVERIFY2(index.getArtists().size() == lineCount(written[Cache::Artists])
+                             && index.getAlbums(NULL_ARTIST_OR_ALBUM_STRING).size() == lineCount(written[Cache::Albums])
+                             && songs.size() == (lineCount(written[Cache::Songs]) + 7) / 8,
+                     qPrintable(QString("kind %1, round %2").arg(kind).arg(round)));
             for (const QmpdSong &song : songs)
-                QVERIFY2(texts(index.getSongs(song.artist, song.album)).contains(texts({song}).first()), where);
+                QVERIFY(texts(index.getSongs(song.artist, song.album)).contains(texts({song}).first()));
         }
     }
 
-    void indexAndCacheOfTheStandardLibrary()
+    // The standard library's index; then where a build takes its index from, told by a marker only
+    // the cache knows.
+    void cacheOrServer()
     {
         CollectionBuilder builder;
         QVERIFY(build(builder, f.server.port(), true) && !builder.lastBuildFailed());
-        QCOMPARE(builder.getArtists().size(), 12);  // the window's lists show their order
-        // One album name, two artists: two song lists.
-        QCOMPARE(builder.getSongs("Abba", "Greatest Hits").size(), 1);
+        QCOMPARE(builder.getSongs("Abba", "Greatest Hits").size(), 1);  // one album name, two artists
         QCOMPARE(builder.getSongs("Bright Signal", "Greatest Hits").size(), 2);
         QVERIFY(builder.getAlbums("Nobody").isEmpty() && builder.getSongs("Nobody", "Gold").isEmpty());
         QStringList files;  // every song, in listing order
@@ -303,32 +281,26 @@ private slots:
         QCOMPARE(texts(builder.getSongs("Mötley Crüe", "Loud Nights")),
                  QStringList("-1|240|Mötley Crüe|Crüe Anthem|1|Music/Rock/Classic/Mötley Crüe/Loud "
                              "Nights/01 Crüe Anthem.flac|1985|Loud Nights|4:00"));
-        // The cache directory is private, and a host that looks like a path stays a file name in it.
-        writeCache({}, "unix/../../socket");
-        QCOMPARE(QFileInfo(CollectionCache::directory()).permissions() & 0x0077, QFile::Permissions());
-        QCOMPARE(QDir(CollectionCache::directory()).entryList(QDir::Files | QDir::Hidden).size(), 8);
-    }
-
-    // A marker only the cache knows tells where the index came from.
-    void cacheOrServer()
-    {
+        const QStringList fromServer = describe(builder);
         const struct { int cacheAge; bool force; QString hostName; bool fromCache; } cases[] = {
                 {60, false, host, true}, {0, false, host, false}, {-1, false, host, false},
                 {60, true, host, false}, {60, false, "localhost", false}};  // same server, other name
         for (const auto &c : cases) {
-            CollectionBuilder builder;
             QVERIFY(build(builder, f.server.port(), true));
-            const QStringList fromServer = describe(builder);
-            const QByteArray written = readFile(cachePath(CollectionCache::Artists));
-            QVERIFY(writeFile(cachePath(CollectionCache::Artists), written + "Only In The Cache\n"));
-            QVERIFY(ageCache(&f.server, c.cacheAge) && build(builder, f.server.port(), c.force, c.hostName));
-            QVERIFY(!builder.lastBuildFailed());
+            const QByteArray written = readCache(Cache::Artists);
+            QVERIFY(writeCache(Cache::Artists, written + "Only In The Cache\n"));
+            QVERIFY(ageCache(&f.server, c.cacheAge) && build(builder, f.server.port(), c.force, c.hostName)
+                    && !builder.lastBuildFailed());
             QStringList index = describe(builder);
             QCOMPARE(index.removeIf([](const QString &line) { return line.contains("Only In The Cache"); }) > 0,
                      c.fromCache);
             QCOMPARE(index, fromServer);
-            QVERIFY(c.fromCache || c.hostName != host || readFile(cachePath(CollectionCache::Artists)) == written);
+            QVERIFY(c.fromCache || c.hostName != host || readCache(Cache::Artists) == written);
         }
+        // The cache directory is private, and a host that looks like a path stays a file name in it.
+        writeSongs({}, "unix/../../socket");
+        QCOMPARE(QFileInfo(Cache::directory()).permissions() & 0x0077, QFile::Permissions());
+        QCOMPARE(QDir(Cache::directory()).entryList(QDir::Files | QDir::Hidden).size(), 12);
     }
 
     void listingInPiecesEqualsAWholeListing()
@@ -343,22 +315,20 @@ private slots:
             return TestLibrary::Song{path + QByteArray::number(i) + ".flac", artist + "Album: Album "
                     + QByteArray::number(i % 7) + "\nTitle: T" + QByteArray::number(i) + '\n', 60 + i % 300};
         }));
-        // Repeated tags, no time, a zero time.
-        QFile db(dir.filePath("mixed.db"));
+        QFile db(dir.filePath("mixed.db"));  // and repeated tags, no time, a zero time
         QVERIFY(db.open(QIODevice::Append) && db.write(
                 "directory: E\nmtime: 1600000000\nbegin: E\nsong_begin: guests.flac\nTime: 61.400000\n"
                 "Artist: Main\nArtist: Guest\nArtist: Ärtist\nAlbum: First\nAlbum: Second\nTitle: One\n"
                 "Title: Two\nTrack: 3\nTrack: 4/12\nDate: 2001\nDate: 2002\nmtime: 1600000000\nsong_end\n"
                 "song_begin: untimed.flac\nArtist: Only\nmtime: 1600000000\nsong_end\nsong_begin: zero.flac\n"
-                "Time: 0.000000\nmtime: 1600000000\nsong_end\nend: E\n") > 0);
-        db.close();
+                "Time: 0.000000\nmtime: 1600000000\nsong_end\nend: E\n") > 0 && db.flush());
         auto roomy = TestLibrary::startServer(dir.filePath("mixed.db"));
         auto cramped = TestLibrary::startServer(dir.filePath("mixed.db"), 64);
         QVERIFY(cramped->command("listallinfo").isEmpty());  // it really refuses the whole listing
         CollectionBuilder builder;
         QVERIFY(build(builder, roomy->port(), true));
         const QStringList whole = describe(builder);
-        const QByteArray wholeCache = readFile(cachePath(CollectionCache::Songs));
+        const QByteArray wholeCache = readCache(Cache::Songs);
         QCOMPARE(allSongs(builder).size(), 3036);
         // libmpd's listing, which the rest of the window reads, decodes every field alike.
         std::unique_ptr<MpdObj, void (*)(MpdObj *)> connection(mpd_new(host.toLatin1().data(), roomy->port(), nullptr), mpd_free);
@@ -370,7 +340,7 @@ private slots:
         QCOMPARE(allSongs(builder), texts(listed));
         QVERIFY(build(builder, cramped->port(), true) && !builder.lastBuildFailed());
         QCOMPARE(describe(builder), whole);
-        QCOMPARE(readFile(cachePath(CollectionCache::Songs)), wholeCache);
+        QCOMPARE(readCache(Cache::Songs), wholeCache);
     }
 
     void bigAddsArriveInBatchesInOrder()
@@ -381,17 +351,15 @@ private slots:
         for (int i = 0; i < 12000; ++i)
             paths << QString("Long %1 %2/Song %3.flac").arg(QString(180, 'x')).arg(i / 600).arg(i);
         QTemporaryDir dir;
-        QVERIFY(TestLibrary::writeDatabase(dir.filePath("long.db"), int(paths.size()), [&](int i) {
-            return TestLibrary::Song{paths.at(i).toUtf8(), "Title: T\n"};
-        }));
+        QVERIFY(TestLibrary::writeDatabase(dir.filePath("long.db"), int(paths.size()),
+                                           [&](int i) { return TestLibrary::Song{paths.at(i).toUtf8(), "Title: T\n"}; }));
         auto server = TestLibrary::startServer(dir.filePath("long.db"));
         Qmpd connection(host, server->port(), QString());
         QVERIFY(PlaylistAdder::queueAddInBatches(connection, paths));
         QCOMPARE(server->queue(), paths);
         // A path the server does not know ends its batch there, and nothing after is sent.
-        QVERIFY(server->resetState());
         paths.insert(100, "Missing/Song.flac");
-        QVERIFY(!PlaylistAdder::queueAddInBatches(connection, paths));
+        QVERIFY(server->resetState() && !PlaylistAdder::queueAddInBatches(connection, paths));
         QCOMPARE(server->queue(), paths.mid(0, 100));
     }
 
@@ -410,10 +378,10 @@ private slots:
                 {"D/" + QByteArray(5000, 'n') + ".flac", "Artist: Odd Names\nTitle: t2\n"},
                 {"D/bad\xffname.flac", "Artist: Odd Names\nTitle: t3\n"}};
         const QString l(L), R(QChar::ReplacementCharacter);
-        QStringList served = {"D/long.flac|" + l + '|' + l + '|' + l, "D/invalid.flac|Bad ??|?(|x" + R + R + R,
-                              "D/empty.flac|||", "D/blank.flac||Blank|", "D/control.flac|Tab here|CR here|E [1m",
-                              "D/tab\tand\rCR.flac|Odd Names||t1", "D/" + QString(5000, 'n') + ".flac|Odd Names||t2",
-                              "D/bad" + R + "name.flac|Odd Names||t3"};
+        const QStringList served = {"D/bad" + R + "name.flac|Odd Names||t3", "D/blank.flac||Blank|",
+                                    "D/control.flac|Tab here|CR here|E [1m", "D/empty.flac|||",
+                                    "D/invalid.flac|Bad ??|?(|x" + R + R + R, "D/long.flac|" + l + '|' + l + '|' + l,
+                                    "D/" + QString(5000, 'n') + ".flac|Odd Names||t2", "D/tab\tand\rCR.flac|Odd Names||t1"};
         QTemporaryDir dir;
         QVERIFY(TestLibrary::writeDatabase(dir.filePath("odd.db"), int(raw.size()), [&](int i) { return raw.at(i); }));
         auto mpd = TestLibrary::startServer(dir.filePath("odd.db"));
@@ -423,7 +391,6 @@ private slots:
         for (const QmpdSong &song : builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING))
             songs << QStringList{song.file, song.artist, song.album, song.title}.join('|');
         songs.sort();
-        served.sort();
         QCOMPARE(songs, served);
         const QStringList fromServer = describe(builder);
         QVERIFY(ageCache(mpd.get(), 60) && build(builder, mpd->port(), false));
@@ -440,72 +407,58 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f.rows("playlistTableview").size(), 8, 5000);
         QVERIFY(mpd->send("clear"));
         QTRY_COMPARE_WITH_TIMEOUT(f.rows("playlistTableview").size(), 0, 5000);
-        f.close();
+        QCOMPARE(f.close(), QStringList());  // before its server goes
     }
 
     void browse_data()
     {
-        // Steps: "artist:NAME" / "album:NAME" / "track:NAME" click a row ("+" before the name adds
-        // it to the selection); "add:LIST" triggers that list's Add action.
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QStringList>("albums");
-        QTest::addColumn<QStringList>("tracks");
-        QTest::addColumn<QStringList>("queued");  // below the music folder's Rock/Classic/
-        QTest::addColumn<QString>("banner");
-        const QString st = "The Stones Of Time";
-        const QStringList all = {"", "Fragments", "Gold", "Granite", "Greatest Hits", "Húsið",
-                                 "Lone Album", "Loud Nights", "Music of the Night", "Pebbles",
-                                 "Untitled Sessions", "Группа крови", "音楽図鑑"};
-        const QStringList granite = {"First Stone", "Second Stone", "Third Stone"}, two = {"Granite", "Pebbles"};
-        const QString g = st + "/Granite/0", p = st + "/Pebbles/01 Small Stone.flac";
-        const QStringList none;
-        QTest::addRow("second click widens")
-                << QStringList{"artist:" + st, "album:Granite", "artist:" + st} << all << none << none << "";
-        QTest::addRow("albums sorted, untitled by path") << QStringList{"artist:Loose Ends", "album:Fragments"}
-                << QStringList{"", "Fragments"} << QStringList{"Misc/No Title.flac"} << none << "";
-        QTest::addRow("no artist: only songs without one")
-                << QStringList{"album:Untitled Sessions"} << all << QStringList{"No Artist Song"} << none << "";
-        QTest::addRow("no artist: none") << QStringList{"album:Greatest Hits"} << all << none << none << "";
-        QTest::addRow("add nothing") << QStringList{"add:artistList"} << all << none << none << "";
-        QTest::addRow("add artist") << QStringList{"artist:" + st, "add:artistList"} << two << none
-                << QStringList{g + "1 First Stone.flac", g + "2 Second Stone.flac", g + "3 Third Stone.flac", p}
-                << "Added all songs from artist \"The Stones Of Time\" to playlist!";
-        QTest::addRow("add albums in selection order")
-                << QStringList{"artist:" + st, "album:Pebbles", "album:+Granite", "add:albumList"} << two << granite
-                << QStringList{p, g + "1 First Stone.flac", g + "2 Second Stone.flac", g + "3 Third Stone.flac"}
-                << "Added songs from 2 albums to playlist!";
-        QTest::addRow("add albums without artist") << QStringList{"album:Granite", "add:albumList"} << all << none
-                << none << "Invalid selection. Please select one artist.";
-        QTest::addRow("add tracks in selection order")
-                << QStringList{"artist:" + st, "album:Granite", "track:Third Stone", "track:+First Stone", "add:trackList"}
-                << two << granite << QStringList{g + "3 Third Stone.flac", g + "1 First Stone.flac"}
-                << "Added 2 songs from \"The Stones Of Time - Granite\" to playlist!";
-        QTest::addRow("add tracks of two albums")
-                << QStringList{"artist:" + st, "album:Granite", "album:+Pebbles", "add:trackList"} << two
-                << QStringList{"Small Stone"} << none << "Invalid selection. Please select one and only one album.";
-        QTest::addRow("add tracks without artist") << QStringList{"album:Granite", "add:trackList"} << all << none
-                << none << "Invalid selection. Please select one artist.";
+        // Steps: "artist:NAME" / "album:NAME" / "track:NAME" click a row ("+" before the name adds it
+        // to the selection); "add:LIST" triggers that list's Add action. Then the album list, the
+        // track list, the queue (below Rock/Classic/The Stones Of Time/) and the add banner.
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("shown");
+        const QString all = ",Fragments,Gold,Granite,Greatest Hits,Húsið,Lone Album,Loud Nights,Music of the Night,"
+                            "Pebbles,Untitled Sessions,Группа крови,音楽図鑑";
+        const auto row = [](const char *name, const QString &steps, const QString &albums,
+                            const QString &tracks, const QString &queued = {}, const QString &banner = {}) {
+            QTest::addRow("%s", name) << steps << QStringList{albums, tracks, queued, banner};
+        };
+        const QString st = "The Stones Of Time", g = "Granite/0", two = "Granite,Pebbles", granite = "First Stone,Second Stone,Third Stone";
+        const QString g1 = g + "1 First Stone.flac,", g23 = g + "2 Second Stone.flac," + g + "3 Third Stone.flac", p = "Pebbles/01 Small Stone.flac";
+        row("second click widens", "artist:" + st + ";album:Granite;artist:" + st, all, "");
+        row("albums sorted, untitled by path", "artist:Loose Ends;album:Fragments", ",Fragments", "Misc/No Title.flac");
+        row("no artist: only songs without one", "album:Untitled Sessions", all, "No Artist Song");
+        row("no artist: none", "album:Greatest Hits", all, "");
+        row("add nothing", "add:artist", all, "");
+        row("add artist", "artist:" + st + ";add:artist", two, "", g1 + g23 + ',' + p,
+            "Added all songs from artist \"The Stones Of Time\" to playlist!");
+        row("add albums in selection order", "artist:" + st + ";album:Pebbles;album:+Granite;add:album", two, granite,
+            p + ',' + g1 + g23, "Added songs from 2 albums to playlist!");
+        row("add albums without artist", "album:Granite;add:album", all, "", "", "Invalid selection. Please select one artist.");
+        row("add tracks in selection order", "artist:" + st + ";album:Granite;track:Third Stone;track:+First Stone;add:track",
+            two, granite, g + "3 Third Stone.flac," + g1.chopped(1), "Added 2 songs from \"The Stones Of Time - Granite\" to playlist!");
+        row("add tracks of two albums", "artist:" + st + ";album:Granite;album:+Pebbles;add:track", two, "Small Stone", "",
+            "Invalid selection. Please select one and only one album.");
+        row("add tracks without artist", "album:Granite;add:track", all, "", "", "Invalid selection. Please select one artist.");
     }
 
     void browse()
     {
-        QFETCH(QStringList, steps);
-        QFETCH(QString, banner);
+        QFETCH(QString, steps);
         QVERIFY(openWindow() && f.connect());
         QVERIFY(f.bannerShows("Collection built succesfully!") && f.widget("filebrowserTab")->isEnabled());
         QCOMPARE(f.rows("artistList").size(), 12);
-        for (const QString &step : steps) {
+        for (const QString &step : steps.split(';')) {
             const QString list = step.section(':', 0, 0) + "List", name = step.section(':', 1);
             if (list == "addList")
-                addAction(qPrintable(name))->trigger();
+                add(qPrintable(name + "List"));
             else
                 QVERIFY2(f.click(qPrintable(list), name.mid(name.startsWith('+')),
                                  name.startsWith('+') ? Qt::ControlModifier : Qt::NoModifier), qPrintable(step));
         }
-        QTEST(f.rows("albumList"), "albums");
-        QTEST(f.rows("trackList"), "tracks");
-        QTEST(f.server.queue().replaceInStrings("Music/Rock/Classic/", ""), "queued");
-        QVERIFY(banner.isEmpty() ? f.banners().filter("Added").isEmpty() : f.bannerShows(banner));
+        const QStringList queued = f.server.queue().replaceInStrings("Music/Rock/Classic/The Stones Of Time/", "");
+        QTEST(QStringList({f.rows("albumList").join(','), f.rows("trackList").join(','), queued.join(','),
+                           f.banners().filter(QRegularExpression("^(Added|Invalid)")).join(',')}), "shown");
     }
 
     void databaseUpdateRebuilds()
@@ -513,7 +466,7 @@ private slots:
         const QString copy = f.musicDir() + "/Root Song Again.flac";
         const auto restore = qScopeGuard([&] { QFile::remove(copy); f.server.updateDatabase(); });
         QVERIFY(openWindow() && f.connect());
-        const auto rootSongs = [this] {
+        const auto rootSongs = [this] {  // another artist first: a second click on one shows all albums
             return f.click("artistList", "ABBA") && f.click("artistList", "Solo Artist")
                             && f.click("albumList", "Lone Album") ? f.rows("trackList") : QStringList("not found");
         };
@@ -521,7 +474,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rootSongs(), QStringList({"Root Song", "Root Song"}), 10000);
         // The window's own update; the rebuild reads the server, not the fresh cache.
         QVERIFY(QFile::remove(copy));
-        QSignalSpy rebuilt(f.widget<QListView>("artistList")->model(), &QAbstractItemModel::modelReset);
+        QSignalSpy rebuilt(f.widget<QAbstractItemView>("artistList")->model(), &QAbstractItemModel::modelReset);
         f.widget<QAction>("action_Update_database")->trigger();
         QVERIFY(rebuilt.wait(20000));
         QCOMPARE(rootSongs(), QStringList({"Root Song"}));
@@ -533,7 +486,7 @@ private slots:
     void quitDuringWork()
     {
         for (const QString mode : {"build", "cover", "update"}) {
-            QTemporaryDir slowDir, home;
+            QTemporaryDir slowDir;
             MpdFixture slow;
             MpdFixture *mpd = mode == "build" ? &bigServer() : &f.server;
             QVERIFY(mpd->resetState());
@@ -546,25 +499,17 @@ private slots:
                     QVERIFY(QFile(slowDir.filePath(QString("Junk/%1.flac").arg(i))).open(QIODevice::WriteOnly));
                 mpd = &slow;
             }
-            QSettings settings(home.filePath(".config/tuneloom/config.conf"), QSettings::IniFormat);
-            settings.setValue(SettingsKey::AutoconnectHost, mpd->host());
-            settings.setValue(SettingsKey::AutoconnectPort, mpd->port());
-            settings.sync();
             QProcess driver;  // killed by its destructor if it hangs
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert("HOME", home.path());
-            driver.setProcessEnvironment(environment);
-            driver.start(QUIT_DRIVER, {mode});
+            driver.start(QUIT_DRIVER, {mode, QString::number(mpd->port())});
             QVERIFY(QTest::qWaitFor([&] { return driver.canReadLine() || driver.state() == QProcess::NotRunning; }, BuildTimeoutMs));
             const bool updating = !mpd->statusValue("updating_db").isEmpty();
             // waitForFinished() is false for a driver that has already ended.
             const bool exited = driver.state() == QProcess::NotRunning || driver.waitForFinished(10000);
             const QByteArray errors = driver.readAllStandardError();
             QCOMPARE(driver.readAllStandardOutput(), "closing\n");
-            QVERIFY2(exited, qPrintable(mode + " did not quit within 10 s"));
-            QVERIFY2(driver.exitStatus() == QProcess::NormalExit && driver.exitCode() == 0, errors);
-            for (const char *report : {"Sanitizer", "runtime error", "QThread: Destroyed"})
-                QVERIFY2(!errors.contains(report), errors);
+            QVERIFY2(exited && driver.exitStatus() == QProcess::NormalExit && driver.exitCode() == 0
+                             && !QRegularExpression("Sanitizer|runtime error|QThread: Destroyed").match(errors).hasMatch(),
+                     qPrintable(mode + (exited ? " quit: " : " did not quit within 10 s: ") + errors));
             QVERIFY2(mode != "update" || updating, "the update ended before the window closed");
         }
     }
@@ -583,12 +528,11 @@ private slots:
     {
         QFETCH(QString, how);
         MpdFixture &mpd = bigServer();
-        writeCache({QmpdSong(-1, 1, "Old", "Cached", "1", "old.flac", "", "Old")});
-        QVERIFY(ageCache(nullptr, 1000000000));
+        writeSongs({QmpdSong(-1, 1, "Old", "Cached", "1", "old.flac", "", "Old")});
+        QVERIFY(ageCache(nullptr, 1000000000) && openWindow() && mpd.resetState());
         const QByteArray cache = cacheBytes();
-        QVERIFY(openWindow() && mpd.resetState());
         QStringList shown;
-        connect(f.widget<QListView>("artistList")->model(), &QAbstractItemModel::modelReset, this,
+        connect(f.widget<QAbstractItemView>("artistList")->model(), &QAbstractItemModel::modelReset, this,
                 [&] { shown += f.rows("artistList"); });
         auto *busy = f.window->findChild<BusyIndicator *>();
         QVERIFY(WindowTesting::connectWindow(f.window.get(), mpd.host(), mpd.port()) && busy->isRunning());
@@ -596,9 +540,9 @@ private slots:
             // The first build is cut short; its late report must not hold up the second.
             f.widget<QAction>("actionDisconnect")->trigger();
             QVERIFY(WindowTesting::connectWindow(f.window.get(), mpd.host(), mpd.port()) && busy->isRunning());
-            QVERIFY(!f.widget("tabCollection")->isEnabled() && !f.widget("filebrowserTab")->isEnabled());
-            QVERIFY(!f.widget<QAction>("action_Update_database")->isEnabled());
-            addAction("artistList")->trigger();
+            QVERIFY(!f.widget("tabCollection")->isEnabled() && !f.widget("filebrowserTab")->isEnabled()
+                    && !f.widget<QAction>("action_Update_database")->isEnabled());
+            add("artistList");
             QVERIFY(f.bannerShows("Cannot perform operation while building collection. Sorry."));
             // A change on the server reaches the window while the build still runs.
             QVERIFY(mpd.send("setvol 37"));
@@ -629,18 +573,15 @@ private slots:
         if (completes || how == "disconnect")
             QCOMPARE(f.bannerShows("Collection built succesfully!"), completes);
         if (how == "none") {
-            QVERIFY(f.rows("artistList").contains(TestLibrary::syntheticArtist(0)));
             QVERIFY(f.rows("albumList").size() > BigLibrarySongs / 20);
         } else if (how == "update" || how == "disconnect") {
             QCOMPARE(f.rows("artistList") + f.rows("albumList"), QStringList());
             QCOMPARE(f.widget<QAction>("action_Update_database")->isEnabled(), how == "update");
-            for (CollectionCache::File file : cacheFiles)
-                QVERIFY(how != "update" || readFile(cachePath(file)).isEmpty());
+            QVERIFY(how != "update" || (readCache(Cache::Artists) + readCache(Cache::Songs)).isEmpty());
         } else if (how == "reconnect elsewhere") {
             // The list is the new server's: adding from it adds its songs.
-            QCOMPARE(f.rows("artistList").size(), 12);
             QVERIFY(f.widget("tabCollection")->isEnabled() && f.click("artistList", "The Stones Of Time"));
-            addAction("artistList")->trigger();
+            add("artistList");
             QCOMPARE(f.server.queue().size(), 4);
         } else if (how == "kill") {
             f.reconnectFromDialog(mpd);

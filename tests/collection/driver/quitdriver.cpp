@@ -1,25 +1,25 @@
-// tuneloom-quit-driver MODE: the real window, autoconnecting from the settings in $HOME as the
-// program starts it, closed once MODE's work is under way, then main returns. Modes: "build" (a
-// collection build), "cover" (a cover download from a service that never answers), "update" (a
-// database update the window started). Prints "closing" as it closes the window.
+// tuneloom-quit-driver MODE PORT: the real window, in a home of its own, autoconnecting to mpd on PORT
+// as the program starts, closed once MODE's work is under way ("build": a collection build; "cover":
+// a cover download from a service that never answers; "update": a database update the window
+// started); then main returns. Prints "closing" as it closes the window.
 #include "busyindicator.h"
 #include "coverfetcher.h"
 #include "localhttpserver.h"
 #include "mainwindow.h"
 #include "qmpd.h"
-
-#include <QAction>
-#include <QApplication>
-#include <QNetworkProxy>
-#include <QTimer>
+#include "settingsstore.h"
+#include "testmain.h"
 
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
+    TestSupport::isolateHome();
     Q_INIT_RESOURCE(systray);
     QApplication app(argc, argv);
     const QString mode = app.arguments().value(1);
+    SettingsStore()->setValue(SettingsKey::AutoconnectHost, "127.0.0.1");
+    SettingsStore()->setValue(SettingsKey::AutoconnectPort, app.arguments().value(2).toInt());
     LocalHttpServer coverService;  // outlives the window, whose fetcher still waits on it
     if (!coverService.listen())
         return 2;
