@@ -2,18 +2,15 @@
 // and what happens when the server, the listing or the user interrupts a build.
 #include "busyindicator.h"
 #include "collectionbuilder.h"
-#include "collectioncache.h"
 #include "collectioncachewriter.h"
 #include "playlistadder.h"
 #include "qmpd.h"
 #include "songdecoder.h"
-#include "testlibrary.h"
 #include "testmain.h"
 #include "windowfixture.h"
 
 #include <QScopeGuard>
 #include <QSlider>
-#include <QTabWidget>
 
 #include <libmpd/libmpd.h>
 
@@ -66,10 +63,7 @@ QStringList texts(const QList<QmpdSong> &songs)
     return lines;
 }
 
-template<typename Index> QStringList allSongs(const Index &index)
-{
-    return texts(index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING));
-}
+template<typename Index> QStringList allSongs(const Index &index) { return texts(index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING)); }
 
 // Everything the queries answer, as text: equal texts mean equal indexes.
 template<typename Index> QStringList describe(const Index &index)
@@ -83,13 +77,15 @@ template<typename Index> QStringList describe(const Index &index)
     return lines + allSongs(index);
 }
 
-bool build(CollectionBuilder &builder, int port, bool force, const QString &hostName = host)
+// A build, then everything its index answers; "failed" when it did not succeed.
+QStringList build(CollectionBuilder &builder, int port, bool force, const QString &hostName = host)
 {
     QSignalSpy finished(&builder, &CollectionBuilder::finished);
     builder.setServer(hostName, port, QString());
     builder.setForceFromMPD(force);
     builder.start();
-    return finished.wait(BuildTimeoutMs) && builder.wait(5000) && finished.size() == 1;
+    const bool ended = finished.wait(BuildTimeoutMs) && builder.wait(5000) && finished.size() == 1;
+    return ended && !builder.lastBuildFailed() ? describe(builder) : QStringList("failed");
 }
 
 CollectionIndex writeSongs(const QList<QmpdSong> &songs, const QString &hostName = host)
@@ -159,10 +155,6 @@ class TestCollection : public QObject
             qFatal("big mpd: %s", qPrintable(big->errorString()));
         return *big;
     }
-    bool openWindow()  // on the collection tab, whose lists then take clicks
-    {
-        return f.open() && (f.widget<QTabWidget>("tabWidget")->setCurrentIndex(1), true);
-    }
     void add(const char *list) { f.widget(list)->actions().constFirst()->trigger(); }
 
 private slots:
@@ -170,79 +162,57 @@ private slots:
     void init() { QVERIFY(WindowFixture::resetHome()); }
     void cleanup() { QCOMPARE(f.close(), expectedBoxes); expectedBoxes.clear(); }
 
-    void cacheKeepsEveryValue()
-    {
-        // mpd turns control characters in tags into spaces; a cache may still hold them.
-        const QStringList values = {"\tlead", "trail\t", "\t", "two\nlines", "old\r\nmac\r", "\n\n",
-                                    "esc\x1bn", "C:\\new\\road", QString(10000, 'w'), QString(),
-                                    QString(QChar::ReplacementCharacter)};
-        QList<QmpdSong> songs;
-        for (int i = 0; i < values.size(); ++i) {
-            const QString &v = values.at(i);
-            songs << QmpdSong(i, i, v, v, v, v + QString::number(i), v, v)
-                  << QmpdSong(-1, 65, "Plain", v, "3/12", QString("f%1").arg(i), "2001", "Album");
-        }
-        const CollectionIndex built = writeSongs(songs);
-        const QByteArray written = readCache(Cache::Songs);
-        QCOMPARE(written.count('\n'), 8 * songs.size());  // one record a song, in this layout:
-        QVERIFY(written.contains("\nPlain\nAlbum\n\t-1\n\t65\n\ttrail\t\n\t3/12\n\tf1\n\t2001\n"));
-        const CollectionIndex loaded = Cache(host).load();
-        QCOMPARE(describe(loaded), describe(built));
-        QCOMPARE(allSongs(loaded), texts(songs));
-    }
-
     void oddCacheFiles_data()
     {
-        QTest::addColumn<QByteArray>("artists");
-        QTest::addColumn<QByteArray>("pairs");
-        QTest::addColumn<QByteArray>("songs");
+        QTest::addColumn<QByteArrayList>("files");  // artists, artist-album pairs, songs
         QTest::addColumn<QStringList>("loadedArtists");  // then the albums of "b"
         QTest::addColumn<QStringList>("loadedSongs");
         const QByteArray mib(1 << 20, 'm');
         const QString bad(QChar::ReplacementCharacter);
         QTest::addRow("unsorted names, CRLF, bad numbers, a record cut short")
-                << QByteArray("b\r\nA\r\na\r\n") << QByteArray("b\n\tz\nA\n")
-                << QByteArray("b\nz\n\t1x\n\t\t12\n\tT\n\t1\n\tf.flac\n\t2000\nA\n\n\t5\n")
-                << QStringList{"A", "a", "b", "z"}
-                << QStringList{"0|12|b|T|1|f.flac|2000|z|0:12", "5|0|A||||||0:00"};
-        QTest::addRow("1 MiB lines") << mib + '\n' << QByteArray() << "a\nb\n\t1\n\t2\n\t" + mib + "\n\t\n\t\n\t\n"
+                << QByteArrayList{"b\r\nA\r\na\r\n", "b\n\tz\nA\n", "b\nz\n\t1x\n\t\t12\n\tT\n\t1\n\tf.flac\n\t2000\nA\n\n\t5\n"}
+                << QStringList{"A", "a", "b", "z"} << QStringList{"0|12|b|T|1|f.flac|2000|z|0:12", "5|0|A||||||0:00"};
+        QTest::addRow("1 MiB lines") << QByteArrayList{mib + '\n', "", "a\nb\n\t1\n\t2\n\t" + mib + "\n\t\n\t\n\t\n"}
                                      << QStringList(QString(mib)) << QStringList("1|2|a|" + QString(mib) + "||||b|0:02");
-        QTest::addRow("invalid UTF-8") << QByteArray("\xff\xfe\n\xc3(\n") << QByteArray()
-                                       << QByteArray("a\nb\n\t1\n\t2\n\t\xed\xa0\x80!\n") << QStringList{bad + '(', bad + bad}
-                                       << QStringList("1|2|a|" + bad.repeated(3) + "!||||b|0:02");
-        QTest::addRow("nine lines: a record and a stray line")
-                << QByteArray() << QByteArray() << QByteArray("a\nb\n\t1\n\t2\n\tT\n\t\n\tf\n\t\nstray\n")
+        QTest::addRow("invalid UTF-8") << QByteArrayList{"\xff\xfe\n\xc3(\n", "", "a\nb\n\t1\n\t2\n\t\xed\xa0\x80!\n"}
+                << QStringList{bad + '(', bad + bad} << QStringList("1|2|a|" + bad.repeated(3) + "!||||b|0:02");
+        QTest::addRow("nine lines: a record and a stray line") << QByteArrayList{"", "", "a\nb\n\t1\n\t2\n\tT\n\t\n\tf\n\t\nstray\n"}
                 << QStringList() << QStringList{"1|2|a|T||f||b|0:02", "0|0|stray||||||0:00"};
-        QTest::addRow("only byte-order marks") << QByteArray("\xEF\xBB\xBF") << QByteArray()
-                                               << QByteArray("\xEF\xBB\xBF") << QStringList() << QStringList();
-        QTest::addRow("CR alone ends no line, NUL stays") << QByteArray("one\rtwo\r\na\0b\n", 13) << QByteArray()
-                << QByteArray() << QStringList{QString::fromLatin1("a\0b", 3), "onetwo"} << QStringList();
-        QTest::addRow("blank lines, no final line feed, escapes at line ends")
-                << QByteArray("\n\nlast\nabc\x1b\n\x1b") << QByteArray() << QByteArray()
+        QTest::addRow("only byte-order marks") << QByteArrayList{"\xEF\xBB\xBF", "", "\xEF\xBB\xBF"} << QStringList() << QStringList();
+        QTest::addRow("CR alone ends no line, NUL stays") << QByteArrayList{QByteArray("one\rtwo\r\na\0b\n", 13), "", ""}
+                << QStringList{QString::fromLatin1("a\0b", 3), "onetwo"} << QStringList();
+        QTest::addRow("blank lines, no final line feed, escapes at line ends") << QByteArrayList{"\n\nlast\nabc\x1b\n\x1b", "", ""}
                 << QStringList{"", "", "\x1b", "abc\x1b", "last"} << QStringList();
     }
 
     void oddCacheFiles()
     {
-        QFETCH(QByteArray, artists); QFETCH(QByteArray, pairs); QFETCH(QByteArray, songs);
-        QVERIFY(Cache::makeDirectory() && writeCache(Cache::Artists, artists)
-                && writeCache(Cache::ArtistAlbums, pairs) && writeCache(Cache::Songs, songs));
+        QFETCH(QByteArrayList, files);
+        QVERIFY(Cache::makeDirectory() && writeCache(Cache::Artists, files[0])
+                && writeCache(Cache::ArtistAlbums, files[1]) && writeCache(Cache::Songs, files[2]));
         const CollectionIndex index = Cache(host).load();
         QTEST(index.getArtists() + index.getAlbums("b"), "loadedArtists");
         QTEST(allSongs(index), "loadedSongs");
     }
 
-    // Whatever the files hold, the index has one artist per line of the artists file, one album per
-    // line of the albums file, one song per started eight lines of the songs file, and every song is
-    // found under its own artist and album.
+    // Every value is written and loaded back as it was (mpd turns control characters in tags into
+    // spaces; a cache may still hold them). Whatever damaged copies then hold, the index has one artist
+    // per line of the artists file, one album per line of the albums file, one song per started eight
+    // lines of the songs file, and every song is found under its own artist and album.
     void damagedCache()
     {
-        QList<QmpdSong> sample;
-        for (int i = 0; i < 40; ++i)
-            sample << QmpdSong(i, 60 + i, QString("Artist %1").arg(i / 10), QString("Títle\t%1").arg(i),
-                               QString::number(i % 10 + 1), QString("dir/%1.flac").arg(i), "1999",
-                               i % 7 == 3 ? "Line\nbreak" : "Album");
-        writeSongs(sample);
+        const QStringList values = {"\tlead", "trail\t", "\t", "two\nlines", "old\r\nmac\r", "\n\n",
+                                    "esc\x1bn", "C:\\new\\road", QString(10000, 'w'), QString(),
+                                    QString(QChar::ReplacementCharacter)};
+        QList<QmpdSong> songs;
+        for (int i = 0; i < values.size(); ++i)
+            songs << QmpdSong(i, i, values[i], values[i], values[i], values[i] + QString::number(i), values[i], values[i])
+                  << QmpdSong(-1, 65, "Plain", values[i], "3/12", QString("f%1").arg(i), "2001", "Album");
+        const CollectionIndex built = writeSongs(songs);
+        QVERIFY(readCache(Cache::Songs).contains("\nPlain\nAlbum\n\t-1\n\t65\n\ttrail\t\n\t3/12\n\tf1\n\t2001\n"));
+        const CollectionIndex loaded = Cache(host).load();
+        QCOMPARE(describe(loaded), describe(built));
+        QCOMPARE(allSongs(loaded), texts(songs));
         QByteArray good[4], written[4];
         for (Cache::File file : cacheFiles)
             good[file] = readCache(file);
@@ -255,12 +225,12 @@ private slots:
             for (Cache::File file : cacheFiles)
                 QVERIFY(writeCache(file, written[file] = damaged(random, good[file], kind)));
             const CollectionIndex index = Cache(host).load();
-            const QList<QmpdSong> songs = index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
+            const QList<QmpdSong> found = index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
             QVERIFY2(index.getArtists().size() == lineCount(written[Cache::Artists])
                              && index.getAlbums(NULL_ARTIST_OR_ALBUM_STRING).size() == lineCount(written[Cache::Albums])
-                             && songs.size() == (lineCount(written[Cache::Songs]) + 7) / 8,
+                             && found.size() == (lineCount(written[Cache::Songs]) + 7) / 8,
                      qPrintable(QString("kind %1, round %2").arg(kind).arg(round)));
-            for (const QmpdSong &song : songs)
+            for (const QmpdSong &song : found)
                 QVERIFY(texts(index.getSongs(song.artist, song.album)).contains(texts({song}).first()));
         }
     }
@@ -270,28 +240,23 @@ private slots:
     void cacheOrServer()
     {
         CollectionBuilder builder;
-        QVERIFY(build(builder, f.server.port(), true) && !builder.lastBuildFailed());
+        const QStringList fromServer = build(builder, f.server.port(), true);
         QCOMPARE(builder.getSongs("Abba", "Greatest Hits").size(), 1);  // one album name, two artists
         QCOMPARE(builder.getSongs("Bright Signal", "Greatest Hits").size(), 2);
         QVERIFY(builder.getAlbums("Nobody").isEmpty() && builder.getSongs("Nobody", "Gold").isEmpty());
-        QStringList files;  // every song, in listing order
-        for (const QmpdSong &song : builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING))
-            files << song.file;
-        QCOMPARE(files, f.server.mpc({"listall"}));
+        const QRegularExpression file(R"(^(?:[^|]*\|){5}([^|]*)\|.*)");  // every song's, in listing order
+        QCOMPARE(allSongs(builder).replaceInStrings(file, "\\1"), f.server.mpc({"listall"}));
         QCOMPARE(texts(builder.getSongs("Mötley Crüe", "Loud Nights")),
                  QStringList("-1|240|Mötley Crüe|Crüe Anthem|1|Music/Rock/Classic/Mötley Crüe/Loud "
                              "Nights/01 Crüe Anthem.flac|1985|Loud Nights|4:00"));
-        const QStringList fromServer = describe(builder);
         const struct { int cacheAge; bool force; QString hostName; bool fromCache; } cases[] = {
                 {60, false, host, true}, {0, false, host, false}, {-1, false, host, false},
                 {60, true, host, false}, {60, false, "localhost", false}};  // same server, other name
         for (const auto &c : cases) {
-            QVERIFY(build(builder, f.server.port(), true));
+            QCOMPARE(build(builder, f.server.port(), true), fromServer);
             const QByteArray written = readCache(Cache::Artists);
-            QVERIFY(writeCache(Cache::Artists, written + "Only In The Cache\n"));
-            QVERIFY(ageCache(&f.server, c.cacheAge) && build(builder, f.server.port(), c.force, c.hostName)
-                    && !builder.lastBuildFailed());
-            QStringList index = describe(builder);
+            QVERIFY(writeCache(Cache::Artists, written + "Only In The Cache\n") && ageCache(&f.server, c.cacheAge));
+            QStringList index = build(builder, f.server.port(), c.force, c.hostName);
             QCOMPARE(index.removeIf([](const QString &line) { return line.contains("Only In The Cache"); }) > 0,
                      c.fromCache);
             QCOMPARE(index, fromServer);
@@ -326,8 +291,7 @@ private slots:
         auto cramped = TestLibrary::startServer(dir.filePath("mixed.db"), 64);
         QVERIFY(cramped->command("listallinfo").isEmpty());  // it really refuses the whole listing
         CollectionBuilder builder;
-        QVERIFY(build(builder, roomy->port(), true));
-        const QStringList whole = describe(builder);
+        const QStringList whole = build(builder, roomy->port(), true);
         const QByteArray wholeCache = readCache(Cache::Songs);
         QCOMPARE(allSongs(builder).size(), 3036);
         // libmpd's listing, which the rest of the window reads, decodes every field alike.
@@ -338,33 +302,13 @@ private slots:
         for (MpdData *entry = mpd_database_get_complete(connection.get()); entry; entry = mpd_data_get_next(entry))
             listed << decoder.decode(*entry->song);
         QCOMPARE(allSongs(builder), texts(listed));
-        QVERIFY(build(builder, cramped->port(), true) && !builder.lastBuildFailed());
-        QCOMPARE(describe(builder), whole);
+        QCOMPARE(build(builder, cramped->port(), true), whole);
         QCOMPARE(readCache(Cache::Songs), wholeCache);
     }
 
-    void bigAddsArriveInBatchesInOrder()
-    {
-        // 12,000 paths of about 200 bytes: over the server's 2 MiB command-list limit, under its
-        // 16,384-song playlist limit.
-        QStringList paths;
-        for (int i = 0; i < 12000; ++i)
-            paths << QString("Long %1 %2/Song %3.flac").arg(QString(180, 'x')).arg(i / 600).arg(i);
-        QTemporaryDir dir;
-        QVERIFY(TestLibrary::writeDatabase(dir.filePath("long.db"), int(paths.size()),
-                                           [&](int i) { return TestLibrary::Song{paths.at(i).toUtf8(), "Title: T\n"}; }));
-        auto server = TestLibrary::startServer(dir.filePath("long.db"));
-        Qmpd connection(host, server->port(), QString());
-        QVERIFY(PlaylistAdder::queueAddInBatches(connection, paths));
-        QCOMPARE(server->queue(), paths);
-        // A path the server does not know ends its batch there, and nothing after is sent.
-        paths.insert(100, "Missing/Song.flac");
-        QVERIFY(server->resetState() && !PlaylistAdder::queueAddInBatches(connection, paths));
-        QCOMPARE(server->queue(), paths.mid(0, 100));
-    }
-
-    // What each song is given, and what mpd 0.23 serves: control characters as spaces, most
-    // invalid UTF-8 as "?", empty and blank tags left out, file names as stored.
+    // What each song is given, and what mpd 0.23 serves: control characters as spaces, most invalid
+    // UTF-8 as "?", empty and blank tags left out, file names as stored. Beside them, 12,000 paths of
+    // about 200 bytes: over the server's 2 MiB command-list limit, under its 16,384-song playlist limit.
     void oddServerTagsStayConsistent()
     {
         const QByteArray L(10000, 'L');
@@ -382,21 +326,25 @@ private slots:
                                     "D/control.flac|Tab here|CR here|E [1m", "D/empty.flac|||",
                                     "D/invalid.flac|Bad ??|?(|x" + R + R + R, "D/long.flac|" + l + '|' + l + '|' + l,
                                     "D/" + QString(5000, 'n') + ".flac|Odd Names||t2", "D/tab\tand\rCR.flac|Odd Names||t1"};
+        QStringList paths;
+        for (int i = 0; i < 12000; ++i)
+            paths << QString("Long %1 %2/Song %3.flac").arg(QString(180, 'x')).arg(i / 600).arg(i);
         QTemporaryDir dir;
-        QVERIFY(TestLibrary::writeDatabase(dir.filePath("odd.db"), int(raw.size()), [&](int i) { return raw.at(i); }));
+        QVERIFY(TestLibrary::writeDatabase(dir.filePath("odd.db"), int(raw.size() + paths.size()), [&](int i) {
+            return i < raw.size() ? raw.at(i) : TestLibrary::Song{paths.at(i - raw.size()).toUtf8(), "Title: T\n"};
+        }));
         auto mpd = TestLibrary::startServer(dir.filePath("odd.db"));
         CollectionBuilder builder;
-        QVERIFY(build(builder, mpd->port(), true));
+        const QStringList fromServer = build(builder, mpd->port(), true);
         QStringList songs;
         for (const QmpdSong &song : builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING))
             songs << QStringList{song.file, song.artist, song.album, song.title}.join('|');
         songs.sort();
-        QCOMPARE(songs, served);
-        const QStringList fromServer = describe(builder);
-        QVERIFY(ageCache(mpd.get(), 60) && build(builder, mpd->port(), false));
-        QCOMPARE(describe(builder), fromServer);
+        QCOMPARE(songs.filter(QRegularExpression("^D/")), served);
+        QVERIFY(ageCache(mpd.get(), 60));
+        QCOMPARE(build(builder, mpd->port(), false), fromServer);
         // The window shows the same lists, and its playlist follows the server's.
-        QVERIFY(openWindow() && f.connect(*mpd));
+        QVERIFY(f.open() && f.connect(*mpd));
         QCOMPARE(f.rows("artistList"), builder.getArtists());
         QCOMPARE(f.rows("albumList"), builder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING));
         QVERIFY(f.click("artistList", l) && f.click("albumList", l));
@@ -408,47 +356,54 @@ private slots:
         QVERIFY(mpd->send("clear"));
         QTRY_COMPARE_WITH_TIMEOUT(f.rows("playlistTableview").size(), 0, 5000);
         QCOMPARE(f.close(), QStringList());  // before its server goes
+        // Many paths go in batches, in order; one the server does not know ends its batch and the adding.
+        Qmpd connection(host, mpd->port(), QString());
+        QVERIFY(PlaylistAdder::queueAddInBatches(connection, paths));
+        QCOMPARE(mpd->queue(), paths);
+        paths.insert(100, "Missing/Song.flac");
+        QVERIFY(mpd->resetState() && !PlaylistAdder::queueAddInBatches(connection, paths));
+        QCOMPARE(mpd->queue(), paths.mid(0, 100));
     }
 
     void browse_data()
     {
-        // Steps: "artist:NAME" / "album:NAME" / "track:NAME" click a row ("+" before the name adds it
-        // to the selection); "add:LIST" triggers that list's Add action. Then the album list, the
-        // track list, the queue (below Rock/Classic/The Stones Of Time/) and the add banner.
+        // Steps: "artist:NAME" / "album:NAME" / "track:NAME" click a row ("+" before the name adds it to
+        // the selection, ST stands for The Stones Of Time); "add:LIST" triggers that list's Add action.
+        // Then the album list, the track list, the titles of the queued files and the add banner.
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QStringList>("shown");
-        const QString all = ",Fragments,Gold,Granite,Greatest Hits,Húsið,Lone Album,Loud Nights,Music of the Night,"
-                            "Pebbles,Untitled Sessions,Группа крови,音楽図鑑";
-        const auto row = [](const char *name, const QString &steps, const QString &albums,
-                            const QString &tracks, const QString &queued = {}, const QString &banner = {}) {
+        const auto row = [](const char *name, const QString &steps, const QString &albums, const QString &tracks,
+                            const QString &queued = {}, const QString &banner = {}) {
             QTest::addRow("%s", name) << steps << QStringList{albums, tracks, queued, banner};
         };
-        const QString st = "The Stones Of Time", g = "Granite/0", two = "Granite,Pebbles", granite = "First Stone,Second Stone,Third Stone";
-        const QString g1 = g + "1 First Stone.flac,", g23 = g + "2 Second Stone.flac," + g + "3 Third Stone.flac", p = "Pebbles/01 Small Stone.flac";
-        row("second click widens", "artist:" + st + ";album:Granite;artist:" + st, all, "");
+        const QString all = ",Fragments,Gold,Granite,Greatest Hits,Húsið,Lone Album,Loud Nights,Music of the Night,"
+                            "Pebbles,Untitled Sessions,Группа крови,音楽図鑑";
+        const QString two = "Granite,Pebbles", granite = "First Stone,Second Stone,Third Stone";
+        const QString noArtist = "Invalid selection. Please select one artist.";
+        row("second click widens", "artist:ST;album:Granite;artist:ST", all, "");
         row("albums sorted, untitled by path", "artist:Loose Ends;album:Fragments", ",Fragments", "Misc/No Title.flac");
         row("no artist: only songs without one", "album:Untitled Sessions", all, "No Artist Song");
         row("no artist: none", "album:Greatest Hits", all, "");
         row("add nothing", "add:artist", all, "");
-        row("add artist", "artist:" + st + ";add:artist", two, "", g1 + g23 + ',' + p,
+        row("add artist", "artist:ST;add:artist", two, "", granite + ",Small Stone",
             "Added all songs from artist \"The Stones Of Time\" to playlist!");
-        row("add albums in selection order", "artist:" + st + ";album:Pebbles;album:+Granite;add:album", two, granite,
-            p + ',' + g1 + g23, "Added songs from 2 albums to playlist!");
-        row("add albums without artist", "album:Granite;add:album", all, "", "", "Invalid selection. Please select one artist.");
-        row("add tracks in selection order", "artist:" + st + ";album:Granite;track:Third Stone;track:+First Stone;add:track",
-            two, granite, g + "3 Third Stone.flac," + g1.chopped(1), "Added 2 songs from \"The Stones Of Time - Granite\" to playlist!");
-        row("add tracks of two albums", "artist:" + st + ";album:Granite;album:+Pebbles;add:track", two, "Small Stone", "",
+        row("add albums in selection order", "artist:ST;album:Pebbles;album:+Granite;add:album", two, granite,
+            "Small Stone," + granite, "Added songs from 2 albums to playlist!");
+        row("add albums without artist", "album:Granite;add:album", all, "", "", noArtist);
+        row("add tracks in selection order", "artist:ST;album:Granite;track:Third Stone;track:+First Stone;add:track",
+            two, granite, "Third Stone,First Stone", "Added 2 songs from \"The Stones Of Time - Granite\" to playlist!");
+        row("add tracks of two albums", "artist:ST;album:Granite;album:+Pebbles;add:track", two, "Small Stone", "",
             "Invalid selection. Please select one and only one album.");
-        row("add tracks without artist", "album:Granite;add:track", all, "", "", "Invalid selection. Please select one artist.");
+        row("add tracks without artist", "album:Granite;add:track", all, "", "", noArtist);
     }
 
     void browse()
     {
         QFETCH(QString, steps);
-        QVERIFY(openWindow() && f.connect());
+        QVERIFY(f.open() && f.connect());
         QVERIFY(f.bannerShows("Collection built succesfully!") && f.widget("filebrowserTab")->isEnabled());
         QCOMPARE(f.rows("artistList").size(), 12);
-        for (const QString &step : steps.split(';')) {
+        for (const QString &step : QString(steps).replace("ST", "The Stones Of Time").split(';')) {
             const QString list = step.section(':', 0, 0) + "List", name = step.section(':', 1);
             if (list == "addList")
                 add(qPrintable(name + "List"));
@@ -456,7 +411,7 @@ private slots:
                 QVERIFY2(f.click(qPrintable(list), name.mid(name.startsWith('+')),
                                  name.startsWith('+') ? Qt::ControlModifier : Qt::NoModifier), qPrintable(step));
         }
-        const QStringList queued = f.server.queue().replaceInStrings("Music/Rock/Classic/The Stones Of Time/", "");
+        const QStringList queued = f.server.queue().replaceInStrings(QRegularExpression(".*/\\d+ |\\.flac$"), "");
         QTEST(QStringList({f.rows("albumList").join(','), f.rows("trackList").join(','), queued.join(','),
                            f.banners().filter(QRegularExpression("^(Added|Invalid)")).join(',')}), "shown");
     }
@@ -465,7 +420,7 @@ private slots:
     {
         const QString copy = f.musicDir() + "/Root Song Again.flac";
         const auto restore = qScopeGuard([&] { QFile::remove(copy); f.server.updateDatabase(); });
-        QVERIFY(openWindow() && f.connect());
+        QVERIFY(f.open() && f.connect());
         const auto rootSongs = [this] {  // another artist first: a second click on one shows all albums
             return f.click("artistList", "ABBA") && f.click("artistList", "Solo Artist")
                             && f.click("albumList", "Lone Album") ? f.rows("trackList") : QStringList("not found");
@@ -474,10 +429,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rootSongs(), QStringList({"Root Song", "Root Song"}), 10000);
         // The window's own update; the rebuild reads the server, not the fresh cache.
         QVERIFY(QFile::remove(copy));
-        QSignalSpy rebuilt(f.widget<QAbstractItemView>("artistList")->model(), &QAbstractItemModel::modelReset);
         f.widget<QAction>("action_Update_database")->trigger();
-        QVERIFY(rebuilt.wait(20000));
-        QCOMPARE(rootSongs(), QStringList({"Root Song"}));
+        QTRY_COMPARE_WITH_TIMEOUT(rootSongs(), QStringList({"Root Song"}), 20000);
     }
 
     // The real window in its own process, closed during work, exits at once and cleanly. A hang
@@ -486,19 +439,15 @@ private slots:
     void quitDuringWork()
     {
         for (const QString mode : {"build", "cover", "update"}) {
-            QTemporaryDir slowDir;
-            MpdFixture slow;
-            MpdFixture *mpd = mode == "build" ? &bigServer() : &f.server;
+            QTemporaryDir junk;
+            MpdFixture slow;  // its update of thousands of empty ".flac" files that fail to decode takes long
+            QVERIFY(mode != "update" || slow.start(junk.path()));
+            for (int i = 0; mode == "update" && i < 20000; ++i)
+                QVERIFY(QFile(junk.filePath(QString("%1.flac").arg(i))).open(QIODevice::WriteOnly));
+            MpdFixture *mpd = mode == "build" ? &bigServer() : mode == "cover" ? &f.server : &slow;
             QVERIFY(mpd->resetState());
             if (mode == "cover")
                 QVERIFY(mpd->add({"Root Song.flac"}) && mpd->send("play 0"));
-            if (mode == "update") {
-                // Thousands of empty ".flac" files that fail to decode keep an update busy.
-                QVERIFY(slow.start(slowDir.path()) && QDir().mkpath(slowDir.filePath("Junk")));
-                for (int i = 0; i < 20000; ++i)
-                    QVERIFY(QFile(slowDir.filePath(QString("Junk/%1.flac").arg(i))).open(QIODevice::WriteOnly));
-                mpd = &slow;
-            }
             QProcess driver;  // killed by its destructor if it hangs
             driver.start(QUIT_DRIVER, {mode, QString::number(mpd->port())});
             QVERIFY(QTest::qWaitFor([&] { return driver.canReadLine() || driver.state() == QProcess::NotRunning; }, BuildTimeoutMs));
@@ -529,7 +478,7 @@ private slots:
         QFETCH(QString, how);
         MpdFixture &mpd = bigServer();
         writeSongs({QmpdSong(-1, 1, "Old", "Cached", "1", "old.flac", "", "Old")});
-        QVERIFY(ageCache(nullptr, 1000000000) && openWindow() && mpd.resetState());
+        QVERIFY(ageCache(nullptr, 1000000000) && f.open() && mpd.resetState());
         const QByteArray cache = cacheBytes();
         QStringList shown;
         connect(f.widget<QAbstractItemView>("artistList")->model(), &QAbstractItemModel::modelReset, this,
@@ -572,9 +521,8 @@ private slots:
             QCOMPARE(cacheBytes(), cache);
         if (completes || how == "disconnect")
             QCOMPARE(f.bannerShows("Collection built succesfully!"), completes);
-        if (how == "none") {
-            QVERIFY(f.rows("albumList").size() > BigLibrarySongs / 20);
-        } else if (how == "update" || how == "disconnect") {
+        QVERIFY(how != "none" || f.rows("albumList").size() > BigLibrarySongs / 20);
+        if (how == "update" || how == "disconnect") {
             QCOMPARE(f.rows("artistList") + f.rows("albumList"), QStringList());
             QCOMPARE(f.widget<QAction>("action_Update_database")->isEnabled(), how == "update");
             QVERIFY(how != "update" || (readCache(Cache::Artists) + readCache(Cache::Songs)).isEmpty());

@@ -1,7 +1,6 @@
-// tuneloom-quit-driver MODE PORT: the real window, in a home of its own, autoconnecting to mpd on PORT
-// as the program starts, closed once MODE's work is under way ("build": a collection build; "cover":
-// a cover download from a service that never answers; "update": a database update the window
-// started); then main returns. Prints "closing" as it closes the window.
+// tuneloom-quit-driver MODE PORT: the real window in a home of its own, autoconnecting to mpd on PORT as
+// the program starts, closed once MODE's work is under way ("build": a collection build; "cover": a cover
+// download from a service that never answers; "update": a database update the window started).
 #include "busyindicator.h"
 #include "coverfetcher.h"
 #include "localhttpserver.h"
@@ -31,26 +30,23 @@ int main(int argc, char **argv)
     auto *update = window.findChild<QAction *>("action_Update_database");
     int buildingPolls = 0;
     bool updateAsked = false;
-    const auto ready = [&] {
-        if (mode == "cover")
-            return !coverService.requests().isEmpty();
-        if (mode == "build")  // long enough to be inside its listing, not just started
-            return (buildingPolls = busy->isRunning() ? buildingPolls + 1 : 0) > 5;
-        if (!updateAsked && !busy->isRunning() && update->isEnabled()) {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
+        if (mode == "update" && !updateAsked && !busy->isRunning() && update->isEnabled()) {
             update->trigger();
             updateAsked = true;
         }
+        buildingPolls = busy->isRunning() ? buildingPolls + 1 : 0;
         MpdObj *mpd = Qmpd::static_this ? Qmpd::static_this->getMpdObj() : nullptr;
-        return updateAsked && mpd && mpd_status_update(mpd) == MPD_OK && mpd_status_db_is_updating(mpd);
-    };
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
-        if (ready()) {
-            poll.stop();
-            std::printf("closing\n");
-            std::fflush(stdout);
-            window.close();
-        }
+        const bool ready = mode == "cover" ? !coverService.requests().isEmpty()
+                : mode == "build" ? buildingPolls > 5  // long enough to be inside its listing, not just started
+                : updateAsked && mpd && mpd_status_update(mpd) == MPD_OK && mpd_status_db_is_updating(mpd);
+        if (!ready)
+            return;
+        poll.stop();
+        std::printf("closing\n");
+        std::fflush(stdout);
+        window.close();
     });
     poll.start(20);
     QTimer::singleShot(60000, &app, [&app] { app.exit(3); });  // the condition never came
