@@ -1,54 +1,43 @@
 // The collection: its cache files, the builder against real servers, the window's collection tab,
 // and what happens when the server, the listing or the user interrupts a build.
 #include "busyindicator.h"
-#include "collectionbuilder.h"
-#include "collectioncache.h"
 #include "collectioncachewriter.h"
 #include "playlistadder.h"
-#include "qmpd.h"
-#include "settingsstore.h"
 #include "songdecoder.h"
-#include "testlibrary.h"
 #include "testmain.h"
 #include "windowfixture.h"
 
-#include <QAction>
-#include <QListView>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSlider>
-#include <QTabWidget>
 
 #include <libmpd/libmpd.h>
 
 namespace {
 
+using Cache = CollectionCache;
 const QString host = "127.0.0.1";
-const CollectionCache::File cacheFiles[] = {CollectionCache::Artists, CollectionCache::Albums,
-                                            CollectionCache::ArtistAlbums, CollectionCache::Songs};
-constexpr int BigLibrarySongs = 300000;
+const Cache::File cacheFiles[] = {Cache::Artists, Cache::Albums, Cache::ArtistAlbums, Cache::Songs};
 constexpr int BuildTimeoutMs = 120000;
 
-QString cachePath(CollectionCache::File file) { return CollectionCache(host).filePath(file); }
+QString cachePath(Cache::File file) { return Cache(host).filePath(file); }
 
-QByteArray readFile(const QString &path)
+QByteArray readCache(Cache::File file)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    QFile in(cachePath(file));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
+bool writeCache(Cache::File file, const QByteArray &bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    QFile out(cachePath(file));
+    return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
 }
 
-// The four files with their times, for comparing whole cache states.
-QByteArray cacheBytes()
+QByteArray cacheBytes()  // the four files with their times
 {
     QByteArray all;
-    for (CollectionCache::File file : cacheFiles)
-        all += QFileInfo(cachePath(file)).lastModified().toString().toUtf8() + readFile(cachePath(file));
+    for (Cache::File file : cacheFiles)
+        all += QFileInfo(cachePath(file)).lastModified().toString().toUtf8() + readCache(file);
     return all;
 }
 
@@ -56,9 +45,8 @@ QByteArray cacheBytes()
 bool ageCache(const MpdFixture *server, qint64 age)
 {
     for (const QString &line : server ? server->command("stats") : QStringList())
-        if (line.startsWith("db_update: "))
-            age += line.mid(11).toLongLong();
-    QFile songs(cachePath(CollectionCache::Songs));
+        age += line.startsWith("db_update: ") ? line.mid(11).toLongLong() : 0;
+    QFile songs(cachePath(Cache::Songs));
     return songs.open(QIODevice::ReadWrite)
             && songs.setFileTime(QDateTime::fromSecsSinceEpoch(age), QFileDevice::FileModificationTime);
 }
@@ -72,10 +60,7 @@ QStringList texts(const QList<QmpdSong> &songs)
     return lines;
 }
 
-template<typename Index> QStringList allSongs(const Index &index)
-{
-    return texts(index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING));
-}
+template<typename Index> QStringList allSongs(const Index &index) { return texts(index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING)); }
 
 // Everything the queries answer, as text: equal texts mean equal indexes.
 template<typename Index> QStringList describe(const Index &index)
@@ -89,24 +74,25 @@ template<typename Index> QStringList describe(const Index &index)
     return lines + allSongs(index);
 }
 
-bool build(CollectionBuilder &builder, int port, bool force, const QString &hostName = host)
+// A build, then everything its index answers; "failed" when it did not succeed.
+QStringList build(CollectionBuilder &builder, int port, bool force, const QString &hostName = host)
 {
     QSignalSpy finished(&builder, &CollectionBuilder::finished);
     builder.setServer(hostName, port, QString());
     builder.setForceFromMPD(force);
     builder.start();
-    return finished.wait(BuildTimeoutMs) && builder.wait(5000) && finished.size() == 1;
+    const bool ended = finished.wait(BuildTimeoutMs) && builder.wait(5000) && finished.size() == 1;
+    return ended && !builder.lastBuildFailed() ? describe(builder) : QStringList("failed");
 }
 
-CollectionIndex writeCache(const QList<QmpdSong> &songs, const QString &hostName = host)
+CollectionIndex writeSongs(const QList<QmpdSong> &songs, const QString &hostName = host)
 {
     CollectionIndex index;
-    CollectionCacheWriter writer((CollectionCache(hostName)));
-    if (writer.open()) {
-        for (const QmpdSong &song : songs)
-            writer.addSong(song, index.addSong(song));
-        writer.commit();
-    }
+    CollectionCacheWriter writer((Cache(hostName)));
+    writer.open();
+    for (const QmpdSong &song : songs)
+        writer.addSong(song, index.addSong(song));
+    writer.commit();
     index.sortNames();
     return index;
 }
@@ -161,174 +147,115 @@ class TestCollection : public QObject
     MpdFixture &bigServer()
     {
         if (!big)
-            big = TestLibrary::startSyntheticServer(bigDir.path(), BigLibrarySongs);
+            big = TestLibrary::startSyntheticServer(bigDir.path(), 300000);
         if (!big->isRunning() && !big->restart())
             qFatal("big mpd: %s", qPrintable(big->errorString()));
         return *big;
     }
-    bool openWindow()
-    {
-        const bool opened = f.open();
-        if (opened)
-            f.widget<QTabWidget>("tabWidget")->setCurrentIndex(1);
-        return opened;
-    }
-    QAction *addAction(const char *list) { return f.widget<QListView>(list)->actions().value(0); }
 
 private slots:
     void initTestCase() { QVERIFY2(f.startServer(), qPrintable(f.server.errorString())); }
     void init() { QVERIFY(WindowFixture::resetHome()); }
     void cleanup() { QCOMPARE(f.close(), expectedBoxes); expectedBoxes.clear(); }
 
-    void cacheKeepsEveryValue()
-    {
-        // mpd turns control characters in tags into spaces; a cache may still hold them.
-        const QStringList values = {"\tlead", "trail\t", "\t", "two\nlines", "old\r\nmac\r", "\n\n",
-                                    "esc\x1bn", "C:\\new\\road", QString(10000, 'w'), QString(),
-                                    QString(QChar::ReplacementCharacter)};
-        QList<QmpdSong> songs;
-        for (int i = 0; i < values.size(); ++i) {
-            const QString &v = values.at(i);
-            songs << QmpdSong(i, i, v, v, v, v + QString::number(i), v, v)
-                  << QmpdSong(-1, 65, "Plain", v, "3/12", QString("f%1").arg(i), "2001", "Album");
-        }
-        const CollectionIndex built = writeCache(songs);
-        QCOMPARE(readFile(cachePath(CollectionCache::Songs)).count('\n'), 8 * songs.size());
-        QCOMPARE(readFile(cachePath(CollectionCache::Artists)).count('\n'), values.size() + 1);
-        const CollectionIndex loaded = CollectionCache(host).load();
-        QCOMPARE(describe(loaded), describe(built));
-        QCOMPARE(allSongs(loaded), texts(songs));
-    }
-
     void oddCacheFiles_data()
     {
-        QTest::addColumn<QByteArray>("artists");
-        QTest::addColumn<QByteArray>("pairs");
-        QTest::addColumn<QByteArray>("songs");
-        QTest::addColumn<QStringList>("loadedArtists");
-        QTest::addColumn<QString>("albumsOfB");
+        QTest::addColumn<QByteArrayList>("files");  // artists, artist-album pairs, songs
+        QTest::addColumn<QStringList>("loadedArtists");  // then the albums of "b"
         QTest::addColumn<QStringList>("loadedSongs");
         const QByteArray mib(1 << 20, 'm');
         const QString bad(QChar::ReplacementCharacter);
         QTest::addRow("unsorted names, CRLF, bad numbers, a record cut short")
-                << QByteArray("b\r\nA\r\na\r\n") << QByteArray("b\n\tz\nA\n")
-                << QByteArray("b\nz\n\t1x\n\t\t12\n\tT\n\t1\n\tf.flac\n\t2000\nA\n\n\t5\n")
-                << QStringList{"A", "a", "b"} << "z"
-                << QStringList{"0|12|b|T|1|f.flac|2000|z|0:12", "5|0|A||||||0:00"};
-        QTest::addRow("1 MiB lines") << mib + '\n' << QByteArray()
-                                     << "a\nb\n\t1\n\t2\n\t" + mib + "\n\t\n\t\n\t\n"
-                                     << QStringList(QString(mib)) << ""
-                                     << QStringList("1|2|a|" + QString(mib) + "||||b|0:02");
-        QTest::addRow("invalid UTF-8") << QByteArray("\xff\xfe\n\xc3(\n") << QByteArray()
-                                       << QByteArray("a\nb\n\t1\n\t2\n\t\xed\xa0\x80!\n")
-                                       << QStringList{bad + '(', bad + bad} << ""
-                                       << QStringList("1|2|a|" + bad.repeated(3) + "!||||b|0:02");
-        QTest::addRow("nine lines: a record and a stray line")
-                << QByteArray() << QByteArray() << QByteArray("a\nb\n\t1\n\t2\n\tT\n\t\n\tf\n\t\nstray\n")
-                << QStringList() << "" << QStringList{"1|2|a|T||f||b|0:02", "0|0|stray||||||0:00"};
-        QTest::addRow("only byte-order marks") << QByteArray("\xEF\xBB\xBF") << QByteArray()
-                                               << QByteArray("\xEF\xBB\xBF") << QStringList() << ""
-                                               << QStringList();
-        QTest::addRow("CR alone ends no line, NUL stays")
-                << QByteArray("one\rtwo\r\na\0b\n", 13) << QByteArray() << QByteArray()
-                << QStringList{QString::fromLatin1("a\0b", 3), "onetwo"} << "" << QStringList();
-        QTest::addRow("blank lines, no final line feed, escapes at line ends")
-                << QByteArray("\n\nlast\nabc\x1b\n\x1b") << QByteArray() << QByteArray()
-                << QStringList{"", "", "\x1b", "abc\x1b", "last"} << "" << QStringList();
+                << QByteArrayList{"b\r\nA\r\na\r\n", "b\n\tz\nA\n", "b\nz\n\t1x\n\t\t12\n\tT\n\t1\n\tf.flac\n\t2000\nA\n\n\t5\n"}
+                << QStringList{"A", "a", "b", "z"} << QStringList{"0|12|b|T|1|f.flac|2000|z|0:12", "5|0|A||||||0:00"};
+        QTest::addRow("1 MiB lines") << QByteArrayList{mib + '\n', "", "a\nb\n\t1\n\t2\n\t" + mib + "\n\t\n\t\n\t\n"}
+                                     << QStringList(QString(mib)) << QStringList("1|2|a|" + QString(mib) + "||||b|0:02");
+        QTest::addRow("invalid UTF-8") << QByteArrayList{"\xff\xfe\n\xc3(\n", "", "a\nb\n\t1\n\t2\n\t\xed\xa0\x80!\n"}
+                << QStringList{bad + '(', bad + bad} << QStringList("1|2|a|" + bad.repeated(3) + "!||||b|0:02");
+        QTest::addRow("only byte-order marks") << QByteArrayList{"\xEF\xBB\xBF", "", "\xEF\xBB\xBF"} << QStringList() << QStringList();
+        QTest::addRow("CR alone ends no line, NUL stays; nine lines: a record and a stray line")
+                << QByteArrayList{QByteArray("one\rtwo\r\na\0b\n", 13), "", "a\nb\n\t1\n\t2\n\tT\n\t\n\tf\n\t\nstray\n"}
+                << QStringList{QString::fromLatin1("a\0b", 3), "onetwo"} << QStringList{"1|2|a|T||f||b|0:02", "0|0|stray||||||0:00"};
+        QTest::addRow("blank lines, no final line feed, escapes at line ends") << QByteArrayList{"\n\nlast\nabc\x1b\n\x1b", "", ""}
+                << QStringList{"", "", "\x1b", "abc\x1b", "last"} << QStringList();
     }
 
     void oddCacheFiles()
     {
-        QFETCH(QByteArray, artists);
-        QFETCH(QByteArray, pairs);
-        QFETCH(QByteArray, songs);
-        QVERIFY(CollectionCache::makeDirectory());
-        QVERIFY(writeFile(cachePath(CollectionCache::Artists), artists)
-                && writeFile(cachePath(CollectionCache::ArtistAlbums), pairs)
-                && writeFile(cachePath(CollectionCache::Songs), songs));
-        const CollectionIndex index = CollectionCache(host).load();
-        QTEST(index.getArtists(), "loadedArtists");
-        QTEST(index.getAlbums("b").join('|'), "albumsOfB");
+        QFETCH(QByteArrayList, files);
+        QVERIFY(Cache::makeDirectory() && writeCache(Cache::Artists, files[0])
+                && writeCache(Cache::ArtistAlbums, files[1]) && writeCache(Cache::Songs, files[2]));
+        const CollectionIndex index = Cache(host).load();
+        QTEST(index.getArtists() + index.getAlbums("b"), "loadedArtists");
         QTEST(allSongs(index), "loadedSongs");
     }
 
-    // Whatever the files hold, the index has one artist per line of the artists file, one album
-    // per line of the albums file, one song per started eight lines of the songs file, and every
-    // song is found under its own artist and album.
+    // Every value comes back as written (mpd makes control characters spaces; a cache may hold them).
+    // Whatever damaged copies hold, the index has a name per line of the artists and albums files, a
+    // song per started eight lines of the songs file, and every song under its own artist and album.
     void damagedCache()
     {
-        QList<QmpdSong> sample;
-        for (int i = 0; i < 40; ++i)
-            sample << QmpdSong(i, 60 + i, QString("Artist %1").arg(i / 10), QString("Títle\t%1").arg(i),
-                               QString::number(i % 10 + 1), QString("dir/%1.flac").arg(i), "1999",
-                               i % 7 == 3 ? "Line\nbreak" : "Album");
-        writeCache(sample);
+        const QStringList values = {"\tlead", "trail\t", "\t", "two\nlines", "old\r\nmac\r", "\n\n",
+                                    "esc\x1bn", "C:\\new\\road", QString(10000, 'w'), QString(),
+                                    QString(QChar::ReplacementCharacter)};
+        QList<QmpdSong> songs;
+        for (int i = 0; i < values.size(); ++i)
+            songs << QmpdSong(i, i, values[i], values[i], values[i], values[i] + QString::number(i), values[i], values[i])
+                  << QmpdSong(-1, 65, "Plain", values[i], "3/12", QString("f%1").arg(i), "2001", "Album");
+        const CollectionIndex built = writeSongs(songs);
+        QVERIFY(readCache(Cache::Songs).contains("\nPlain\nAlbum\n\t-1\n\t65\n\ttrail\t\n\t3/12\n\tf1\n\t2001\n"));
+        QCOMPARE(describe(Cache(host).load()), describe(built));
         QByteArray good[4], written[4];
-        for (CollectionCache::File file : cacheFiles)
-            good[file] = readFile(cachePath(file));
+        for (Cache::File file : cacheFiles)
+            good[file] = readCache(file);
         QRandomGenerator random(20240601);
         const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
         const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
-        // random bytes, truncated, flipped bytes, invalid UTF-8, CRLF and lone CR, lost and extra
-        // lines, 1 MiB lines
+        // random bytes, truncated, flipped bytes, invalid UTF-8, CRLF and lone CR, lost and extra lines, 1 MiB lines
         for (int kind = 0; kind < 7; ++kind)
         for (int round = 0; round < (kind == 6 ? 5 : 30); ++round) {
-            for (CollectionCache::File file : cacheFiles)
-                QVERIFY(writeFile(cachePath(file), written[file] = damaged(random, good[file], kind)));
-            const CollectionIndex index = CollectionCache(host).load();
-            const QList<QmpdSong> songs = index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
-            const QByteArray where = "kind " + QByteArray::number(kind) + ", round " + QByteArray::number(round);
-            QVERIFY2(index.getArtists().size() == lineCount(written[CollectionCache::Artists]), where);
-            QVERIFY2(index.getAlbums(NULL_ARTIST_OR_ALBUM_STRING).size()
-                             == lineCount(written[CollectionCache::Albums]), where);
-            QVERIFY2(songs.size() == (lineCount(written[CollectionCache::Songs]) + 7) / 8, where);
-            for (const QmpdSong &song : songs)
-                QVERIFY2(texts(index.getSongs(song.artist, song.album)).contains(texts({song}).first()), where);
+            for (Cache::File file : cacheFiles)
+                QVERIFY(writeCache(file, written[file] = damaged(random, good[file], kind)));
+            const CollectionIndex index = Cache(host).load();
+            const QList<QmpdSong> found = index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
+            QVERIFY2(index.getArtists().size() == lineCount(written[Cache::Artists])
+                             && index.getAlbums(NULL_ARTIST_OR_ALBUM_STRING).size() == lineCount(written[Cache::Albums])
+                             && found.size() == (lineCount(written[Cache::Songs]) + 7) / 8,
+                     qPrintable(QString("kind %1, round %2").arg(kind).arg(round)));
+            for (const QmpdSong &song : found)
+                QVERIFY(texts(index.getSongs(song.artist, song.album)).contains(texts({song}).first()));
         }
     }
 
-    void indexAndCacheOfTheStandardLibrary()
+    // The standard library's index; then where a build takes it from, told by a marker only the cache knows.
+    void cacheOrServer()
     {
         CollectionBuilder builder;
-        QVERIFY(build(builder, f.server.port(), true) && !builder.lastBuildFailed());
-        QCOMPARE(builder.getArtists().size(), 12);  // the window's lists show their order
-        // One album name, two artists: two song lists.
-        QCOMPARE(builder.getSongs("Abba", "Greatest Hits").size(), 1);
+        const QStringList fromServer = build(builder, f.server.port(), true);
+        QCOMPARE(builder.getSongs("Abba", "Greatest Hits").size(), 1);  // one album name, two artists
         QCOMPARE(builder.getSongs("Bright Signal", "Greatest Hits").size(), 2);
         QVERIFY(builder.getAlbums("Nobody").isEmpty() && builder.getSongs("Nobody", "Gold").isEmpty());
-        QStringList files;  // every song, in listing order
-        for (const QmpdSong &song : builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING))
-            files << song.file;
-        QCOMPARE(files, f.server.mpc({"listall"}));
+        const QRegularExpression file(R"(^(?:[^|]*\|){5}([^|]*)\|.*)");  // every song's, in listing order
+        QCOMPARE(allSongs(builder).replaceInStrings(file, "\\1"), f.server.mpc({"listall"}));
         QCOMPARE(texts(builder.getSongs("Mötley Crüe", "Loud Nights")),
                  QStringList("-1|240|Mötley Crüe|Crüe Anthem|1|Music/Rock/Classic/Mötley Crüe/Loud "
                              "Nights/01 Crüe Anthem.flac|1985|Loud Nights|4:00"));
-        // The cache directory is private, and a host that looks like a path stays a file name in it.
-        writeCache({}, "unix/../../socket");
-        QCOMPARE(QFileInfo(CollectionCache::directory()).permissions() & 0x0077, QFile::Permissions());
-        QCOMPARE(QDir(CollectionCache::directory()).entryList(QDir::Files | QDir::Hidden).size(), 8);
-    }
-
-    // A marker only the cache knows tells where the index came from.
-    void cacheOrServer()
-    {
         const struct { int cacheAge; bool force; QString hostName; bool fromCache; } cases[] = {
                 {60, false, host, true}, {0, false, host, false}, {-1, false, host, false},
                 {60, true, host, false}, {60, false, "localhost", false}};  // same server, other name
         for (const auto &c : cases) {
-            CollectionBuilder builder;
-            QVERIFY(build(builder, f.server.port(), true));
-            const QStringList fromServer = describe(builder);
-            const QByteArray written = readFile(cachePath(CollectionCache::Artists));
-            QVERIFY(writeFile(cachePath(CollectionCache::Artists), written + "Only In The Cache\n"));
-            QVERIFY(ageCache(&f.server, c.cacheAge) && build(builder, f.server.port(), c.force, c.hostName));
-            QVERIFY(!builder.lastBuildFailed());
-            QStringList index = describe(builder);
-            QCOMPARE(index.removeIf([](const QString &line) { return line.contains("Only In The Cache"); }) > 0,
-                     c.fromCache);
+            QCOMPARE(build(builder, f.server.port(), true), fromServer);
+            const QByteArray written = readCache(Cache::Artists);
+            QVERIFY(writeCache(Cache::Artists, written + "Only In The Cache\n") && ageCache(&f.server, c.cacheAge));
+            QStringList index = build(builder, f.server.port(), c.force, c.hostName);
+            QCOMPARE(index.removeIf([](const QString &l) { return l.contains("Only In The Cache"); }) > 0, c.fromCache);
             QCOMPARE(index, fromServer);
-            QVERIFY(c.fromCache || c.hostName != host || readFile(cachePath(CollectionCache::Artists)) == written);
+            QVERIFY(c.fromCache || c.hostName != host || readCache(Cache::Artists) == written);
         }
+        // The cache directory is private, and a host that looks like a path stays a file name in it.
+        writeSongs({}, "unix/../../socket");
+        QCOMPARE(QFileInfo(Cache::directory()).permissions() & 0x0077, QFile::Permissions());
+        QCOMPARE(QDir(Cache::directory()).entryList(QDir::Files | QDir::Hidden).size(), 12);
     }
 
     void listingInPiecesEqualsAWholeListing()
@@ -343,23 +270,19 @@ private slots:
             return TestLibrary::Song{path + QByteArray::number(i) + ".flac", artist + "Album: Album "
                     + QByteArray::number(i % 7) + "\nTitle: T" + QByteArray::number(i) + '\n', 60 + i % 300};
         }));
-        // Repeated tags, no time, a zero time.
-        QFile db(dir.filePath("mixed.db"));
+        QFile db(dir.filePath("mixed.db"));  // and repeated tags, no time, a zero time
         QVERIFY(db.open(QIODevice::Append) && db.write(
                 "directory: E\nmtime: 1600000000\nbegin: E\nsong_begin: guests.flac\nTime: 61.400000\n"
                 "Artist: Main\nArtist: Guest\nArtist: Ärtist\nAlbum: First\nAlbum: Second\nTitle: One\n"
                 "Title: Two\nTrack: 3\nTrack: 4/12\nDate: 2001\nDate: 2002\nmtime: 1600000000\nsong_end\n"
                 "song_begin: untimed.flac\nArtist: Only\nmtime: 1600000000\nsong_end\nsong_begin: zero.flac\n"
-                "Time: 0.000000\nmtime: 1600000000\nsong_end\nend: E\n") > 0);
-        db.close();
+                "Time: 0.000000\nmtime: 1600000000\nsong_end\nend: E\n") > 0 && db.flush());
         auto roomy = TestLibrary::startServer(dir.filePath("mixed.db"));
         auto cramped = TestLibrary::startServer(dir.filePath("mixed.db"), 64);
         QVERIFY(cramped->command("listallinfo").isEmpty());  // it really refuses the whole listing
         CollectionBuilder builder;
-        QVERIFY(build(builder, roomy->port(), true));
-        const QStringList whole = describe(builder);
-        const QByteArray wholeCache = readFile(cachePath(CollectionCache::Songs));
-        QCOMPARE(allSongs(builder).size(), 3036);
+        const QStringList whole = build(builder, roomy->port(), true);
+        const QByteArray wholeCache = readCache(Cache::Songs);
         // libmpd's listing, which the rest of the window reads, decodes every field alike.
         std::unique_ptr<MpdObj, void (*)(MpdObj *)> connection(mpd_new(host.toLatin1().data(), roomy->port(), nullptr), mpd_free);
         QCOMPARE(mpd_connect(connection.get()), MPD_OK);
@@ -368,35 +291,13 @@ private slots:
         for (MpdData *entry = mpd_database_get_complete(connection.get()); entry; entry = mpd_data_get_next(entry))
             listed << decoder.decode(*entry->song);
         QCOMPARE(allSongs(builder), texts(listed));
-        QVERIFY(build(builder, cramped->port(), true) && !builder.lastBuildFailed());
-        QCOMPARE(describe(builder), whole);
-        QCOMPARE(readFile(cachePath(CollectionCache::Songs)), wholeCache);
+        QCOMPARE(build(builder, cramped->port(), true), whole);
+        QCOMPARE(readCache(Cache::Songs), wholeCache);
     }
 
-    void bigAddsArriveInBatchesInOrder()
-    {
-        // 12,000 paths of about 200 bytes: over the server's 2 MiB command-list limit, under its
-        // 16,384-song playlist limit.
-        QStringList paths;
-        for (int i = 0; i < 12000; ++i)
-            paths << QString("Long %1 %2/Song %3.flac").arg(QString(180, 'x')).arg(i / 600).arg(i);
-        QTemporaryDir dir;
-        QVERIFY(TestLibrary::writeDatabase(dir.filePath("long.db"), int(paths.size()), [&](int i) {
-            return TestLibrary::Song{paths.at(i).toUtf8(), "Title: T\n"};
-        }));
-        auto server = TestLibrary::startServer(dir.filePath("long.db"));
-        Qmpd connection(host, server->port(), QString());
-        QVERIFY(PlaylistAdder::queueAddInBatches(connection, paths));
-        QCOMPARE(server->queue(), paths);
-        // A path the server does not know ends its batch there, and nothing after is sent.
-        QVERIFY(server->resetState());
-        paths.insert(100, "Missing/Song.flac");
-        QVERIFY(!PlaylistAdder::queueAddInBatches(connection, paths));
-        QCOMPARE(server->queue(), paths.mid(0, 100));
-    }
-
-    // What each song is given, and what mpd 0.23 serves: control characters as spaces, most
-    // invalid UTF-8 as "?", empty and blank tags left out, file names as stored.
+    // What each song is given, and what mpd 0.23 serves: control characters as spaces, most invalid
+    // UTF-8 as "?", empty and blank tags left out, file names as stored. Beside them, 12,000 paths of
+    // about 200 bytes: over the server's 2 MiB command-list limit, under its 16,384-song playlist limit.
     void oddServerTagsStayConsistent()
     {
         const QByteArray L(10000, 'L');
@@ -410,28 +311,30 @@ private slots:
                 {"D/" + QByteArray(5000, 'n') + ".flac", "Artist: Odd Names\nTitle: t2\n"},
                 {"D/bad\xffname.flac", "Artist: Odd Names\nTitle: t3\n"}};
         const QString l(L), R(QChar::ReplacementCharacter);
-        QStringList served = {"D/long.flac|" + l + '|' + l + '|' + l, "D/invalid.flac|Bad ??|?(|x" + R + R + R,
-                              "D/empty.flac|||", "D/blank.flac||Blank|", "D/control.flac|Tab here|CR here|E [1m",
-                              "D/tab\tand\rCR.flac|Odd Names||t1", "D/" + QString(5000, 'n') + ".flac|Odd Names||t2",
-                              "D/bad" + R + "name.flac|Odd Names||t3"};
+        const QStringList served = {"D/bad" + R + "name.flac|Odd Names||t3", "D/blank.flac||Blank|",
+                                    "D/control.flac|Tab here|CR here|E [1m", "D/empty.flac|||",
+                                    "D/invalid.flac|Bad ??|?(|x" + R + R + R, "D/long.flac|" + l + '|' + l + '|' + l,
+                                    "D/" + QString(5000, 'n') + ".flac|Odd Names||t2", "D/tab\tand\rCR.flac|Odd Names||t1"};
+        QStringList paths;
+        for (int i = 0; i < 12000; ++i)
+            paths << QString("Long %1 %2/Song %3.flac").arg(QString(180, 'x')).arg(i / 600).arg(i);
         QTemporaryDir dir;
-        QVERIFY(TestLibrary::writeDatabase(dir.filePath("odd.db"), int(raw.size()), [&](int i) { return raw.at(i); }));
+        QVERIFY(TestLibrary::writeDatabase(dir.filePath("odd.db"), int(raw.size() + paths.size()), [&](int i) {
+            return i < raw.size() ? raw.at(i) : TestLibrary::Song{paths.at(i - raw.size()).toUtf8(), "Title: T\n"};
+        }));
         auto mpd = TestLibrary::startServer(dir.filePath("odd.db"));
         CollectionBuilder builder;
-        QVERIFY(build(builder, mpd->port(), true));
+        const QStringList fromServer = build(builder, mpd->port(), true);
         QStringList songs;
         for (const QmpdSong &song : builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING))
             songs << QStringList{song.file, song.artist, song.album, song.title}.join('|');
         songs.sort();
-        served.sort();
-        QCOMPARE(songs, served);
-        const QStringList fromServer = describe(builder);
-        QVERIFY(ageCache(mpd.get(), 60) && build(builder, mpd->port(), false));
-        QCOMPARE(describe(builder), fromServer);
+        QCOMPARE(songs.filter(QRegularExpression("^D/")), served);
+        QVERIFY(ageCache(mpd.get(), 60));
+        QCOMPARE(build(builder, mpd->port(), false), fromServer);
         // The window shows the same lists, and its playlist follows the server's.
-        QVERIFY(openWindow() && f.connect(*mpd));
-        QCOMPARE(f.rows("artistList"), builder.getArtists());
-        QCOMPARE(f.rows("albumList"), builder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING));
+        QVERIFY(f.open() && f.connect(*mpd));
+        QCOMPARE(f.rows("artistList") + f.rows("albumList"), builder.getArtists() + builder.getAlbums(NULL_ARTIST_OR_ALBUM_STRING));
         QVERIFY(f.click("artistList", l) && f.click("albumList", l));
         QCOMPARE(f.rows("trackList"), QStringList(l));
         QVERIFY(f.click("artistList", "Odd Names") && f.click("albumList", ""));
@@ -440,80 +343,72 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f.rows("playlistTableview").size(), 8, 5000);
         QVERIFY(mpd->send("clear"));
         QTRY_COMPARE_WITH_TIMEOUT(f.rows("playlistTableview").size(), 0, 5000);
-        f.close();
+        QCOMPARE(f.close(), QStringList());  // before its server goes
+        // Many paths go in batches, in order; one the server does not know ends its batch and the adding.
+        Qmpd connection(host, mpd->port(), QString());
+        QVERIFY(PlaylistAdder::queueAddInBatches(connection, paths));
+        QCOMPARE(mpd->queue(), paths);
+        paths.insert(100, "Missing/Song.flac");
+        QVERIFY(mpd->resetState() && !PlaylistAdder::queueAddInBatches(connection, paths));
+        QCOMPARE(mpd->queue(), paths.mid(0, 100));
     }
 
     void browse_data()
     {
-        // Steps: "artist:NAME" / "album:NAME" / "track:NAME" click a row ("+" before the name adds
-        // it to the selection); "add:LIST" triggers that list's Add action.
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QStringList>("albums");
-        QTest::addColumn<QStringList>("tracks");
-        QTest::addColumn<QStringList>("queued");  // below the music folder's Rock/Classic/
-        QTest::addColumn<QString>("banner");
-        const QString st = "The Stones Of Time";
-        const QStringList all = {"", "Fragments", "Gold", "Granite", "Greatest Hits", "Húsið",
-                                 "Lone Album", "Loud Nights", "Music of the Night", "Pebbles",
-                                 "Untitled Sessions", "Группа крови", "音楽図鑑"};
-        const QStringList granite = {"First Stone", "Second Stone", "Third Stone"}, two = {"Granite", "Pebbles"};
-        const QString g = st + "/Granite/0", p = st + "/Pebbles/01 Small Stone.flac";
-        const QStringList none;
-        QTest::addRow("second click widens")
-                << QStringList{"artist:" + st, "album:Granite", "artist:" + st} << all << none << none << "";
-        QTest::addRow("albums sorted, untitled by path") << QStringList{"artist:Loose Ends", "album:Fragments"}
-                << QStringList{"", "Fragments"} << QStringList{"Misc/No Title.flac"} << none << "";
-        QTest::addRow("no artist: only songs without one")
-                << QStringList{"album:Untitled Sessions"} << all << QStringList{"No Artist Song"} << none << "";
-        QTest::addRow("no artist: none") << QStringList{"album:Greatest Hits"} << all << none << none << "";
-        QTest::addRow("add nothing") << QStringList{"add:artistList"} << all << none << none << "";
-        QTest::addRow("add artist") << QStringList{"artist:" + st, "add:artistList"} << two << none
-                << QStringList{g + "1 First Stone.flac", g + "2 Second Stone.flac", g + "3 Third Stone.flac", p}
-                << "Added all songs from artist \"The Stones Of Time\" to playlist!";
-        QTest::addRow("add albums in selection order")
-                << QStringList{"artist:" + st, "album:Pebbles", "album:+Granite", "add:albumList"} << two << granite
-                << QStringList{p, g + "1 First Stone.flac", g + "2 Second Stone.flac", g + "3 Third Stone.flac"}
-                << "Added songs from 2 albums to playlist!";
-        QTest::addRow("add albums without artist") << QStringList{"album:Granite", "add:albumList"} << all << none
-                << none << "Invalid selection. Please select one artist.";
-        QTest::addRow("add tracks in selection order")
-                << QStringList{"artist:" + st, "album:Granite", "track:Third Stone", "track:+First Stone", "add:trackList"}
-                << two << granite << QStringList{g + "3 Third Stone.flac", g + "1 First Stone.flac"}
-                << "Added 2 songs from \"The Stones Of Time - Granite\" to playlist!";
-        QTest::addRow("add tracks of two albums")
-                << QStringList{"artist:" + st, "album:Granite", "album:+Pebbles", "add:trackList"} << two
-                << QStringList{"Small Stone"} << none << "Invalid selection. Please select one and only one album.";
-        QTest::addRow("add tracks without artist") << QStringList{"album:Granite", "add:trackList"} << all << none
-                << none << "Invalid selection. Please select one artist.";
+        // Steps: "artist:NAME" / "album:NAME" / "track:NAME" click a row ("+" before the name adds it to
+        // the selection, ST stands for The Stones Of Time); "add:LIST" triggers that list's Add action.
+        // Then the album list, the track list, the titles of the queued files and the add banner.
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("shown");
+        const auto row = [](const char *name, const QString &steps, const QString &albums, const QString &tracks,
+                            const QString &queued = {}, const QString &banner = {}) {
+            QTest::addRow("%s", name) << steps << QStringList{albums, tracks, queued, banner};
+        };
+        const QString all = ",Fragments,Gold,Granite,Greatest Hits,Húsið,Lone Album,Loud Nights,Music of the Night,"
+                            "Pebbles,Untitled Sessions,Группа крови,音楽図鑑";
+        const QString two = "Granite,Pebbles", granite = "First Stone,Second Stone,Third Stone";
+        const QString noArtist = "Invalid selection. Please select one artist.";
+        row("second click widens", "artist:ST;album:Granite;artist:ST", all, "");
+        row("albums sorted, untitled by path", "artist:Loose Ends;album:Fragments", ",Fragments", "Misc/No Title.flac");
+        row("no artist: only songs without one", "album:Untitled Sessions", all, "No Artist Song");
+        row("no artist: none, add nothing", "album:Greatest Hits;add:artist", all, "");
+        row("add artist", "artist:ST;add:artist", two, "", granite + ",Small Stone",
+            "Added all songs from artist \"The Stones Of Time\" to playlist!");
+        row("add albums in selection order", "artist:ST;album:Pebbles;album:+Granite;add:album", two, granite,
+            "Small Stone," + granite, "Added songs from 2 albums to playlist!");
+        row("add albums without artist", "album:Granite;add:album", all, "", "", noArtist);
+        row("add tracks in selection order", "artist:ST;album:Granite;track:Third Stone;track:+First Stone;add:track",
+            two, granite, "Third Stone,First Stone", "Added 2 songs from \"The Stones Of Time - Granite\" to playlist!");
+        row("add tracks of two albums", "artist:ST;album:Granite;album:+Pebbles;add:track", two, "Small Stone", "",
+            "Invalid selection. Please select one and only one album.");
+        row("add tracks without artist", "album:Granite;add:track", all, "", "", noArtist);
     }
 
     void browse()
     {
-        QFETCH(QStringList, steps);
-        QFETCH(QString, banner);
-        QVERIFY(openWindow() && f.connect());
-        QVERIFY(f.bannerShows("Collection built succesfully!") && f.widget("filebrowserTab")->isEnabled());
-        QCOMPARE(f.rows("artistList").size(), 12);
-        for (const QString &step : steps) {
+        QFETCH(QString, steps);
+        QVERIFY(f.open() && f.connect());
+        QVERIFY(f.bannerShows("Collection built succesfully!") && f.widget("filebrowserTab")->isEnabled()
+                && f.rows("artistList").size() == 12);
+        for (const QString &step : QString(steps).replace("ST", "The Stones Of Time").split(';')) {
             const QString list = step.section(':', 0, 0) + "List", name = step.section(':', 1);
             if (list == "addList")
-                addAction(qPrintable(name))->trigger();
+                f.widget(qPrintable(name + "List"))->actions().constFirst()->trigger();
             else
                 QVERIFY2(f.click(qPrintable(list), name.mid(name.startsWith('+')),
                                  name.startsWith('+') ? Qt::ControlModifier : Qt::NoModifier), qPrintable(step));
         }
-        QTEST(f.rows("albumList"), "albums");
-        QTEST(f.rows("trackList"), "tracks");
-        QTEST(f.server.queue().replaceInStrings("Music/Rock/Classic/", ""), "queued");
-        QVERIFY(banner.isEmpty() ? f.banners().filter("Added").isEmpty() : f.bannerShows(banner));
+        const QStringList queued = f.server.queue().replaceInStrings(QRegularExpression(".*/\\d+ |\\.flac$"), "");
+        QTEST(QStringList({f.rows("albumList").join(','), f.rows("trackList").join(','), queued.join(','),
+                           f.banners().filter(QRegularExpression("^(Added|Invalid)")).join(',')}), "shown");
     }
 
     void databaseUpdateRebuilds()
     {
         const QString copy = f.musicDir() + "/Root Song Again.flac";
         const auto restore = qScopeGuard([&] { QFile::remove(copy); f.server.updateDatabase(); });
-        QVERIFY(openWindow() && f.connect());
-        const auto rootSongs = [this] {
+        QVERIFY(f.open() && f.connect());
+        const auto rootSongs = [this] {  // another artist first: a second click on one shows all albums
             return f.click("artistList", "ABBA") && f.click("artistList", "Solo Artist")
                             && f.click("albumList", "Lone Album") ? f.rows("trackList") : QStringList("not found");
         };
@@ -521,50 +416,34 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rootSongs(), QStringList({"Root Song", "Root Song"}), 10000);
         // The window's own update; the rebuild reads the server, not the fresh cache.
         QVERIFY(QFile::remove(copy));
-        QSignalSpy rebuilt(f.widget<QListView>("artistList")->model(), &QAbstractItemModel::modelReset);
         f.widget<QAction>("action_Update_database")->trigger();
-        QVERIFY(rebuilt.wait(20000));
-        QCOMPARE(rootSongs(), QStringList({"Root Song"}));
+        QTRY_COMPARE_WITH_TIMEOUT(rootSongs(), QStringList({"Root Song"}), 20000);
     }
 
-    // The real window in its own process, closed during work, exits at once and cleanly. A hang
-    // would wait for the work (a cover download gives up after 15 s): the bound is well below that
-    // and far above a quiet quit.
+    // The real window in its own process, closed during work, exits at once and cleanly. A hang would wait
+    // for the work (a cover download gives up after 15 s): the bound is well below that, far above a quit.
     void quitDuringWork()
     {
         for (const QString mode : {"build", "cover", "update"}) {
-            QTemporaryDir slowDir, home;
-            MpdFixture slow;
-            MpdFixture *mpd = mode == "build" ? &bigServer() : &f.server;
+            QTemporaryDir junk;
+            MpdFixture slow;  // its update of thousands of empty ".flac" files that fail to decode takes long
+            QVERIFY(mode != "update" || slow.start(junk.path()));
+            for (int i = 0; mode == "update" && i < 20000; ++i)
+                QVERIFY(QFile(junk.filePath(QString("%1.flac").arg(i))).open(QIODevice::WriteOnly));
+            MpdFixture *mpd = mode == "build" ? &bigServer() : mode == "cover" ? &f.server : &slow;
             QVERIFY(mpd->resetState());
             if (mode == "cover")
                 QVERIFY(mpd->add({"Root Song.flac"}) && mpd->send("play 0"));
-            if (mode == "update") {
-                // Thousands of empty ".flac" files that fail to decode keep an update busy.
-                QVERIFY(slow.start(slowDir.path()) && QDir().mkpath(slowDir.filePath("Junk")));
-                for (int i = 0; i < 20000; ++i)
-                    QVERIFY(QFile(slowDir.filePath(QString("Junk/%1.flac").arg(i))).open(QIODevice::WriteOnly));
-                mpd = &slow;
-            }
-            QSettings settings(home.filePath(".config/tuneloom/config.conf"), QSettings::IniFormat);
-            settings.setValue(SettingsKey::AutoconnectHost, mpd->host());
-            settings.setValue(SettingsKey::AutoconnectPort, mpd->port());
-            settings.sync();
             QProcess driver;  // killed by its destructor if it hangs
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert("HOME", home.path());
-            driver.setProcessEnvironment(environment);
-            driver.start(QUIT_DRIVER, {mode});
+            driver.start(QUIT_DRIVER, {mode, QString::number(mpd->port())});
             QVERIFY(QTest::qWaitFor([&] { return driver.canReadLine() || driver.state() == QProcess::NotRunning; }, BuildTimeoutMs));
             const bool updating = !mpd->statusValue("updating_db").isEmpty();
-            // waitForFinished() is false for a driver that has already ended.
-            const bool exited = driver.state() == QProcess::NotRunning || driver.waitForFinished(10000);
+            const bool exited = driver.state() == QProcess::NotRunning || driver.waitForFinished(10000);  // false once ended
             const QByteArray errors = driver.readAllStandardError();
             QCOMPARE(driver.readAllStandardOutput(), "closing\n");
-            QVERIFY2(exited, qPrintable(mode + " did not quit within 10 s"));
-            QVERIFY2(driver.exitStatus() == QProcess::NormalExit && driver.exitCode() == 0, errors);
-            for (const char *report : {"Sanitizer", "runtime error", "QThread: Destroyed"})
-                QVERIFY2(!errors.contains(report), errors);
+            QVERIFY2(exited && driver.exitStatus() == QProcess::NormalExit && driver.exitCode() == 0
+                             && !QRegularExpression("Sanitizer|runtime error|QThread: Destroyed").match(errors).hasMatch(),
+                     qPrintable(mode + (exited ? " quit: " : " did not quit within 10 s: ") + errors));
             QVERIFY2(mode != "update" || updating, "the update ended before the window closed");
         }
     }
@@ -577,18 +456,17 @@ private slots:
             QTest::addRow("%s", how) << QString(how);
     }
 
-    // A build from the big server (a stale cache of one song makes it ask the server), and what the
-    // user, the server or another client does meanwhile.
+    // A build from the big server (asked, for the cache is stale), and what the user, the server or
+    // another client does meanwhile.
     void interruptedBuild()
     {
         QFETCH(QString, how);
         MpdFixture &mpd = bigServer();
-        writeCache({QmpdSong(-1, 1, "Old", "Cached", "1", "old.flac", "", "Old")});
-        QVERIFY(ageCache(nullptr, 1000000000));
+        writeSongs({QmpdSong(-1, 1, "Old", "Cached", "1", "old.flac", "", "Old")});
+        QVERIFY(ageCache(nullptr, 1000000000) && f.open() && mpd.resetState());
         const QByteArray cache = cacheBytes();
-        QVERIFY(openWindow() && mpd.resetState());
         QStringList shown;
-        connect(f.widget<QListView>("artistList")->model(), &QAbstractItemModel::modelReset, this,
+        connect(f.widget<QAbstractItemView>("artistList")->model(), &QAbstractItemModel::modelReset, this,
                 [&] { shown += f.rows("artistList"); });
         auto *busy = f.window->findChild<BusyIndicator *>();
         QVERIFY(WindowTesting::connectWindow(f.window.get(), mpd.host(), mpd.port()) && busy->isRunning());
@@ -596,9 +474,9 @@ private slots:
             // The first build is cut short; its late report must not hold up the second.
             f.widget<QAction>("actionDisconnect")->trigger();
             QVERIFY(WindowTesting::connectWindow(f.window.get(), mpd.host(), mpd.port()) && busy->isRunning());
-            QVERIFY(!f.widget("tabCollection")->isEnabled() && !f.widget("filebrowserTab")->isEnabled());
-            QVERIFY(!f.widget<QAction>("action_Update_database")->isEnabled());
-            addAction("artistList")->trigger();
+            QVERIFY(!f.widget("tabCollection")->isEnabled() && !f.widget("filebrowserTab")->isEnabled()
+                    && !f.widget<QAction>("action_Update_database")->isEnabled());
+            f.widget("artistList")->actions().constFirst()->trigger();
             QVERIFY(f.bannerShows("Cannot perform operation while building collection. Sorry."));
             // A change on the server reaches the window while the build still runs.
             QVERIFY(mpd.send("setvol 37"));
@@ -628,19 +506,15 @@ private slots:
             QCOMPARE(cacheBytes(), cache);
         if (completes || how == "disconnect")
             QCOMPARE(f.bannerShows("Collection built succesfully!"), completes);
-        if (how == "none") {
-            QVERIFY(f.rows("artistList").contains(TestLibrary::syntheticArtist(0)));
-            QVERIFY(f.rows("albumList").size() > BigLibrarySongs / 20);
-        } else if (how == "update" || how == "disconnect") {
+        QVERIFY(how != "none" || f.rows("albumList").size() > 15000);  // of 30,000
+        if (how == "update" || how == "disconnect") {
             QCOMPARE(f.rows("artistList") + f.rows("albumList"), QStringList());
             QCOMPARE(f.widget<QAction>("action_Update_database")->isEnabled(), how == "update");
-            for (CollectionCache::File file : cacheFiles)
-                QVERIFY(how != "update" || readFile(cachePath(file)).isEmpty());
+            QVERIFY(how != "update" || (readCache(Cache::Artists) + readCache(Cache::Songs)).isEmpty());
         } else if (how == "reconnect elsewhere") {
             // The list is the new server's: adding from it adds its songs.
-            QCOMPARE(f.rows("artistList").size(), 12);
             QVERIFY(f.widget("tabCollection")->isEnabled() && f.click("artistList", "The Stones Of Time"));
-            addAction("artistList")->trigger();
+            f.widget("artistList")->actions().constFirst()->trigger();
             QCOMPARE(f.server.queue().size(), 4);
         } else if (how == "kill") {
             f.reconnectFromDialog(mpd);

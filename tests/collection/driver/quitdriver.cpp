@@ -1,56 +1,46 @@
-// tuneloom-quit-driver MODE: the real window, autoconnecting from the settings in $HOME as the
-// program starts it, closed once MODE's work is under way, then main returns. Modes: "build" (a
-// collection build), "cover" (a cover download from a service that never answers), "update" (a
-// database update the window started). Prints "closing" as it closes the window.
+// tuneloom-quit-driver MODE PORT: the real window in a home of its own, autoconnecting to mpd on PORT as
+// the program starts, closed once MODE's work is under way ("build": a collection build; "cover": a cover
+// download from a service that never answers; "update": a database update the window started).
 #include "busyindicator.h"
-#include "coverfetcher.h"
 #include "localhttpserver.h"
 #include "mainwindow.h"
-#include "qmpd.h"
-
-#include <QAction>
-#include <QApplication>
-#include <QNetworkProxy>
-#include <QTimer>
-
-#include <cstdio>
+#include "settingsstore.h"
+#include "testmain.h"
 
 int main(int argc, char **argv)
 {
+    TestSupport::isolateHome();
     Q_INIT_RESOURCE(systray);
     QApplication app(argc, argv);
     const QString mode = app.arguments().value(1);
+    SettingsStore()->setValue(SettingsKey::AutoconnectHost, "127.0.0.1");
+    SettingsStore()->setValue(SettingsKey::AutoconnectPort, app.arguments().value(2).toInt());
     LocalHttpServer coverService;  // outlives the window, whose fetcher still waits on it
     if (!coverService.listen())
         return 2;
     coverService.setResponse(CoverFetcher::DEFAULT_SERVICE_URL, {200, "", "text/xml", true});
-    QNetworkProxy::setApplicationProxy(
-            QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", coverService.port()));
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", coverService.port()));
     MainWindow window;
     auto *busy = window.findChild<BusyIndicator *>();
     auto *update = window.findChild<QAction *>("action_Update_database");
     int buildingPolls = 0;
     bool updateAsked = false;
-    const auto ready = [&] {
-        if (mode == "cover")
-            return !coverService.requests().isEmpty();
-        if (mode == "build")  // long enough to be inside its listing, not just started
-            return (buildingPolls = busy->isRunning() ? buildingPolls + 1 : 0) > 5;
-        if (!updateAsked && !busy->isRunning() && update->isEnabled()) {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
+        if (mode == "update" && !updateAsked && !busy->isRunning() && update->isEnabled()) {
             update->trigger();
             updateAsked = true;
         }
+        buildingPolls = busy->isRunning() ? buildingPolls + 1 : 0;
         MpdObj *mpd = Qmpd::static_this ? Qmpd::static_this->getMpdObj() : nullptr;
-        return updateAsked && mpd && mpd_status_update(mpd) == MPD_OK && mpd_status_db_is_updating(mpd);
-    };
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
-        if (ready()) {
-            poll.stop();
-            std::printf("closing\n");
-            std::fflush(stdout);
-            window.close();
-        }
+        const bool ready = mode == "cover" ? !coverService.requests().isEmpty()
+                : mode == "build" ? buildingPolls > 5  // long enough to be inside its listing, not just started
+                : updateAsked && mpd && mpd_status_update(mpd) == MPD_OK && mpd_status_db_is_updating(mpd);
+        if (!ready)
+            return;
+        poll.stop();
+        QTextStream(stdout) << "closing" << Qt::endl;
+        window.close();
     });
     poll.start(20);
     QTimer::singleShot(60000, &app, [&app] { app.exit(3); });  // the condition never came
