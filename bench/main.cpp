@@ -5,10 +5,8 @@
 
 #include <QApplication>
 
-int profMain(int argc, char **argv);
 int main(int argc, char **argv)
 {
-    if (argc > 1 && QByteArray(argv[1]).startsWith("prof")) { QCoreApplication a(argc, argv); return profMain(argc - 1, argv + 1); }
     Q_INIT_RESOURCE(systray);
     // Every window is measured off screen, so the figures do not depend on a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");

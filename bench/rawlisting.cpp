@@ -60,7 +60,7 @@ double RawListing::programRequests(int port)
                 < 0)
         return -1;
     const int songs = songCount(connection);
-    Walk walk{connection};
+    Walk walk{connection, {}, 0};
     if (songs < 0 || !listTree(walk, QByteArray(), songs) || !flush(walk))
         return -1;
     return timer.nsecsElapsed() / 1e9;
