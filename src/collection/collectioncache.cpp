@@ -18,8 +18,8 @@ const int songLineCount = 8;
 QString text(QByteArrayView line)
 {
     const QString value = QString::fromUtf8(line);
-    return std::memchr(line.data(), 0x1b, size_t(line.size())) ? CollectionCache::decodeValue(value)
-                                                              : value;
+    const bool escaped = !line.isEmpty() && std::memchr(line.data(), 0x1b, size_t(line.size()));
+    return escaped ? CollectionCache::decodeValue(value) : value;
 }
 
 // Values after the first line of a record carry one leading tab. Only that tab
