@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -46,7 +47,7 @@ struct RepeatedText
         if (line != raw || value.isNull()) {
             // Copied into the buffer it already has.
             raw.resize(line.size());
-            std::memcpy(raw.data(), line.data(), size_t(line.size()));
+            std::copy(line.begin(), line.end(), raw.begin());
             value = text(line);
         }
         return value;
