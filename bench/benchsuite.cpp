@@ -6,7 +6,6 @@
 #include "rawlisting.h"
 #include "realisticlibrary.h"
 #include "settingsstore.h"
-#include "testlibrary.h"
 #include "testmain.h"
 #include "windowwatcher.h"
 

@@ -7,8 +7,7 @@
 #include "qmpd.h"
 #include "rawconnection.h"
 #include "silentlistener.h"
-#include "testlibrary.h"
-#include "windowtesting.h"
+#include "windowfixture.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>

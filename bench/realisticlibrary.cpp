@@ -1,6 +1,6 @@
 #include "realisticlibrary.h"
 
-#include "testlibrary.h"
+#include "mpdfixture.h"
 
 #include <QFile>
 

@@ -12,12 +12,6 @@
 #include <QSlider>
 #include <QTcpServer>
 
-static QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 static QString settingsPath() { return SettingsStore::directory() + "/config.conf"; }
 
 static bool writeSettings(const QByteArray &ini)

@@ -14,12 +14,6 @@ static const QString SIGNAL = QStringLiteral("Music/Rock/Modern/Bright Signal/Gr
 static const QString BIG = QStringLiteral("Music/World/Кино/Группа крови/");
 static const QString KEY = QString::fromLatin1(CoverFetcher::DEFAULT_API_KEY);
 
-static QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class TestCovers : public QObject
 {
     Q_OBJECT

@@ -27,18 +27,6 @@ const QByteArray service = CoverFetcher::DEFAULT_SERVICE_URL;
 QByteArray album(const QByteArray &content) { return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<lfm status=\"ok\">\n<album>\n<name>A</name>\n" + content + "</album>\n</lfm>\n"; }
 QByteArray image(const QByteArray &size, const QByteArray &address) { return "<image size=\"" + size + "\">" + address + "</image>\n"; }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QStringList homeFiles()
 {
     QStringList files;

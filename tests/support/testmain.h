@@ -6,6 +6,19 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+// A whole file; empty when there is none.
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+// Writes a whole file, and the folders it needs.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 namespace TestSupport {
 // Points HOME at a fresh temporary directory, removed at exit; returns its path.
 inline QString isolateHome()

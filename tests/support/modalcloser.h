@@ -1,1 +1,0 @@
-#include "windowfixture.h" // ModalCloser lives with the window fixture

@@ -1,1 +1,0 @@
-#include "mpdfixture.h" // TestLibrary lives with the mpd fixture

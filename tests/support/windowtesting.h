@@ -1,1 +1,0 @@
-#include "windowfixture.h" // the window helpers live with the window fixture
