@@ -42,6 +42,13 @@ void removeCoverFiles()
         QFile::remove(directory.filePath(file));
 }
 
+// A part of the window that follows the connection: told when one is up and when it ends.
+template<typename Part> void followConnection(MainWindow *window, Part *part)
+{
+    QObject::connect(window, &MainWindow::connectionReady, part, &Part::onConnectionReady);
+    QObject::connect(window, &MainWindow::connectionClosed, part, &Part::onConnectionClosed);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -77,8 +84,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->artistList, &QListView::clicked, this, &MainWindow::onCArtistClick);
     connect(ui->albumList, &QListView::clicked, this, &MainWindow::onCAlbumClick);
     desktop = new DesktopIntegration(this);
-    connect(this, &MainWindow::connectionReady, desktop, &DesktopIntegration::onConnectionReady);
-    connect(this, &MainWindow::connectionClosed, desktop, &DesktopIntegration::onConnectionClosed);
+    followConnection(this, desktop);
     connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), desktop,
             &DesktopIntegration::onCoverFetched, Qt::QueuedConnection);
 
@@ -97,9 +103,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
     buildCollectionMenus();
     buildFileBrowserMenus();
-    auto *playbackMenu = new PlaybackMenu(ui->menuBar, ui->menuFile, this);
-    connect(this, &MainWindow::connectionReady, playbackMenu, &PlaybackMenu::onConnectionReady);
-    connect(this, &MainWindow::connectionClosed, playbackMenu, &PlaybackMenu::onConnectionClosed);
+    followConnection(this, new PlaybackMenu(ui->menuBar, ui->menuFile, this));
     queueFilter = new QueueFilterModel(this);
     queueFilter->setSourceModel(playlistModel.get());
     ui->playlistTableview->setModel(queueFilter);
@@ -178,22 +182,18 @@ void MainWindow::createActions()
 // Arranging the queue by hand, and the server's stored playlists in a tab of their own.
 void MainWindow::createQueueTools()
 {
-    queueMover = new QueueMover(ui->playlistTableview, this);
+    auto *queueMover = new QueueMover(ui->playlistTableview, this);
     queueMover->addPlayNextSource(ui->artistList, addArtistAction);
     queueMover->addPlayNextSource(ui->albumList, addAlbumAction);
     queueMover->addPlayNextSource(ui->trackList, addTrackAction);
     queueMover->addPlayNextSource(ui->directoryTree, fbAddDirAction);
     queueMover->addPlayNextSource(ui->fileList, fbAddTrackAction);
-    connect(this, &MainWindow::connectionReady, queueMover, &QueueMover::onConnectionReady);
-    connect(this, &MainWindow::connectionClosed, queueMover, &QueueMover::onConnectionClosed);
+    followConnection(this, queueMover);
     connect(queueMover, &QueueMover::message, this, &MainWindow::myShowMessage);
 
-    storedPlaylists = new StoredPlaylistsController(this);
+    auto *storedPlaylists = new StoredPlaylistsController(this);
     ui->tabWidget->addTab(storedPlaylists->page(), tr("Playlists"));
-    connect(this, &MainWindow::connectionReady, storedPlaylists,
-            &StoredPlaylistsController::onConnectionReady);
-    connect(this, &MainWindow::connectionClosed, storedPlaylists,
-            &StoredPlaylistsController::onConnectionClosed);
+    followConnection(this, storedPlaylists);
     connect(storedPlaylists, &StoredPlaylistsController::message, this, &MainWindow::myShowMessage);
 }
 

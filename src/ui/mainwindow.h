@@ -34,11 +34,9 @@ class PlaylistItemDelegate;
 class QueueFilterModel;
 class QAbstractItemView;
 class QmpdSong;
-class QueueMover;
 class QStringListModel;
 class SongModel;
 class SongSortFilterModel;
-class StoredPlaylistsController;
 class Ui_MainWindow;
 
 class MainWindow : public QMainWindow
@@ -214,8 +212,6 @@ private:
     QStringList cutFiles;
     PlaylistItemDelegate *playlistDelegate = nullptr;
     SongSortFilterModel *fileListProxy = nullptr;
-    QueueMover *queueMover = nullptr;
-    StoredPlaylistsController *storedPlaylists = nullptr;
     // The playlist view's model: playlistModel as the search field narrows it.
     QueueFilterModel *queueFilter = nullptr;
 
