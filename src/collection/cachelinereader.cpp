@@ -21,6 +21,27 @@ CacheLineReader::CacheLineReader(const QString &path) : file(path)
     hasCarriageReturns = std::memchr(position, '\r', size_t(end - position)) != nullptr;
 }
 
+CacheLineReader::CacheLineReader(const char *position, const char *end, bool hasCarriageReturns)
+    : position(position), end(end), hasCarriageReturns(hasCarriageReturns)
+{ }
+
+const char *CacheLineReader::nextLine(const char *at) const
+{
+    // memchr looks at many bytes a step; a big cache has millions of lines.
+    const char *lineEnd = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+    return lineEnd ? lineEnd + 1 : end;
+}
+
+CacheLineReader CacheLineReader::splitAt(qsizetype line)
+{
+    const char *at = position;
+    for (; at != end && line > 0; --line)
+        at = nextLine(at);
+    const char *const restEnd = end;
+    end = at;
+    return CacheLineReader(at, restEnd, hasCarriageReturns);
+}
+
 bool CacheLineReader::atEnd() const
 {
     return position == end;
@@ -28,12 +49,9 @@ bool CacheLineReader::atEnd() const
 
 qsizetype CacheLineReader::lineCount() const
 {
-    // memchr looks at many bytes a step; a big cache has millions of them.
     qsizetype lines = 0;
-    for (const char *at = position; at != end; ++lines) {
-        const char *lineEnd = static_cast<const char *>(std::memchr(at, '\n', end - at));
-        at = lineEnd ? lineEnd + 1 : end;
-    }
+    for (const char *at = position; at != end; at = nextLine(at))
+        ++lines;
     return lines;
 }
 
@@ -41,9 +59,9 @@ QByteArrayView CacheLineReader::readLine()
 {
     if (atEnd())
         return {};
-    const char *lineEnd = static_cast<const char *>(std::memchr(position, '\n', end - position));
-    const QByteArrayView line(position, lineEnd ? lineEnd : end);
-    position = lineEnd ? lineEnd + 1 : end;
+    const char *const next = nextLine(position);
+    const QByteArrayView line(position, next[-1] == '\n' ? next - 1 : next);
+    position = next;
     if (!hasCarriageReturns || !std::memchr(line.data(), '\r', size_t(line.size())))
         return line;
     cleaned = line.toByteArray();

@@ -11,35 +11,13 @@ QString CollectionIndex::sharedAlbum(const QString &album, bool *isNew)
     return album;
 }
 
-bool CollectionIndex::sameAsLastPair(const QmpdSong &song) const
-{
-    // The decoders hand out one shared text for the repeated artist and album of
-    // an album's songs: comparing the texts' data pointers is enough then.
-    return lastPair.positions && song.artist.isSharedWith(lastPair.artist)
-            && song.album.isSharedWith(lastPair.album);
-}
-
-void CollectionIndex::appendToLastPair(QmpdSong song)
-{
-    song.artist = lastPair.artist;
-    song.album = lastPair.album;
-    lastPair.positions->append(allSongs.size());
-    allSongs.append(std::move(song));
-}
-
-void CollectionIndex::rememberPair(const QmpdSong &song, QList<int> *positions)
-{
-    lastPair.artist = song.artist;
-    lastPair.album = song.album;
-    lastPair.positions = positions;
-}
-
 CollectionIndex::Novelty CollectionIndex::addSong(QmpdSong song)
 {
     Novelty novelty;
     // Songs of one album follow each other: nothing new, and no lookup needed.
-    if (sameAsLastPair(song)) {
-        appendToLastPair(std::move(song));
+    if (albumSongs.continuesLastPair(song)) {
+        albumSongs.add(song, int(allSongs.size()));
+        allSongs.append(std::move(song));
         return novelty;
     }
     // Reusing the stored strings keeps one copy of each name in memory, however
@@ -53,15 +31,9 @@ CollectionIndex::Novelty CollectionIndex::addSong(QmpdSong song)
         song.artist = artistEntry.key();
     }
     song.album = sharedAlbum(song.album, &novelty.album);
-
-    auto pairEntry = albumSongs.find(ArtistAlbum(song.artist, song.album));
-    novelty.artistAlbum = pairEntry == albumSongs.end();
-    if (novelty.artistAlbum) {
-        pairEntry = albumSongs.insert(ArtistAlbum(song.artist, song.album), QList<int>());
+    novelty.artistAlbum = albumSongs.add(song, int(allSongs.size()));
+    if (novelty.artistAlbum)
         artistEntry->append(song.album);
-    }
-    rememberPair(song, &*pairEntry);
-    pairEntry->append(allSongs.size());
     allSongs.append(std::move(song));
     return novelty;
 }
@@ -81,28 +53,15 @@ void CollectionIndex::appendArtistAlbum(const QString &artist, const QString &al
     artistAlbums[artist].append(album);
 }
 
-void CollectionIndex::appendSong(QmpdSong song)
+void CollectionIndex::setSongs(QList<QmpdSong> songs, AlbumSongPositions positions)
 {
-    if (sameAsLastPair(song)) {
-        appendToLastPair(std::move(song));
-        return;
-    }
-    auto pairEntry = albumSongs.find(ArtistAlbum(song.artist, song.album));
-    if (pairEntry == albumSongs.end()) {
-        pairEntry = albumSongs.insert(ArtistAlbum(song.artist, song.album), QList<int>());
-    } else {
-        song.artist = pairEntry.key().first;
-        song.album = pairEntry.key().second;
-    }
-    rememberPair(song, &*pairEntry);
-    pairEntry->append(allSongs.size());
-    allSongs.append(std::move(song));
+    allSongs = std::move(songs);
+    albumSongs = std::move(positions);
 }
 
-void CollectionIndex::reserve(qsizetype songs, qsizetype artistAlbumPairs)
+void CollectionIndex::reserve(qsizetype songs)
 {
     allSongs.reserve(songs);
-    albumSongs.reserve(artistAlbumPairs);
 }
 
 void CollectionIndex::sortNames()
@@ -128,7 +87,7 @@ QList<QmpdSong> CollectionIndex::getSongs(const QString &artist, const QString &
     if (album == NULL_ARTIST_OR_ALBUM_STRING)
         return allSongs;
     QList<QmpdSong> songs;
-    const QList<int> positions = albumSongs.value(ArtistAlbum(artist, album));
+    const QList<int> positions = albumSongs.of(artist, album);
     songs.reserve(positions.size());
     for (int position : positions)
         songs.append(allSongs.at(position));

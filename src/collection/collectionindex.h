@@ -5,11 +5,11 @@
 #ifndef COLLECTIONINDEX_H
 #define COLLECTIONINDEX_H
 
+#include "albumsongpositions.h"
 #include "qmpdsong.h"
 
 #include <QHash>
 #include <QList>
-#include <QPair>
 #include <QSet>
 #include <QStringList>
 
@@ -32,10 +32,11 @@ public:
     void appendArtist(const QString &artist);
     void appendAlbum(const QString &album);
     void appendArtistAlbum(const QString &artist, const QString &album);
-    void appendSong(QmpdSong song);
+    // The cache loader's whole song list, with where each pair's songs are in it.
+    void setSongs(QList<QmpdSong> songs, AlbumSongPositions positions);
 
-    // Room for this many songs, and artist/album pairs, when the counts are known beforehand.
-    void reserve(qsizetype songs, qsizetype artistAlbumPairs = 0);
+    // Room for this many songs, when the count is known beforehand.
+    void reserve(qsizetype songs);
 
     // Sorts the artist and album lists (UTF-16 code units, case-sensitive).
     void sortNames();
@@ -45,39 +46,15 @@ public:
     QList<QmpdSong> getSongs(const QString &artist, const QString &album) const;
 
 private:
-    using ArtistAlbum = QPair<QString, QString>;
-
     QString sharedAlbum(const QString &album, bool *isNew);
-    bool sameAsLastPair(const QmpdSong &song) const;
-    void appendToLastPair(QmpdSong song);
-    void rememberPair(const QmpdSong &song, QList<int> *positions);
 
     QStringList artists;
     QStringList albums;
     QHash<QString, QStringList> artistAlbums;
     QList<QmpdSong> allSongs;
-    // Positions in allSongs, so each song is held once.
-    QHash<ArtistAlbum, QList<int>> albumSongs;
+    AlbumSongPositions albumSongs;
     // Every album name met so far: the hashed twin of the ordered list.
     QSet<QString> knownAlbums;
-    // The pair of the song added last and its entry in albumSongs, valid until the
-    // next insertion (which replaces it). A copy or a move of the index starts
-    // without one: its hash may detach from the entry pointed into.
-    struct LastPair
-    {
-        QString artist;
-        QString album;
-        QList<int> *positions = nullptr;
-
-        LastPair() = default;
-        LastPair(const LastPair &) { }
-        LastPair &operator=(const LastPair &)
-        {
-            positions = nullptr;
-            return *this;
-        }
-    };
-    LastPair lastPair;
 };
 
 #endif

@@ -25,7 +25,8 @@ const QString &SongDecoder::remembered(Memo &memo, const char *raw,
 QmpdSong SongDecoder::decode(const mpd_Song &song)
 {
     return QmpdSong(song.id, song.time, remembered(artist, song.artist, QmpdSong::decodeLocal),
-                    QmpdSong::decodeLocal(song.title), decodeLatin1(song.track),
-                    QmpdSong::decodeLocal(song.file), remembered(date, song.date, decodeLatin1),
+                    texts.keep(QmpdSong::decodeLocal(song.title)), decodeLatin1(song.track),
+                    texts.keep(QmpdSong::decodeLocal(song.file)),
+                    remembered(date, song.date, decodeLatin1),
                     remembered(album, song.album, QmpdSong::decodeLocal));
 }

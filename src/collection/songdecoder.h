@@ -7,6 +7,7 @@
 #define SONGDECODER_H
 
 #include "qmpdsong.h"
+#include "textblock.h"
 
 #include <QByteArray>
 
@@ -31,6 +32,7 @@ private:
     Memo artist;
     Memo album;
     Memo date;
+    TextBlock texts;
 };
 
 #endif

@@ -18,14 +18,13 @@ QmpdSong::QmpdSong(int id, int time, QString artist, QString title, QString trac
       track(std::move(track)),
       file(std::move(file)),
       date(std::move(date)),
-      album(std::move(album)),
-      timeText(sharedTimeText(time))
+      album(std::move(album))
 { }
 
-QString QmpdSong::sharedTimeText(int seconds)
+QString QmpdSong::timeText() const
 {
-    // A collection holds one record per song and most lengths are under an
-    // hour: those texts are made once and shared by every record that needs one.
+    // Views ask for this text at every repaint and most lengths are under an
+    // hour: those texts are made once and shared.
     static constexpr int sharedSeconds = 3600;
     static const QList<QString> texts = [] {
         QList<QString> all;
@@ -34,13 +33,12 @@ QString QmpdSong::sharedTimeText(int seconds)
             all.append(formatTime(length));
         return all;
     }();
-    return seconds >= 0 && seconds < sharedSeconds ? texts.at(seconds) : formatTime(seconds);
+    return time >= 0 && time < sharedSeconds ? texts.at(time) : formatTime(time);
 }
 
 QString QmpdSong::formatTime(int seconds)
 {
     // Signed division on purpose: a negative length shows as a negative text.
-    // Formatted in one go: a collection makes one of these per song.
     char text[32];
     const int rest = seconds % 60;
     const int length

@@ -1,6 +1,6 @@
 // QmpdSong: the program's own copy of one song as the MPD server describes it.
-// A plain value, copied freely between lists and across threads; only the
-// playlist model changes it after construction (its now-playing mark).
+// A plain value, copied freely between lists and across threads. Once filled in,
+// only the playlist model changes it (its now-playing mark).
 #ifndef QMPDSONG_H
 #define QMPDSONG_H
 
@@ -31,6 +31,9 @@ public:
     // Seconds as minutes and two-digit seconds: 0:00, 1:05, 62:05.
     static QString formatTime(int seconds);
 
+    // The song's length as formatTime writes it.
+    QString timeText() const;
+
     int id = 0;
     int time = 0;
     QString artist;
@@ -39,11 +42,7 @@ public:
     QString file;
     QString date;
     QString album;
-    QString timeText;
     bool nowPlaying = false;
-
-private:
-    static QString sharedTimeText(int seconds);
 };
 
 // Only implicitly shared strings and plain values: lists may move records bytewise.

@@ -41,7 +41,7 @@ QString displayText(const QmpdSong &song, int column)
     case SongModel::Date:
         return song.date;
     case SongModel::Duration:
-        return song.timeText;
+        return song.timeText();
     case SongModel::File:
         return fileName(song.file);
     }

@@ -16,7 +16,7 @@ void MainWindow::onMpdStatusChange(MpdObj *mpd, ChangedStatusType what)
         const int elapsed = mpd_status_get_elapsed_song_time(mpd);
         ui->songProgressSlider->setValue(elapsed);
         ui->lblSongProgress->setText(QmpdSong::formatTime(elapsed) + QStringLiteral(" / ")
-                                     + currentSong->timeText);
+                                     + currentSong->timeText());
         // After a song change the elapsed time is the new song's, not this record's.
         if (!(what & MPD_CST_SONGID))
             updatePlayedMark(elapsed);

@@ -56,7 +56,7 @@ QStringList texts(const QList<QmpdSong> &songs)
     QStringList lines;
     for (const QmpdSong &s : songs)
         lines << QStringList{QString::number(s.id), QString::number(s.time), s.artist, s.title,
-                             s.track, s.file, s.date, s.album, s.timeText}.join('|');
+                             s.track, s.file, s.date, s.album, s.timeText()}.join('|');
     return lines;
 }
 

@@ -1,0 +1,74 @@
+#include "cachevalue.h"
+
+#include "collectioncache.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+// A tab, an optional minus and up to nine digits: the lines the cache writer makes.
+std::optional<int> plainNumber(QByteArrayView line)
+{
+    const bool negative = line.size() > 1 && line[1] == '-';
+    const QByteArrayView digits = line.sliced(qMin<qsizetype>(line.size(), 1 + negative));
+    if (!line.startsWith('\t') || digits.isEmpty() || digits.size() > 9)
+        return std::nullopt;
+    int value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace
+
+namespace CacheValue {
+
+QString text(QByteArrayView line)
+{
+    const QString value = QString::fromUtf8(line);
+    const bool escaped = !line.isEmpty() && std::memchr(line.data(), 0x1b, size_t(line.size()));
+    return escaped ? CollectionCache::decodeValue(value) : value;
+}
+
+QByteArrayView withoutTab(QByteArrayView line)
+{
+    return line.startsWith('\t') ? line.sliced(1) : line;
+}
+
+QString tabbedText(QByteArrayView line)
+{
+    return text(withoutTab(line));
+}
+
+int number(QByteArrayView line, const char *errorText)
+{
+    // Millions of these in a big cache: the usual line without a detour through QString.
+    if (const std::optional<int> plain = plainNumber(line))
+        return *plain;
+    bool ok = false;
+    const QString digits = QString::fromUtf8(line).remove(QLatin1Char('\t'));
+    const int value = digits.toInt(&ok, 10);
+    if (!ok)
+        qDebug().noquote().nospace() << errorText << " \"" << digits << "\" ";
+    return ok ? value : 0;
+}
+
+const QString &RepeatedText::operator()(QByteArrayView line)
+{
+    if (line != raw || value.isNull()) {
+        // Copied into the buffer it already has.
+        raw.resize(line.size());
+        std::copy(line.begin(), line.end(), raw.begin());
+        value = text(line);
+    }
+    return value;
+}
+
+}  // namespace CacheValue
