@@ -20,8 +20,9 @@ QString TextBlock::keep(const QString &text)
         startBlock(std::max(blockUnits, units));
     std::copy_n(text.utf16(), text.size(), next);
     next[text.size()] = u'\0';
-    // A copy of the block's data pointer is one more owner of the block; pointed at
-    // the copy's characters, it makes a string that detaches before any change.
+    // A copy of the block's data pointer is one more owner of the block. Pointed at
+    // the copy's characters it is a string of its own: like any shared string, it
+    // copies itself out before a change while the block has other owners.
     QString::DataPointer shared = std::as_const(block).data_ptr();
     shared.ptr = next;
     shared.size = text.size();

@@ -283,6 +283,7 @@ private slots:
         CollectionBuilder builder;
         const QStringList whole = build(builder, roomy->port(), true);
         const QByteArray wholeCache = readCache(Cache::Songs);
+        QCOMPARE(describe(Cache(host).load()), whole);  // big enough for both loading threads to share it
         // libmpd's listing, which the rest of the window reads, decodes every field alike.
         std::unique_ptr<MpdObj, void (*)(MpdObj *)> connection(mpd_new(host.toLatin1().data(), roomy->port(), nullptr), mpd_free);
         QCOMPARE(mpd_connect(connection.get()), MPD_OK);
