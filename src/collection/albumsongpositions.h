@@ -16,7 +16,8 @@ public:
     // True when the song has the pair of the song recorded last: nothing to look up.
     bool continuesLastPair(const QmpdSong &song) const;
     // Records the song at a position past every one recorded so far, and makes its
-    // artist and album the pair's stored texts. True when its pair is new.
+    // artist and album the pair's stored texts. True when its pair is new to the last
+    // part: parts are joined once all their songs are recorded.
     bool add(QmpdSong &song, int position);
     // Takes over the positions of the part of the same list that follows this one's.
     void append(AlbumSongPositions &&later);

@@ -18,7 +18,7 @@ QString TextBlock::keep(const QString &text)
     const qsizetype units = text.size() + 1;
     if (units > room)
         startBlock(std::max(blockUnits, units));
-    std::copy_n(text.utf16(), text.size(), next);
+    std::copy_n(reinterpret_cast<const char16_t *>(text.constData()), text.size(), next);
     next[text.size()] = u'\0';
     // A copy of the block's data pointer is one more owner of the block. Pointed at
     // the copy's characters it is a string of its own: like any shared string, it

@@ -2,7 +2,8 @@
 // copy a QString that shares its block. A collection holds two unique texts a song
 // (title and file); one by one they cost a heap allocation and its overhead each,
 // and touching that much fresh memory is most of a cache load. A block lives while
-// any of its texts does. Filled by one thread; the texts are plain QStrings.
+// any of its texts does. Filled by one thread; the texts are plain QStrings, except
+// that isSharedWith() holds for any two of one block: never compare them that way.
 #ifndef TEXTBLOCK_H
 #define TEXTBLOCK_H
 
