@@ -1,10 +1,8 @@
 #include "listinganswer.h"
 
+#include "libmpdlink.h"
+
 #include <libmpd/libmpd.h>
-// mpd_new_data_struct_append, to build libmpd lists; this header lacks C linkage of its own.
-extern "C" {
-#include <libmpd/libmpd-internal.h>
-}
 
 #include <cstdlib>
 #include <cstring>
@@ -69,7 +67,7 @@ MpdData *ListingAnswer::takeSongs()
 void ListingAnswer::add(const char *name, const char *value)
 {
     if (std::strcmp(name, "file") == 0) {
-        last = mpd_new_data_struct_append(last);
+        last = LibmpdLink::appendEntry(last);
         last->type = MPD_DATA_TYPE_SONG;
         last->song = song = mpd_newSong();
         song->file = strdup(value);

@@ -1,13 +1,9 @@
 #include "connectattempt.h"
 
+#include "libmpdlink.h"
 #include "qmpd.h"
 
 #include <libmpd/libmpd.h>
-#include <libmpd/libmpd-internal.h>
-
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 
 #include <condition_variable>
 #include <thread>
@@ -47,16 +43,6 @@ int logError(MpdObj *, int id, char *msg, void *userdata)
 int ignoreError(MpdObj *, int, char *, void *)
 {
     return 0;
-}
-
-// libmpd writes some requests in more than one piece. With Nagle's algorithm a later piece waits
-// for the server's acknowledgement of the first, which the server delays (40 ms on Linux): every
-// poll that found a change held the window that long. The pieces go out at once instead.
-void sendWithoutDelay(MpdObj *mpd)
-{
-    const int on = 1;
-    if (mpd->connection)
-        setsockopt(mpd->connection->sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 void freeConnection(MpdObj *mpd)
@@ -112,8 +98,10 @@ ConnectAttempt::Outcome ConnectAttempt::connectNow(const ServerAddress &server)
     mpd_set_connection_timeout(mpd, ConnectionTimeoutSeconds);
     // A connection the server complained about (a refused password, say) is of no use.
     bool up = mpd_connect(mpd) == MPD_OK && !log.any;
+    // libmpd writes some requests in more than one piece; with Nagle's algorithm a later piece
+    // would wait for the server's delayed acknowledgement of the first (40 ms on Linux).
     if (up)
-        sendWithoutDelay(mpd);
+        LibmpdLink::sendWithoutDelay(mpd);
     up = up && mpd_send_password(mpd) == MPD_OK && !log.any;
     up = up && mpd_status_update(mpd) == MPD_OK && !log.any && mpd_check_connected(mpd);
     // The server answers; whoever takes the connection over reads a status of its own time.

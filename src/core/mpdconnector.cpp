@@ -1,6 +1,6 @@
 #include "mpdconnector.h"
 
-#include "qmpd.h"
+#include "serverconnection.h"
 
 #include <algorithm>
 
@@ -53,7 +53,7 @@ void MpdConnector::onAttemptDone(ConnectAttempt::Outcome outcome)
     attempt.reset();
     if (outcome.connection) {
         reconnecting = false;
-        emit connected(new Qmpd(outcome.connection, server.host, server.port, server.password));
+        emit connected(new ServerConnection(outcome.connection, server));
         return;
     }
     // A server that is away is waited for; one that says no (a wrong password) is a
@@ -64,9 +64,5 @@ void MpdConnector::onAttemptDone(ConnectAttempt::Outcome outcome)
         return;
     }
     reconnecting = false;
-    if (!outcome.error.isEmpty())
-        Qmpd::showError(outcome.error);
-    // The box waits for the user, who may have connected elsewhere meanwhile.
-    if (!isActive())
-        emit failed();
+    emit failed(outcome.error);
 }

@@ -1,5 +1,5 @@
 // MpdConnector: makes the window's connections without ever blocking it. It connects in the
-// background (ConnectAttempt), hands the window a ready Qmpd, and after a lost connection keeps
+// background (ConnectAttempt), hands over a ready ServerConnection, and after a lost connection keeps
 // trying the same server with growing pauses until it answers or the user goes elsewhere.
 // A new request supersedes whatever was running. Member of the main window; GUI thread.
 #ifndef MPDCONNECTOR_H
@@ -12,7 +12,7 @@
 
 #include <memory>
 
-class Qmpd;
+class ServerConnection;
 
 class MpdConnector : public QObject
 {
@@ -36,10 +36,10 @@ public:
     bool isReconnecting() const { return reconnecting; }
 
 signals:
-    // The connection is up; the receiver owns the Qmpd.
-    void connected(Qmpd *qmpd);
-    // An attempt failed and will not be retried; its error box has been shown.
-    void failed();
+    // The connection is up; the receiver owns it.
+    void connected(ServerConnection *connection);
+    // An attempt failed and will not be retried; `error` is libmpd's first error, if any.
+    void failed(const QString &error);
 
 private:
     void startAttempt();

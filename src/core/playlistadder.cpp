@@ -1,10 +1,6 @@
 #include "playlistadder.h"
 
-#include "qmpd.h"
-
 #include <libmpd/libmpd.h>
-
-#include <functional>
 
 namespace {
 
@@ -15,7 +11,10 @@ qsizetype commandBytes(const QByteArray &path)
     return qsizetype(sizeof("add \"\"\n")) + path.size() + escapes;
 }
 
-bool addInBatches(MpdObj *mpd, const QStringList &paths, const std::function<bool()> &refused)
+}  // namespace
+
+bool PlaylistAdder::queueAddInBatches(MpdObj *mpd, const QStringList &paths,
+                                      const std::function<bool()> &refused)
 {
     if (!mpd || !mpd_check_connected(mpd))
         return false;
@@ -26,7 +25,7 @@ bool addInBatches(MpdObj *mpd, const QStringList &paths, const std::function<boo
     for (const QString &path : paths) {
         QByteArray local = path.toLocal8Bit();
         const qsizetype bytes = commandBytes(local);
-        if (batchBytes > 0 && batchBytes + bytes > PlaylistAdder::maxBatchBytes) {
+        if (batchBytes > 0 && batchBytes + bytes > maxBatchBytes) {
             if (!commit())
                 return false;
             batchBytes = 0;
@@ -37,15 +36,3 @@ bool addInBatches(MpdObj *mpd, const QStringList &paths, const std::function<boo
     return batchBytes == 0 || commit();
 }
 
-}  // namespace
-
-bool PlaylistAdder::queueAddInBatches(MpdObj *mpd, const QStringList &paths)
-{
-    return addInBatches(mpd, paths, [] { return false; });
-}
-
-bool PlaylistAdder::queueAddInBatches(const Qmpd &connection, const QStringList &paths)
-{
-    return addInBatches(connection.getMpdObj(), paths,
-                        [&connection] { return connection.hasPendingError(); });
-}

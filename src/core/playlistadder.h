@@ -1,12 +1,13 @@
-// PlaylistAdder: appends songs to the end of the server's playlist through
-// libmpd's add queue, committed in command lists small enough for a server with
-// default limits. Stateless; used in the GUI thread on the GUI's connection.
+// PlaylistAdder: appends songs to the end of the server's queue through libmpd's add queue,
+// committed in command lists small enough for a server with default limits. Stateless; used
+// on the thread that owns the connection.
 #ifndef PLAYLISTADDER_H
 #define PLAYLISTADDER_H
 
 #include <QStringList>
 
-class Qmpd;
+#include <functional>
+
 typedef struct _MpdObj MpdObj;
 
 namespace PlaylistAdder {
@@ -15,14 +16,11 @@ namespace PlaylistAdder {
 // default) and adds nothing of it; half of that leaves room for its bookkeeping.
 constexpr qsizetype maxBatchBytes = 1024 * 1024;
 
-// Queues the paths in order and commits them batch by batch. False when the
-// connection went down; the batches after that are not sent.
-bool queueAddInBatches(MpdObj *mpd, const QStringList &paths);
-
-// The same on the window's connection, also stopping after a batch the server
-// refused (a missing file): libmpd answers MPD_OK for a command list that got an
-// error, but the connection object keeps the error for delivery.
-bool queueAddInBatches(const Qmpd &connection, const QStringList &paths);
+// Queues the paths in order and commits them batch by batch. False when the connection went
+// down or `refused` says the server refused a batch (libmpd answers MPD_OK for a command list
+// that got an error); the batches after that are not sent.
+bool queueAddInBatches(MpdObj *mpd, const QStringList &paths,
+                       const std::function<bool()> &refused = [] { return false; });
 
 }  // namespace PlaylistAdder
 

@@ -1,107 +1,321 @@
 #include "qmpd.h"
 
-#include "connectattempt.h"
+#include "libmpdlink.h"
+#include "playlistadder.h"
 
-#include <QLoggingCategory>
-#include <QMessageBox>
+#include <libmpd/libmpd.h>
+
+#include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 
 Q_LOGGING_CATEGORY(lcQmpd, "tuneloom.core")
 
-Qmpd *Qmpd::static_this = nullptr;
+// The change flags are libmpd's, so that its report passes through unchanged.
+static_assert(int(MpdStatus::Queue) == MPD_CST_PLAYLIST && int(MpdStatus::Song) == MPD_CST_SONGID
+              && int(MpdStatus::Volume) == MPD_CST_VOLUME && int(MpdStatus::State) == MPD_CST_STATE
+              && int(MpdStatus::Permission) == MPD_CST_PERMISSION
+              && int(MpdStatus::Outputs) == MPD_CST_OUTPUT
+              && int(MpdStatus::Sticker) == MPD_CST_STICKER
+              && int(MpdStatus::ReplayGain) == MPD_CST_REPLAYGAIN
+              && int(MpdStatus::StoredPlaylists) == MPD_CST_STORED_PLAYLIST);
+static_assert(int(PlayerState::Playing) == MPD_PLAYER_PLAY
+              && int(PlayerState::Paused) == MPD_PLAYER_PAUSE
+              && int(PlayerState::Stopped) == MPD_PLAYER_STOP);
 
-static constexpr int PollIntervalMs = 700;
+namespace {
 
-static void status_changed(MpdObj *mi, ChangedStatusType what, void *)
+// The commands whose permission the window shows (menus are disabled for the others).
+const char *const offeredCommands[] = {
+        "random", "repeat", "single", "consume", "crossfade", "replay_gain_status",
+        "replay_gain_mode", "outputs", "enableoutput", "seek", "setvol", "sticker",
+        "partition", "readcomments"};
+
+// Deletions per command list; "delete 0\n" is far below the server's list limit.
+constexpr int deletionsPerList = 10000;
+
+void statusHook(MpdObj *, ChangedStatusType what, void *qmpd)
 {
-    if (Qmpd::static_this)
-        Qmpd::static_this->mpdStatusChangedEmitter(mi, what);
+    static_cast<Qmpd *>(qmpd)->onStatusChanged(what);
 }
 
-static int error_callback(MpdObj *mi, int id, char *msg, void *userdata)
+int errorHook(MpdObj *, int id, char *message, void *qmpd)
 {
-    if (Qmpd::static_this)
-        Qmpd::static_this->mpdErrorCallback(mi, id, msg, userdata);
+    static_cast<Qmpd *>(qmpd)->onError(id, message);
     // A broken link is dropped at once, so that the calls still to come fail at once instead
-    // of each waiting for the timeout. After a refusal by the server the connection stays:
-    // the window decides once the user has seen the error.
+    // of each waiting for the deadline. After a refusal by the server the connection stays.
     return Qmpd::isConnectionError(id) ? 1 : 0;
 }
 
-static MpdObj *connectShowingError(const ServerAddress &server)
+// A refusal of a queue request because another client's edit came first: the song or the
+// position asked for is gone. Not the user's error; the status is read again.
+bool isRace(int id, const char *message)
 {
-    const ConnectAttempt::Outcome outcome = ConnectAttempt::connectNow(server);
-    if (!outcome.error.isEmpty())
-        Qmpd::showError(outcome.error);
-    return outcome.connection;
+    constexpr int ArgumentError = 2;
+    constexpr int NoSuchThing = 50;
+    static const QRegularExpression queueRequest(QStringLiteral(
+            "\\{(playlistid|playlistinfo|currentsong|plchanges|plchangesposid|delete|deleteid"
+            "|move|moveid|play|playid|seek|seekid|swap|swapid)\\}"));
+    return (id == NoSuchThing || id == ArgumentError)
+            && queueRequest.match(QString::fromUtf8(message ? message : "")).hasMatch();
 }
 
-Qmpd::Qmpd(QString host, int port, QString password)
-    : Qmpd(connectShowingError({host, port, password}), host, port, password)
+QByteArray local(const QString &text)
 {
+    return text.toLocal8Bit();
 }
 
-Qmpd::Qmpd(MpdObj *connected, QString host, int port, QString password)
-    : QObject(nullptr), serverHost(host), serverPort(port), serverPassword(password)
+}  // namespace
+
+Qmpd::Qmpd(MpdObj *connected, const ServerAddress &address, QObject *parent)
+    : QObject(parent), mpdObj(connected), server(address)
 {
-    pollTimer = new QTimer(this);
-    static_this = this;
     // Without a connection, an object that answers every call as not connected.
-    mpdObj = connected ? connected : mpd_new_default();
-    mpd_signal_connect_error(mpdObj, error_callback, nullptr);
-    mpd_signal_connect_status_changed(mpdObj, status_changed, nullptr);
-    connect(pollTimer, &QTimer::timeout, this, &Qmpd::onTimerUpdate);
-    if (isConnected())
-        pollTimer->start(PollIntervalMs);
-}
-
-void Qmpd::announceFirstStatus()
-{
-    // libmpd reported the first status to the thread that connected. A database update, if
-    // one runs, is not news.
-    statusPending = true;
-    pendingStatus |= MPD_CST_PLAYLIST | MPD_CST_SONGPOS | MPD_CST_SONGID | MPD_CST_VOLUME
-            | MPD_CST_TOTAL_TIME | MPD_CST_ELAPSED_TIME | MPD_CST_CROSSFADE | MPD_CST_RANDOM
-            | MPD_CST_REPEAT | MPD_CST_STATE | MPD_CST_SINGLE_MODE | MPD_CST_CONSUME_MODE;
-    deliverPending();
+    if (!mpdObj)
+        mpdObj = mpd_new_default();
+    mpd_signal_connect_error(mpdObj, errorHook, this);
+    mpd_signal_connect_status_changed(mpdObj, statusHook, this);
 }
 
 Qmpd::~Qmpd()
 {
-    pollTimer->stop();
+    mpd_signal_connect_error(mpdObj, nullptr, nullptr);
+    mpd_signal_connect_status_changed(mpdObj, nullptr, nullptr);
     mpd_disconnect(mpdObj);
     mpd_free(mpdObj);
-    if (static_this == this)
-        static_this = nullptr;
-}
-
-MpdObj *Qmpd::getMpdObj() const
-{
-    return mpdObj;
 }
 
 bool Qmpd::isConnected() const
 {
-    return mpd_check_connected(mpdObj) != 0;
+    return !lost && mpd_check_connected(mpdObj) != 0;
 }
 
-void Qmpd::retire()
+bool Qmpd::failed() const
 {
-    retired = true;
-    pollTimer->stop();
-    statusPending = false;
+    return errorsThisJob > 0 || !isConnected();
+}
+
+void Qmpd::start()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    mpd_set_connection_timeout(mpdObj, AnswerDeadlineMs / 1000.0);
+    LibmpdLink::sendWithoutDelay(mpdObj);
+    LibmpdLink::leaveIdleToCaller(mpdObj);
+    const int socket = LibmpdLink::socketOf(mpdObj);
+    if (socket >= 0) {
+        idleNotifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+        idleNotifier->setEnabled(false);
+        connect(idleNotifier, &QSocketNotifier::activated, this, &Qmpd::onIdleAnswer);
+    }
+    // libmpd read the first status on the thread that connected; a database update that runs
+    // is not news.
+    pendingChanges |= MpdStatus::FirstStatus;
+    deliver();
+    waitForChanges();
+}
+
+void Qmpd::run(const std::function<void(Qmpd &)> &job)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    leaveIdle();
+    errorsThisJob = 0;
+    job(*this);
+    // What the job changed shows now rather than when the server's idle answer arrives.
+    if (pendingChanges == 0 && isConnected())
+        refreshStatus();
+    deliver();
+    waitForChanges();
+}
+
+void Qmpd::leaveIdle()
+{
+    if (idleNotifier)
+        idleNotifier->setEnabled(false);
+    if (!idle.isWaiting())
+        return;
+    noteIdleEvents(idle.leave(LibmpdLink::socketOf(mpdObj), AnswerDeadlineMs));
+}
+
+void Qmpd::waitForChanges()
+{
+    if (!idleNotifier || !isConnected())
+        return;
+    if (idle.enter(LibmpdLink::socketOf(mpdObj))) {
+        idleNotifier->setEnabled(true);
+        return;
+    }
+    markLost();
+    deliver();
+}
+
+void Qmpd::onIdleAnswer()
+{
+    idleNotifier->setEnabled(false);
+    noteIdleEvents(idle.collect(LibmpdLink::socketOf(mpdObj), AnswerDeadlineMs));
+    if (isConnected())
+        refreshStatus();
+    deliver();
+    waitForChanges();
+}
+
+void Qmpd::noteIdleEvents(const std::optional<QStringList> &subsystems)
+{
+    if (!subsystems) {
+        markLost();
+        return;
+    }
+    // libmpd sees these in its own status only when it asks for them; they were read here.
+    for (const QString &subsystem : *subsystems) {
+        if (subsystem == QLatin1String("stored_playlist"))
+            pendingChanges |= MpdStatus::StoredPlaylists;
+        else if (subsystem == QLatin1String("output"))
+            pendingChanges |= MpdStatus::Outputs;
+        else if (subsystem == QLatin1String("database"))
+            pendingChanges |= MpdStatus::Database;
+        else if (subsystem == QLatin1String("sticker"))
+            pendingChanges |= MpdStatus::Sticker;
+        // Replay gain is the one option the status does not carry.
+        else if (subsystem == QLatin1String("options"))
+            pendingChanges |= MpdStatus::ReplayGain;
+    }
+}
+
+void Qmpd::markLost()
+{
+    if (lost)
+        return;
+    qCWarning(lcQmpd) << "The server stopped answering";
+    lost = true;
+    mpd_disconnect(mpdObj);
+}
+
+void Qmpd::refreshStatus()
+{
+    // The server closes a connection that sends anything but "noidle" while idle.
+    Q_ASSERT(!idle.isWaiting());
+    mpd_status_update(mpdObj);
+}
+
+void Qmpd::onStatusChanged(int what)
+{
+    // Remembered, not sent: this runs inside libmpd.
+    pendingChanges |= what;
+}
+
+void Qmpd::onError(int id, const char *message)
+{
+    const QString text = errorText(id, message);
+    ++errorsThisJob;
+    if (isConnectionError(id)) {
+        qCWarning(lcQmpd) << text;
+        lost = true;
+    } else if (isRace(id, message)) {
+        qCDebug(lcQmpd) << "Overtaken by another client:" << text;
+        raceSeen = true;
+    } else {
+        pendingErrors << text;
+    }
+}
+
+void Qmpd::deliver()
+{
+    if (!lost && pendingChanges != 0) {
+        const auto what = MpdStatus::Changes(pendingChanges);
+        pendingChanges = 0;
+        // Before the status, so that whoever follows the status finds the new queue.
+        if (const std::optional<QueueChange> change = queueSync.update(mpdObj))
+            emit queueChanged(*change);
+        current = readStatus(what);
+        emit statusChanged(current, what);
+    }
+    if (!lost) {
+        for (const QString &text : std::exchange(pendingErrors, {}))
+            emit serverError(text);
+        if (std::exchange(raceSeen, false)) {
+            // What was read may be half old: once more, as the server has it now.
+            refreshStatus();
+            pendingChanges |= MpdStatus::Song;
+            deliver();
+        }
+        return;
+    }
+    // One loss, told once; what failed with it is part of it.
     pendingErrors.clear();
+    if (idleNotifier)
+        idleNotifier->setEnabled(false);
+    if (!lossReported) {
+        lossReported = true;
+        emit connectionLost();
+    }
 }
 
-void Qmpd::mpdStatusChangedEmitter(MpdObj *, ChangedStatusType what)
+MpdStatus Qmpd::readStatus(MpdStatus::Changes what)
 {
-    // Remembered, not emitted: this runs inside libmpd.
-    statusPending = true;
-    pendingStatus |= what;
-    scheduleDelivery();
+    MpdStatus status = current;
+    status.connected = isConnected();
+    status.takenAtMs = MpdStatus::nowMs();
+    status.state = PlayerState(mpd_player_get_state(mpdObj));
+    status.songId = mpd_player_get_current_song_id(mpdObj);
+    status.songPos = mpd_player_get_current_song_pos(mpdObj);
+    status.elapsed = mpd_status_get_elapsed_song_time(mpdObj);
+    status.total = mpd_status_get_total_song_time(mpdObj);
+    status.volume = mpd_status_get_volume(mpdObj);
+    status.random = mpd_player_get_random(mpdObj) > 0;
+    status.repeat = mpd_player_get_repeat(mpdObj) > 0;
+    status.single = mpd_player_get_single(mpdObj) > 0;
+    status.consume = mpd_player_get_consume(mpdObj) > 0;
+    // Negative when the server leaves crossfade out of its status, which it does for 0.
+    status.crossfade = std::max(0, mpd_status_get_crossfade(mpdObj));
+    status.queueVersion = mpd_playlist_get_playlist_id(mpdObj);
+    status.queueLength = mpd_playlist_get_playlist_length(mpdObj);
+    status.updatingDatabase = mpd_status_db_is_updating(mpdObj) != 0;
+    if (firstStatus || (what & MpdStatus::Permission))
+        status.allowedCommands = readPermissions();
+    if (firstStatus || (what & (MpdStatus::Outputs | MpdStatus::Permission)))
+        status.outputs = status.allows(QStringLiteral("outputs")) ? readOutputs() : QList<MpdOutput>();
+    if (firstStatus || (what & (MpdStatus::ReplayGain | MpdStatus::Permission))) {
+        status.replayGain = status.allows(QStringLiteral("replay_gain_status"))
+                ? MpdStatus::ReplayGainMode(mpd_server_get_replaygain_mode(mpdObj))
+                : MpdStatus::ReplayGainMode::Unknown;
+    }
+    firstStatus = false;
+    status.song.reset();
+    status.songGenre.clear();
+    // A stopped server still names a current song; it is the one play would start.
+    if (status.songPos >= 0) {
+        if (mpd_Song *song = mpd_playlist_get_current_song(mpdObj)) {
+            status.song = QmpdSong::fromMpdSong(song, QmpdSong::TrackDateDecoding::Latin1);
+            status.songGenre = QString::fromLatin1(song->genre ? song->genre : "");
+        }
+    }
+    return status;
+}
+
+QSet<QString> Qmpd::readPermissions()
+{
+    QSet<QString> allowed;
+    for (const char *command : offeredCommands) {
+        if (mpd_server_check_command_allowed(mpdObj, command) == MPD_SERVER_COMMAND_ALLOWED)
+            allowed.insert(QLatin1String(command));
+    }
+    return allowed;
+}
+
+QList<MpdOutput> Qmpd::readOutputs()
+{
+    QList<MpdOutput> outputs;
+    // Walked to the end: mpd_data_get_next frees the list once past its last entry.
+    for (MpdData *data = mpd_server_get_output_devices(mpdObj); data;
+         data = mpd_data_get_next(data)) {
+        if (data->type == MPD_DATA_TYPE_OUTPUT_DEV && data->output_dev) {
+            const mpd_OutputEntity *output = data->output_dev;
+            outputs.append({output->id, QString::fromUtf8(output->name ? output->name : ""),
+                            output->enabled != 0});
+        }
+    }
+    return outputs;
 }
 
 QString Qmpd::errorText(int id, const char *message)
@@ -116,189 +330,265 @@ bool Qmpd::isConnectionError(int id)
     return id >= MPD_ERROR_TIMEOUT && id <= MPD_ERROR_BUFFEROVERRUN && id != MPD_ERROR_ACK;
 }
 
-void Qmpd::mpdErrorCallback(MpdObj *, int id, char *msg, void *)
+void Qmpd::play()
 {
-    pendingErrors.append({id, errorText(id, msg)});
-    // No polling while an error waits for the user: a dead server would
-    // otherwise raise a new error every 700 ms.
-    pollTimer->stop();
-    scheduleDelivery();
+    mpd_player_play(mpdObj);
 }
 
-void Qmpd::scheduleDelivery()
+void Qmpd::pause()
 {
-    // Qmpd's own commands deliver right after their library call returns; this
-    // catches what the window's direct libmpd calls raise.
-    if (deliveryScheduled)
-        return;
-    deliveryScheduled = true;
-    QMetaObject::invokeMethod(this, &Qmpd::deliverPending, Qt::QueuedConnection);
+    if (mpd_player_get_state(mpdObj) == MPD_PLAYER_PLAY)
+        mpd_player_pause(mpdObj);
 }
 
-void Qmpd::deliverPending()
-{
-    Q_ASSERT(QThread::currentThread() == thread());
-    deliveryScheduled = false;
-    // An error box runs a nested event loop; whatever arrives meanwhile is
-    // picked up by the loop below once the box is closed.
-    if (delivering || retired)
-        return;
-    delivering = true;
-    while (!retired && (statusPending || !pendingErrors.isEmpty())) {
-        if (statusPending) {
-            const auto what = ChangedStatusType(pendingStatus);
-            statusPending = false;
-            pendingStatus = 0;
-            emit mpdStatusChanged(mpdObj, what);
-        } else {
-            const PendingError error = pendingErrors.takeFirst();
-            if (isConnectionError(error.id) || !isConnected()) {
-                // One loss, told once, without a box: the window reconnects by itself.
-                qCWarning(lcQmpd) << error.text;
-                pendingErrors.clear();
-                emit connectionLost(mpdObj);
-            } else {
-                showError(error.text);
-                emit mpdErrorOccured(mpdObj);
-            }
-        }
-    }
-    delivering = false;
-    if (!retired && !pollTimer->isActive() && isConnected())
-        pollTimer->start(PollIntervalMs);
-}
-
-void Qmpd::showError(const QString &text)
-{
-    qCWarning(lcQmpd) << text;
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tuneloom"), text);
-    box.exec();
-}
-
-void Qmpd::refreshStatus()
-{
-    mpd_status_update(mpdObj);
-    deliverPending();
-}
-
-void Qmpd::onTimerUpdate()
-{
-    refreshStatus();
-}
-
-void Qmpd::onPlaypauseClick()
+void Qmpd::playPause()
 {
     if (mpd_player_get_state(mpdObj) == MPD_PLAYER_STOP)
         mpd_player_play(mpdObj);
     else
         mpd_player_pause(mpdObj);
-    refreshStatus();
 }
 
-void Qmpd::onStopClick()
+void Qmpd::stop()
 {
     mpd_player_stop(mpdObj);
-    refreshStatus();
 }
 
-void Qmpd::onNextClick()
+void Qmpd::next()
 {
     mpd_player_next(mpdObj);
-    refreshStatus();
 }
 
-void Qmpd::onPrevClick()
+void Qmpd::previous()
 {
     mpd_player_prev(mpdObj);
-    refreshStatus();
 }
 
-void Qmpd::onSliderMoved(int value)
+void Qmpd::playId(int id)
 {
-    mpd_player_seek(mpdObj, value);
-    deliverPending();
-}
-
-void Qmpd::onSliderPress()
-{
-    // Playback pauses while the user drags the position.
-    if (mpd_player_get_state(mpdObj) == MPD_PLAYER_PLAY)
-        mpd_player_pause(mpdObj);
-    deliverPending();
-}
-
-void Qmpd::onSliderRelease()
-{
-    if (mpd_player_get_state(mpdObj) == MPD_PLAYER_PAUSE)
-        mpd_player_pause(mpdObj);
-    deliverPending();
-}
-
-void Qmpd::onVolumeSliderMoved(int value)
-{
-    if (value < 0 || value > 100)
-        return;
-    mpd_status_set_volume(mpdObj, value);
-    deliverPending();
-}
-
-void Qmpd::onVolumeButton()
-{
-    // The volume to restore when un-muting; kept for the whole run, across connections.
-    static int prev_vol = mpd_status_get_volume(mpdObj);
-    const int volume = mpd_status_get_volume(mpdObj);
-    if (volume > 0) {
-        prev_vol = mpd_status_get_volume(mpdObj);
-        mpd_status_set_volume(mpdObj, 0);
-    } else {
-        mpd_status_set_volume(mpdObj, prev_vol);
-    }
-    deliverPending();
-}
-
-void Qmpd::onClearPlaylist()
-{
-    if (!mpdObj)
-        return;
-    mpd_playlist_clear(mpdObj);
-    deliverPending();
-    if (!retired)
-        emit updatePlaylistNow(mpdObj);
-}
-
-void Qmpd::onUpdateDB()
-{
-    if (!mpdObj)
-        return;
-    mpd_database_update_dir(mpdObj, "/");
-    deliverPending();
-}
-
-void Qmpd::playFromPos(int pos) const
-{
-    // Asking for a position past the end makes the server answer with an error.
-    if (!mpdObj || pos < 0 || pos >= mpd_playlist_get_playlist_length(mpdObj))
-        return;
-    mpd_Song *song = mpd_playlist_get_song_from_pos(mpdObj, pos);
-    if (!song)
-        return;
-    const int id = song->id;
-    mpd_freeSong(song);
     mpd_player_play_id(mpdObj, id);
 }
 
-void Qmpd::removeFromPlaylist(QList<int> positions)
+void Qmpd::playPosition(int position)
 {
-    if (!mpdObj)
+    mpd_status_update(mpdObj);
+    if (position < 0 || position >= mpd_playlist_get_playlist_length(mpdObj))
         return;
-    // Each deletion moves the later songs up one place; the subtraction keeps
-    // every queued position pointing at the song that was meant.
+    if (mpd_Song *song = mpd_playlist_get_song_from_pos(mpdObj, position)) {
+        const int id = song->id;
+        mpd_freeSong(song);
+        mpd_player_play_id(mpdObj, id);
+    }
+}
+
+void Qmpd::seek(int seconds)
+{
+    mpd_player_seek(mpdObj, seconds);
+}
+
+void Qmpd::seekBy(int seconds)
+{
+    // From where the song is now, not where the last status saw it.
+    mpd_status_update(mpdObj);
+    const int state = mpd_player_get_state(mpdObj);
+    const int length = mpd_status_get_total_song_time(mpdObj);
+    // A stream has no length to seek in.
+    if ((state != MPD_PLAYER_PLAY && state != MPD_PLAYER_PAUSE) || length <= 0)
+        return;
+    const int elapsed = mpd_status_get_elapsed_song_time(mpdObj);
+    mpd_player_seek(mpdObj, std::clamp(elapsed + seconds, 0, length - 1));
+}
+
+void Qmpd::pauseWhilePlaying()
+{
+    pause();
+}
+
+void Qmpd::resumeIfPaused()
+{
+    if (mpd_player_get_state(mpdObj) == MPD_PLAYER_PAUSE)
+        mpd_player_pause(mpdObj);
+}
+
+void Qmpd::setVolume(int percent)
+{
+    // Negative: the server has no mixer, and would answer with an error.
+    if (percent >= 0 && percent <= 100 && mpd_status_get_volume(mpdObj) >= 0)
+        mpd_status_set_volume(mpdObj, percent);
+}
+
+void Qmpd::changeVolumeBy(int step)
+{
+    const int volume = mpd_status_get_volume(mpdObj);
+    if (volume >= 0)
+        mpd_status_set_volume(mpdObj, std::clamp(volume + step, 0, 100));
+}
+
+void Qmpd::toggleMute()
+{
+    const int volume = mpd_status_get_volume(mpdObj);
+    if (volume < 0)
+        return;
+    if (volume > 0) {
+        volumeBeforeMute = volume;
+        mpd_status_set_volume(mpdObj, 0);
+    } else if (volumeBeforeMute > 0) {
+        mpd_status_set_volume(mpdObj, volumeBeforeMute);
+    }
+}
+
+void Qmpd::setMode(Mode mode, bool on)
+{
+    switch (mode) {
+    case Mode::Random:
+        mpd_player_set_random(mpdObj, on);
+        break;
+    case Mode::Repeat:
+        mpd_player_set_repeat(mpdObj, on);
+        break;
+    case Mode::Single:
+        mpd_player_set_single(mpdObj, on);
+        break;
+    case Mode::Consume:
+        mpd_player_set_consume(mpdObj, on);
+        break;
+    }
+}
+
+void Qmpd::setCrossfade(int seconds)
+{
+    mpd_status_set_crossfade(mpdObj, seconds);
+}
+
+void Qmpd::setReplayGain(MpdStatus::ReplayGainMode mode)
+{
+    mpd_server_set_replaygain_mode(mpdObj, MpdServerReplaygainMode(mode));
+    pendingChanges |= MpdStatus::ReplayGain;
+}
+
+void Qmpd::setOutput(int id, bool enabled)
+{
+    mpd_server_set_output_device(mpdObj, id, enabled);
+}
+
+void Qmpd::updateDatabase(const QString &path)
+{
+    mpd_database_update_dir(mpdObj, local(path).constData());
+}
+
+void Qmpd::clearQueue()
+{
+    mpd_playlist_clear(mpdObj);
+}
+
+void Qmpd::deletePositions(QList<int> positions)
+{
+    // Each deletion moves the later songs up one place; the subtraction keeps every queued
+    // position pointing at the song that was meant.
     std::sort(positions.begin(), positions.end());
     for (int i = 0; i < positions.size(); ++i)
         mpd_playlist_queue_delete_pos(mpdObj, positions.at(i) - i);
     mpd_playlist_queue_commit(mpdObj);
-    mpd_status_queue_update(mpdObj);
-    deliverPending();
-    if (!retired)
-        emit updatePlaylistNow(mpdObj);
+}
+
+bool Qmpd::addPaths(const QStringList &paths)
+{
+    // libmpd answers MPD_OK for a command list that got an error; the error hook tells.
+    return PlaylistAdder::queueAddInBatches(mpdObj, paths, [this] { return failed(); });
+}
+
+bool Qmpd::moveSongs(const QList<Move> &moves)
+{
+    // "move 123456 123457\n" with room to spare, within the adder's command-list budget.
+    constexpr int movesPerList = int(PlaylistAdder::maxBatchBytes / 32);
+    for (qsizetype first = 0; first < moves.size(); first += movesPerList) {
+        if (!LibmpdLink::sendMoveList(mpdObj, moves.mid(first, movesPerList)))
+            return false;
+    }
+    return true;
+}
+
+int Qmpd::queueLength()
+{
+    // libmpd answers from the status it fetched last.
+    mpd_status_update(mpdObj);
+    return mpd_playlist_get_playlist_length(mpdObj);
+}
+
+int Qmpd::playNextPosition(int length)
+{
+    const int state = mpd_player_get_state(mpdObj);
+    const int current = mpd_player_get_current_song_pos(mpdObj);
+    const bool playing = state == MPD_PLAYER_PLAY || state == MPD_PLAYER_PAUSE;
+    return playing && current >= 0 && current < length ? current + 1 : length;
+}
+
+Qmpd::DirectoryListing Qmpd::listDirectory(const QString &path)
+{
+    DirectoryListing listing;
+    for (MpdData *data = mpd_database_get_directory(mpdObj, local(path).data()); data;
+         data = mpd_data_get_next(data)) {
+        if (data->type == MPD_DATA_TYPE_DIRECTORY)
+            listing.subdirectories << QString::fromLocal8Bit(data->directory);
+        else if (data->type == MPD_DATA_TYPE_SONG)
+            listing.songs.push_back(
+                    QmpdSong::fromMpdSong(data->song, QmpdSong::TrackDateDecoding::Latin1));
+    }
+    return listing;
+}
+
+QStringList Qmpd::storedPlaylistNames()
+{
+    QStringList names;
+    for (MpdData *data = mpd_database_playlist_list(mpdObj); data;
+         data = mpd_data_get_next(data)) {
+        if (data->type == MPD_DATA_TYPE_PLAYLIST && data->playlist && data->playlist->path)
+            names << QString::fromLocal8Bit(data->playlist->path);
+    }
+    return names;
+}
+
+std::vector<QmpdSong> Qmpd::storedPlaylistSongs(const QString &name)
+{
+    std::vector<QmpdSong> songs;
+    for (MpdData *data = mpd_database_get_playlist_content(mpdObj, local(name).data()); data;
+         data = mpd_data_get_next(data)) {
+        if (data->type == MPD_DATA_TYPE_SONG && data->song)
+            songs.push_back(QmpdSong::fromMpdSong(data->song, QmpdSong::TrackDateDecoding::Locale));
+    }
+    return songs;
+}
+
+bool Qmpd::saveQueueAs(const QString &name)
+{
+    return mpd_database_save_playlist(mpdObj, local(name).data()) == MPD_OK && !failed();
+}
+
+bool Qmpd::deleteStoredPlaylist(const QString &name)
+{
+    return mpd_database_delete_playlist(mpdObj, local(name).data()) == MPD_OK && !failed();
+}
+
+bool Qmpd::renameStoredPlaylist(const QString &from, const QString &to)
+{
+    mpd_database_playlist_rename(mpdObj, local(from).data(), local(to).data());
+    return !failed();
+}
+
+bool Qmpd::loadStoredPlaylist(const QString &name)
+{
+    // The server skips songs it no longer has; the rest arrive in order.
+    mpd_playlist_queue_load(mpdObj, local(name).data());
+    mpd_playlist_queue_commit(mpdObj);
+    return !failed();
+}
+
+bool Qmpd::deleteFirstSongs(int count)
+{
+    for (int done = 0; done < count && !failed(); done += deletionsPerList) {
+        for (int i = done; i < std::min(count, done + deletionsPerList); ++i)
+            mpd_playlist_queue_delete_pos(mpdObj, 0);
+        mpd_playlist_queue_commit(mpdObj);
+    }
+    return !failed();
 }

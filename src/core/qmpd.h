@@ -1,25 +1,28 @@
-// Qmpd: the program's one connection to an MPD server. Owned by the main window
-// from connection to disconnection; lives in, and is only used from, the GUI thread.
-// libmpd reports status changes and errors through C hooks; they are collected
-// and delivered as signals only after the library call that raised them has
-// returned, so no handler (and no error box's nested event loop) ever runs
-// inside libmpd or re-enters the connection object.
+// Qmpd: the window's one libmpd connection to the MPD server. Lives on the connection thread
+// (ServerConnection creates that thread and is the only way in from the GUI): every libmpd call
+// on the connection runs there, in the order the jobs were sent. Between jobs the connection
+// waits in MPD's idle, so that changes are pushed, not polled. What the server reports goes out
+// as values: status snapshots, queue changes, errors. libmpd's hooks are collected and delivered
+// only after the job that raised them has ended, so nothing re-enters the connection.
 #ifndef QMPD_H
 #define QMPD_H
+
+#include "connectattempt.h"
+#include "mpdstatus.h"
+#include "queuesync.h"
+#include "serveridle.h"
 
 #include <QList>
 #include <QLoggingCategory>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
-#include <libmpd/libmpd.h>
+#include <functional>
+#include <optional>
+#include <vector>
 
-class QTimer;
-
-// libmpd's connection object is only ever passed around by pointer.
-Q_DECLARE_OPAQUE_POINTER(MpdObj *)
-Q_DECLARE_METATYPE(MpdObj *)
-Q_DECLARE_METATYPE(ChangedStatusType)
+class QSocketNotifier;
 
 Q_DECLARE_LOGGING_CATEGORY(lcQmpd)
 
@@ -28,85 +31,126 @@ class Qmpd : public QObject
     Q_OBJECT
 
 public:
-    // Connects in the calling thread, which it blocks until the server answers.
-    Qmpd(QString host, int port, QString password);
+    enum class Mode { Random, Repeat, Single, Consume };
+    struct DirectoryListing
+    {
+        QStringList subdirectories;
+        std::vector<QmpdSong> songs;
+    };
+    using Move = QPair<int, int>;  // from position, to position
+
+    // A request that gets no answer within this time ends the connection as lost.
+    static constexpr int AnswerDeadlineMs = 5000;
+
     // Takes over a connection that is up (opened on another thread, which no longer uses it).
-    Qmpd(MpdObj *connected, QString host, int port, QString password);
+    Qmpd(MpdObj *connected, const ServerAddress &address, QObject *parent = nullptr);
     ~Qmpd() override;
 
-    MpdObj *getMpdObj() const;
+    const ServerAddress &address() const { return server; }
     bool isConnected() const;
-    QString host() const { return serverHost; }
-    int port() const { return serverPort; }
-    QString password() const { return serverPassword; }
+    // An error since the current job began, or no connection any more.
+    bool failed() const;
 
-    // Ends polling and delivery for good: the owner is about to delete this object.
-    void retire();
-    // True while an error libmpd reported waits for delivery: a direct libmpd call that just
-    // returned failed, whatever its return value says (command lists come back MPD_OK on ACK).
-    bool hasPendingError() const { return !pendingErrors.isEmpty(); }
+    // Sends the first status and queue, then waits for changes. On the connection's own thread.
+    void start();
+    // Carries out one job, then delivers what it changed and waits for changes again.
+    void run(const std::function<void(Qmpd &)> &job);
 
-    void mpdStatusChangedEmitter(MpdObj *mi, ChangedStatusType what);
-    void mpdErrorCallback(MpdObj *mi, int id, char *msg, void *userdata);
+    // Playback.
+    void play();
+    void pause();
+    void playPause();
+    void stop();
+    void next();
+    void previous();
+    void playId(int id);
+    // A position outside the queue plays nothing (the server would answer with an error).
+    void playPosition(int position);
+    void seek(int seconds);
+    // From where the song is now; nothing while stopped or for a stream without a length.
+    void seekBy(int seconds);
+    // While the user drags the position, playback pauses.
+    void pauseWhilePlaying();
+    void resumeIfPaused();
+    void setVolume(int percent);
+    void changeVolumeBy(int step);
+    // Mutes, or restores the volume it muted.
+    void toggleMute();
+    void setMode(Mode mode, bool on);
+    void setCrossfade(int seconds);
+    void setReplayGain(MpdStatus::ReplayGainMode mode);
+    void setOutput(int id, bool enabled);
+    void updateDatabase(const QString &path);
 
-    // Emits a status change with everything the first status holds (song, state, volume...),
-    // at once, for a receiver that has just been wired.
-    void announceFirstStatus();
+    // The queue.
+    void clearQueue();
+    void deletePositions(QList<int> positions);
+    // Appends in command lists small enough for a default server. False when the connection
+    // went down or the server refused a batch; the batches after that are not sent.
+    bool addPaths(const QStringList &paths);
+    // The moves, in order, in command lists the server accepts.
+    bool moveSongs(const QList<Move> &moves);
+    // As the server has it now.
+    int queueLength();
+    // Right after the playing or paused song; the end (length) when nothing plays.
+    int playNextPosition(int length);
 
-    void playFromPos(int pos) const;
-    void removeFromPlaylist(QList<int> positions);
+    // One directory of the server's database; empty when the query failed.
+    DirectoryListing listDirectory(const QString &path);
+
+    // Stored playlists.
+    QStringList storedPlaylistNames();
+    std::vector<QmpdSong> storedPlaylistSongs(const QString &name);
+    bool saveQueueAs(const QString &name);
+    bool deleteStoredPlaylist(const QString &name);
+    bool renameStoredPlaylist(const QString &from, const QString &to);
+    bool loadStoredPlaylist(const QString &name);
+    bool deleteFirstSongs(int count);
 
     // "MPD Error <id> '<message>'", as the error boxes show it.
     static QString errorText(int id, const char *message);
     // Whether libmpd's error means the link to the server is gone, not a refusal by the server.
     static bool isConnectionError(int id);
-    static void showError(const QString &text);
 
-    static Qmpd *static_this;
+    // libmpd's hooks.
+    void onStatusChanged(int what);
+    void onError(int id, const char *message);
 
 signals:
-    void mpdStatusChanged(MpdObj *mi, ChangedStatusType what);
-    void mpdErrorOccured(MpdObj *mi);
-    void updatePlaylistNow(MpdObj *mi);
-    // The link to the server broke (it went away, or the network did); no box was shown.
-    void connectionLost(MpdObj *mi);
-
-public slots:
-    void onPlaypauseClick();
-    void onStopClick();
-    void onNextClick();
-    void onPrevClick();
-    void onSliderMoved(int value);
-    void onSliderPress();
-    void onSliderRelease();
-    void onVolumeSliderMoved(int value);
-    void onVolumeButton();
-    void onTimerUpdate();
-    void onClearPlaylist();
-    void onUpdateDB();
+    void statusChanged(const MpdStatus &status, MpdStatus::Changes what);
+    // Sent before the status that reports the new queue version.
+    void queueChanged(const QueueChange &change);
+    // The server refused a command; the connection is still up.
+    void serverError(const QString &text);
+    // The link to the server broke (it went away, stopped answering, or the network did).
+    void connectionLost();
 
 private:
+    void leaveIdle();
+    void waitForChanges();
+    void onIdleAnswer();
+    void noteIdleEvents(const std::optional<QStringList> &subsystems);
+    void markLost();
     void refreshStatus();
-    void scheduleDelivery();
-    void deliverPending();
+    void deliver();
+    MpdStatus readStatus(MpdStatus::Changes what);
+    QList<MpdOutput> readOutputs();
+    QSet<QString> readPermissions();
 
     MpdObj *mpdObj = nullptr;
-    QTimer *pollTimer = nullptr;
-    QString serverHost;
-    int serverPort = 0;
-    QString serverPassword;
-
-    bool statusPending = false;
-    int pendingStatus = 0;
-    struct PendingError
-    {
-        int id;
-        QString text;
-    };
-    QList<PendingError> pendingErrors;
-    bool deliveryScheduled = false;
-    bool delivering = false;
-    bool retired = false;
+    ServerAddress server;
+    ServerIdle idle;
+    QSocketNotifier *idleNotifier = nullptr;
+    QueueSync queueSync;
+    MpdStatus current;
+    int pendingChanges = 0;
+    QStringList pendingErrors;
+    int errorsThisJob = 0;
+    bool lost = false;
+    bool lossReported = false;
+    bool raceSeen = false;
+    bool firstStatus = true;
+    int volumeBeforeMute = -1;
 };
 
 #endif

@@ -48,9 +48,9 @@ void DesktopIntegration::setSongNotifications(bool on)
         notifier->setEnabled(on);
 }
 
-void DesktopIntegration::onConnectionReady(Qmpd *qmpd)
+void DesktopIntegration::onConnectionReady(ServerConnection *connection)
 {
-    control->onConnectionReady(qmpd);
+    control->onConnectionReady(connection);
 }
 
 void DesktopIntegration::onConnectionClosed()

@@ -9,7 +9,7 @@
 
 class MprisService;
 class PlayerControl;
-class Qmpd;
+class ServerConnection;
 class SongNotifier;
 class TrayIcon;
 
@@ -25,7 +25,7 @@ public:
     void setSongNotifications(bool on);
 
 public slots:
-    void onConnectionReady(Qmpd *qmpd);
+    void onConnectionReady(ServerConnection *connection);
     void onConnectionClosed();
     // A new cover may now be shown with the song.
     void onCoverFetched();

@@ -12,22 +12,22 @@
 namespace {
 
 constexpr qlonglong MicrosecondsPerSecond = 1000000;
-// Polls come 0.7 s apart and report whole seconds: a smaller difference is playing on.
+// Statuses report whole seconds: a smaller difference is playing on.
 constexpr double JumpToleranceSeconds = 2.5;
 
-QString loopStatus(const PlayerStatus &status)
+QString loopStatus(const MpdStatus &status)
 {
     if (!status.repeat)
         return QStringLiteral("None");
     return status.single ? QStringLiteral("Track") : QStringLiteral("Playlist");
 }
 
-QString playbackStatus(int state)
+QString playbackStatus(PlayerState state)
 {
     switch (state) {
-    case MPD_PLAYER_PLAY:
+    case PlayerState::Playing:
         return QStringLiteral("Playing");
-    case MPD_PLAYER_PAUSE:
+    case PlayerState::Paused:
         return QStringLiteral("Paused");
     default:
         return QStringLiteral("Stopped");
@@ -84,7 +84,7 @@ QDBusObjectPath MprisService::trackId(int songId)
 
 QVariantMap MprisService::playerProperties() const
 {
-    const PlayerStatus &status = control->status();
+    const MpdStatus &status = control->status();
     const bool hasSong = status.connected && status.song.has_value();
     return {
             {QStringLiteral("PlaybackStatus"), playbackStatus(status.state)},
@@ -92,9 +92,9 @@ QVariantMap MprisService::playerProperties() const
             {QStringLiteral("Shuffle"), status.random},
             {QStringLiteral("Volume"), qMax(0, status.volume) / 100.0},
             {QStringLiteral("Metadata"), metadata()},
-            {QStringLiteral("CanGoNext"), status.connected && status.playlistLength > 0},
-            {QStringLiteral("CanGoPrevious"), status.connected && status.playlistLength > 0},
-            {QStringLiteral("CanPlay"), status.connected && status.playlistLength > 0},
+            {QStringLiteral("CanGoNext"), status.connected && status.queueLength > 0},
+            {QStringLiteral("CanGoPrevious"), status.connected && status.queueLength > 0},
+            {QStringLiteral("CanPlay"), status.connected && status.queueLength > 0},
             {QStringLiteral("CanPause"), hasSong},
             {QStringLiteral("CanSeek"), hasSong && status.song->time > 0},
             {QStringLiteral("CanControl"), status.connected},
@@ -124,7 +124,7 @@ QVariantMap MprisService::metadata() const
     const int trackNumber = song->track.section(QLatin1Char('/'), 0, 0).trimmed().toInt(&isNumber);
     if (isNumber)
         map.insert(QStringLiteral("xesam:trackNumber"), trackNumber);
-    const QString cover = control->status().coverFile();
+    const QString cover = control->coverFile();
     if (!cover.isEmpty())
         map.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(cover).toString());
     return map;
@@ -164,8 +164,8 @@ void MprisService::announceChanges()
 
 void MprisService::announceJump()
 {
-    const PlayerStatus &status = control->status();
-    if (!status.connected || status.songId() != lastSongId)
+    const MpdStatus &status = control->status();
+    if (!status.connected || status.songId != lastSongId)
         return;
     const double expected = lastElapsed + (lastPlaying ? sinceLastStatus.elapsed() / 1000.0 : 0.0);
     const int elapsed = control->elapsed();
@@ -175,7 +175,7 @@ void MprisService::announceJump()
 
 void MprisService::notePosition()
 {
-    lastSongId = control->status().songId();
+    lastSongId = control->status().songId;
     lastElapsed = control->elapsed();
     lastPlaying = control->status().playing();
     sinceLastStatus.start();

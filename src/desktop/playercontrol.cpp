@@ -1,115 +1,111 @@
 #include "playercontrol.h"
 
-#include "qmpd.h"
+#include "coverfetcher.h"
+#include "serverconnection.h"
+
+#include <QFileInfo>
 
 PlayerControl::PlayerControl(QObject *parent) : QObject(parent) { }
 
-int PlayerControl::elapsed() const
+QString PlayerControl::songText() const
 {
-    return mpd() ? mpd_status_get_elapsed_song_time(mpd()) : 0;
+    return current.song ? songCaption(*current.song) : QString();
+}
+
+QString PlayerControl::coverFile() const
+{
+    if (!current.song)
+        return QString();
+    const QFileInfo file(CoverFetcher::coverPath(current.song->artist, current.song->album));
+    return file.isFile() && file.size() > 0 ? file.absoluteFilePath() : QString();
 }
 
 void PlayerControl::play()
 {
     // On a paused server this resumes where the song was.
-    if (!mpd() || current.state == MPD_PLAYER_PLAY)
-        return;
-    mpd_player_play(mpd());
-    afterCommand();
+    if (server && !current.playing())
+        server->send(&Qmpd::play);
 }
 
 void PlayerControl::pause()
 {
-    if (!mpd() || current.state != MPD_PLAYER_PLAY)
-        return;
-    mpd_player_pause(mpd());
-    afterCommand();
+    if (server && current.playing())
+        server->send(&Qmpd::pause);
 }
 
 void PlayerControl::playPause()
 {
-    if (qmpd)
-        qmpd->onPlaypauseClick();
+    if (server)
+        server->send(&Qmpd::playPause);
 }
 
 void PlayerControl::stop()
 {
-    if (qmpd)
-        qmpd->onStopClick();
+    if (server)
+        server->send(&Qmpd::stop);
 }
 
 void PlayerControl::next()
 {
-    if (qmpd)
-        qmpd->onNextClick();
+    if (server)
+        server->send(&Qmpd::next);
 }
 
 void PlayerControl::previous()
 {
-    if (qmpd)
-        qmpd->onPrevClick();
+    if (server)
+        server->send(&Qmpd::previous);
 }
 
 void PlayerControl::seek(int seconds)
 {
-    if (!mpd() || !current.song)
-        return;
-    mpd_player_seek(mpd(), qBound(0, seconds, current.song->time));
-    afterCommand();
+    if (server && current.song)
+        server->send(&Qmpd::seek, qBound(0, seconds, current.song->time));
 }
 
 void PlayerControl::setLoop(bool repeat, bool single)
 {
-    if (!mpd())
+    if (!server)
         return;
-    mpd_player_set_repeat(mpd(), repeat);
-    mpd_player_set_single(mpd(), single);
-    afterCommand();
+    server->send(&Qmpd::setMode, Qmpd::Mode::Repeat, repeat);
+    server->send(&Qmpd::setMode, Qmpd::Mode::Single, single);
 }
 
 void PlayerControl::setShuffle(bool on)
 {
-    if (!mpd())
-        return;
-    mpd_player_set_random(mpd(), on);
-    afterCommand();
+    if (server)
+        server->send(&Qmpd::setMode, Qmpd::Mode::Random, on);
 }
 
 void PlayerControl::setVolume(int percent)
 {
-    if (!mpd() || current.volume < 0)
-        return;
-    mpd_status_set_volume(mpd(), qBound(0, percent, 100));
-    afterCommand();
+    if (server && current.volume >= 0)
+        server->send(&Qmpd::setVolume, qBound(0, percent, 100));
 }
 
-void PlayerControl::onConnectionReady(Qmpd *connection)
+void PlayerControl::onConnectionReady(ServerConnection *connection)
 {
     onConnectionClosed();
-    qmpd = connection;
-    statusConnection = connect(connection, &Qmpd::mpdStatusChanged, this, &PlayerControl::refresh);
-    refresh();
+    server = connection;
+    statusConnection = connect(connection, &ServerConnection::statusChanged, this,
+                               &PlayerControl::onStatus);
+    onStatus(connection->status());
 }
 
 void PlayerControl::onConnectionClosed()
 {
     disconnect(statusConnection);
-    qmpd = nullptr;
-    refresh();
+    server = nullptr;
+    onStatus(MpdStatus());
 }
 
 void PlayerControl::refresh()
 {
-    current = PlayerStatus::read(mpd());
     emit statusChanged();
 }
 
-MpdObj *PlayerControl::mpd() const
+void PlayerControl::onStatus(const MpdStatus &status)
 {
-    return qmpd ? qmpd->getMpdObj() : nullptr;
-}
-
-void PlayerControl::afterCommand()
-{
-    mpd_status_update(mpd());
+    current = status;
+    emit statusChanged();
 }

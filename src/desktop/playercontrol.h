@@ -1,17 +1,17 @@
 // PlayerControl: the desktop integration's handle on the window's connection. Follows the
-// connection the main window hands over, keeps a snapshot of the server's status after every
-// poll, and carries out the commands that media keys, the panel widget and the tray send.
-// Owned by DesktopIntegration; GUI thread only, like the Qmpd it uses.
+// connection the main window hands over, keeps its latest status snapshot, and sends the
+// commands that media keys, the panel widget and the tray give. Owned by DesktopIntegration;
+// GUI thread.
 #ifndef PLAYERCONTROL_H
 #define PLAYERCONTROL_H
 
-#include "playerstatus.h"
+#include "mpdstatus.h"
 
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 
-class Qmpd;
+class ServerConnection;
 
 class PlayerControl : public QObject
 {
@@ -20,9 +20,14 @@ class PlayerControl : public QObject
 public:
     explicit PlayerControl(QObject *parent = nullptr);
 
-    const PlayerStatus &status() const { return current; }
-    // Seconds into the current song, as of the last poll.
-    int elapsed() const;
+    const MpdStatus &status() const { return current; }
+    // Seconds into the current song now.
+    int elapsed() const { return current.elapsedNow(); }
+    // "Artist - Title", or the file name; empty without a song.
+    QString songText() const;
+    // The cached cover of the song's album; empty when there is none (an empty file is a
+    // failed download, not a cover).
+    QString coverFile() const;
 
     // Each command does nothing while disconnected.
     void play();
@@ -38,9 +43,9 @@ public:
     void setVolume(int percent);
 
 public slots:
-    void onConnectionReady(Qmpd *qmpd);
+    void onConnectionReady(ServerConnection *connection);
     void onConnectionClosed();
-    // Reads the status again, for changes that are not the server's (a cover arrived).
+    // Announces the status again, for changes that are not the server's (a cover arrived).
     void refresh();
 
 signals:
@@ -48,13 +53,11 @@ signals:
     void statusChanged();
 
 private:
-    MpdObj *mpd() const;
-    // Lets libmpd see what a command changed; Qmpd then reports it like any poll.
-    void afterCommand();
+    void onStatus(const MpdStatus &status);
 
-    QPointer<Qmpd> qmpd;
+    QPointer<ServerConnection> server;
     QMetaObject::Connection statusConnection;
-    PlayerStatus current;
+    MpdStatus current;
 };
 
 #endif

@@ -20,18 +20,18 @@ SongNotifier::SongNotifier(const QDBusConnection &bus, PlayerControl *control, Q
 void SongNotifier::onStatusChanged()
 {
     // A song counts once it plays: skipping through songs while stopped or paused says nothing.
-    const PlayerStatus &status = control->status();
-    if (!enabled || !status.playing() || status.songId() < 0 || status.songId() == announcedSongId)
+    const MpdStatus &status = control->status();
+    if (!enabled || !status.playing() || status.songId < 0 || status.songId == announcedSongId)
         return;
-    announcedSongId = status.songId();
+    announcedSongId = status.songId;
     notify();
 }
 
 void SongNotifier::notify()
 {
-    const PlayerStatus &status = control->status();
+    const MpdStatus &status = control->status();
     QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("tuneloom")}};
-    const QString cover = status.coverFile();
+    const QString cover = control->coverFile();
     if (!cover.isEmpty())
         hints.insert(QStringLiteral("image-path"), QUrl::fromLocalFile(cover).toString());
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -40,7 +40,7 @@ void SongNotifier::notify()
             QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     // The body may be read as markup: an album such as "Rock & Roll" must stay text.
     call << QStringLiteral("Tuneloom") << notificationId << QStringLiteral("tuneloom")
-         << status.songText() << status.song->album.toHtmlEscaped() << QStringList() << hints
+         << control->songText() << status.song->album.toHtmlEscaped() << QStringList() << hints
          << ServerDefaultTimeout;
     // Not waited for: a slow or missing notification server must not hold up the window.
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);

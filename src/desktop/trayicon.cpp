@@ -29,11 +29,10 @@ TrayIcon::~TrayIcon()
 
 void TrayIcon::onStatusChanged()
 {
-    const PlayerStatus &status = control->status();
-    const QString song = status.songText();
+    const QString song = control->songText();
     icon.setToolTip(song.isEmpty() ? QStringLiteral("Tuneloom") : song);
     for (QAction *action : std::as_const(playerActions))
-        action->setEnabled(status.connected);
+        action->setEnabled(control->status().connected);
 }
 
 void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason)

@@ -13,50 +13,33 @@ namespace {
 constexpr int SeekStepSeconds = 5;
 constexpr int VolumeStep = 5;
 
-// One on/off playback mode: its entry, its key, the command the server must allow, and
-// libmpd's getter and setter.
+// One on/off playback mode: its entry, its key, the command the server must allow, and where
+// the status has it.
 struct Mode
 {
     const char *text;
     QKeyCombination key;
     const char *objectName;
     const char *command;
-    int (*get)(MpdObj *);
-    int (*set)(MpdObj *, int);
+    Qmpd::Mode mode;
+    bool MpdStatus::*on;
 };
 
 const Mode modes[] = {
         {QT_TR_NOOP("Random"), Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "actionRandom", "random",
-         mpd_player_get_random, mpd_player_set_random},
+         Qmpd::Mode::Random, &MpdStatus::random},
         {QT_TR_NOOP("Repeat"), Qt::CTRL | Qt::SHIFT | Qt::Key_R, "actionRepeat", "repeat",
-         mpd_player_get_repeat, mpd_player_set_repeat},
+         Qmpd::Mode::Repeat, &MpdStatus::repeat},
         {QT_TR_NOOP("Single"), Qt::CTRL | Qt::SHIFT | Qt::Key_Y, "actionSingle", "single",
-         mpd_player_get_single, mpd_player_set_single},
+         Qmpd::Mode::Single, &MpdStatus::single},
         {QT_TR_NOOP("Consume"), Qt::CTRL | Qt::SHIFT | Qt::Key_C, "actionConsume", "consume",
-         mpd_player_get_consume, mpd_player_set_consume},
+         Qmpd::Mode::Consume, &MpdStatus::consume},
 };
 
-struct Output
+// A menu text takes "&" for a mnemonic; a name shows as the server has it.
+QString menuText(QString name)
 {
-    int id;
-    QString text;
-    bool enabled;
-};
-
-QList<Output> readOutputs(MpdObj *mi)
-{
-    QList<Output> outputs;
-    // Walked to the end: mpd_data_get_next frees the list once past its last entry.
-    for (MpdData *data = mpd_server_get_output_devices(mi); data; data = mpd_data_get_next(data)) {
-        if (data->type != MPD_DATA_TYPE_OUTPUT_DEV || !data->output_dev)
-            continue;
-        const mpd_OutputEntity *output = data->output_dev;
-        // A menu text takes "&" for a mnemonic; a name shows as the server has it.
-        QString text = QString::fromUtf8(output->name ? output->name : "");
-        text.replace(QLatin1Char('&'), QLatin1String("&&"));
-        outputs.append({output->id, text, output->enabled != 0});
-    }
-    return outputs;
+    return name.replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
 QString secondsText(int seconds)
@@ -85,10 +68,10 @@ PlaybackMenu::PlaybackMenu(QMenuBar *menuBar, QMenu *after, QWidget *window) : Q
     replayGainMenu = menu->addMenu(tr("Replay gain"));
     replayGainMenu->setObjectName(QStringLiteral("menuReplayGain"));
     replayGainGroup = buildChoices(replayGainMenu,
-                                   {{tr("Off"), MPD_SERVER_REPLAYGAIN_MODE_OFF},
-                                    {tr("Track"), MPD_SERVER_REPLAYGAIN_MODE_TRACK},
-                                    {tr("Album"), MPD_SERVER_REPLAYGAIN_MODE_ALBUM},
-                                    {tr("Auto"), MPD_SERVER_REPLAYGAIN_MODE_AUTO}},
+                                   {{tr("Off"), int(MpdStatus::ReplayGainMode::Off)},
+                                    {tr("Track"), int(MpdStatus::ReplayGainMode::Track)},
+                                    {tr("Album"), int(MpdStatus::ReplayGainMode::Album)},
+                                    {tr("Auto"), int(MpdStatus::ReplayGainMode::Auto)}},
                                    &PlaybackMenu::onReplayGainChoice);
     outputsMenu = menu->addMenu(tr("Outputs"));
     outputsMenu->setObjectName(QStringLiteral("menuOutputs"));
@@ -105,8 +88,7 @@ void PlaybackMenu::buildModes()
         action->setShortcut(modes[i].key);
         action->setCheckable(true);
         connect(action, &QAction::triggered, this, [this, i](bool checked) {
-            apply([i, checked](MpdObj *mi) { modes[i].set(mi, checked); },
-                  &PlaybackMenu::showModes);
+            apply(&PlaybackMenu::showModes, &Qmpd::setMode, modes[i].mode, checked);
         });
         modeActions.append(action);
     }
@@ -146,106 +128,77 @@ void PlaybackMenu::buildKeys(QWidget *window)
     add("actionVolumeDown", Qt::CTRL | Qt::Key_Down, [this] { changeVolumeBy(-VolumeStep); });
 }
 
-void PlaybackMenu::onConnectionReady(Qmpd *connection)
+void PlaybackMenu::onConnectionReady(ServerConnection *connection)
 {
     disconnect(statusConnection);
-    qmpd = connection;
-    statusConnection
-            = connect(connection, &Qmpd::mpdStatusChanged, this, &PlaybackMenu::onMpdStatusChange);
+    server = connection;
+    statusConnection = connect(connection, &ServerConnection::statusChanged, this,
+                               &PlaybackMenu::onMpdStatusChange);
     showAll();
 }
 
 void PlaybackMenu::onConnectionClosed()
 {
     disconnect(statusConnection);
-    qmpd = nullptr;
+    server = nullptr;
     showDisconnected();
 }
 
-void PlaybackMenu::onMpdStatusChange(MpdObj *mi, ChangedStatusType what)
+void PlaybackMenu::onMpdStatusChange(const MpdStatus &, MpdStatus::Changes what)
 {
-    if (!qmpd || mi != qmpd->getMpdObj())
-        return;
     // Logging in or out changes what this client may do.
-    if (what & MPD_CST_PERMISSION) {
+    if (what & MpdStatus::Permission) {
         showAll();
         return;
     }
-    if (what & (MPD_CST_RANDOM | MPD_CST_REPEAT | MPD_CST_SINGLE_MODE | MPD_CST_CONSUME_MODE))
+    if (what & MpdStatus::Modes)
         showModes();
-    if (what & MPD_CST_CROSSFADE)
+    if (what & MpdStatus::Crossfade)
         showCrossfade();
-    if (what & MPD_CST_REPLAYGAIN)
+    if (what & MpdStatus::ReplayGain)
         showReplayGain();
-    if (what & MPD_CST_OUTPUT)
+    if (what & MpdStatus::Outputs)
         showOutputs();
 }
 
-void PlaybackMenu::apply(const std::function<void(MpdObj *)> &command, void (PlaybackMenu::*show)())
+template<typename... Args> void PlaybackMenu::apply(void (PlaybackMenu::*show)(), Args... command)
 {
-    if (!qmpd)
+    if (!server)
         return;
-    command(qmpd->getMpdObj());
-    qmpd->onTimerUpdate();
-    // Qt has already flipped the clicked check; the server has the last word.
-    if (qmpd && show)
+    server->send(command...);
+    if (show)
         (this->*show)();
 }
 
 bool PlaybackMenu::allowed(const char *command) const
 {
-    return qmpd
-            && mpd_server_check_command_allowed(qmpd->getMpdObj(), command)
-            == MPD_SERVER_COMMAND_ALLOWED;
+    return server && status().allows(QLatin1String(command));
 }
 
 void PlaybackMenu::onCrossfadeChoice(int seconds)
 {
-    apply([seconds](MpdObj *mi) { mpd_status_set_crossfade(mi, seconds); },
-          &PlaybackMenu::showCrossfade);
+    apply(&PlaybackMenu::showCrossfade, &Qmpd::setCrossfade, seconds);
 }
 
 void PlaybackMenu::onReplayGainChoice(int mode)
 {
-    apply([mode](MpdObj *mi) { mpd_server_set_replaygain_mode(mi, MpdServerReplaygainMode(mode)); },
-          &PlaybackMenu::showReplayGain);
+    apply(&PlaybackMenu::showReplayGain, &Qmpd::setReplayGain, MpdStatus::ReplayGainMode(mode));
 }
 
 void PlaybackMenu::onOutputToggled(QAction *output)
 {
-    const int id = output->data().toInt();
-    const bool enable = output->isChecked();
-    apply([id, enable](MpdObj *mi) { mpd_server_set_output_device(mi, id, enable); },
-          &PlaybackMenu::showOutputs);
+    apply(&PlaybackMenu::showOutputs, &Qmpd::setOutput, output->data().toInt(),
+          output->isChecked());
 }
 
 void PlaybackMenu::seekBy(int seconds)
 {
-    apply(
-            [seconds](MpdObj *mi) {
-                // From where the song is now, not where the last poll saw it.
-                mpd_status_update(mi);
-                const int state = mpd_player_get_state(mi);
-                const int length = mpd_status_get_total_song_time(mi);
-                // A stream has no length to seek in.
-                if ((state != MPD_PLAYER_PLAY && state != MPD_PLAYER_PAUSE) || length <= 0)
-                    return;
-                const int elapsed = mpd_status_get_elapsed_song_time(mi);
-                mpd_player_seek(mi, std::clamp(elapsed + seconds, 0, length - 1));
-            },
-            nullptr);
+    apply(nullptr, &Qmpd::seekBy, seconds);
 }
 
 void PlaybackMenu::changeVolumeBy(int step)
 {
-    apply(
-            [step](MpdObj *mi) {
-                const int volume = mpd_status_get_volume(mi);
-                // Negative: the server has no mixer.
-                if (volume >= 0)
-                    mpd_status_set_volume(mi, std::clamp(volume + step, 0, 100));
-            },
-            nullptr);
+    apply(nullptr, &Qmpd::changeVolumeBy, step);
 }
 
 void PlaybackMenu::showAll()
@@ -264,15 +217,14 @@ void PlaybackMenu::showAll()
 void PlaybackMenu::showModes()
 {
     for (int i = 0; i < modeActions.size(); ++i) {
-        modeActions[i]->setChecked(modes[i].get(qmpd->getMpdObj()) > 0);
+        modeActions[i]->setChecked(status().*modes[i].on);
         modeActions[i]->setEnabled(allowed(modes[i].command));
     }
 }
 
 void PlaybackMenu::showCrossfade()
 {
-    // Negative when the server leaves crossfade out of its status, which it does for 0.
-    const int seconds = std::max(0, mpd_status_get_crossfade(qmpd->getMpdObj()));
+    const int seconds = status().crossfade;
     const QList<QAction *> choices = crossfadeGroup->actions();
     const auto listed = std::find_if(choices.begin(), choices.end(), [&](QAction *choice) {
         return choice != otherCrossfade && choice->data().toInt() == seconds;
@@ -309,7 +261,7 @@ void PlaybackMenu::showReplayGain()
 {
     // An old server has no replay gain at all; a guest may see the mode but not change it.
     const bool readable = allowed("replay_gain_status");
-    const int mode = readable ? int(mpd_server_get_replaygain_mode(qmpd->getMpdObj())) : -1;
+    const int mode = readable ? int(status().replayGain) : -1;
     const bool enabled = readable && allowed("replay_gain_mode");
     for (QAction *choice : replayGainGroup->actions()) {
         choice->setChecked(choice->data().toInt() == mode);
@@ -319,18 +271,17 @@ void PlaybackMenu::showReplayGain()
 
 void PlaybackMenu::showOutputs()
 {
-    const QList<Output> outputs
-            = allowed("outputs") ? readOutputs(qmpd->getMpdObj()) : QList<Output>();
+    const QList<MpdOutput> outputs = allowed("outputs") ? status().outputs : QList<MpdOutput>();
     QList<QAction *> entries = outputsMenu->actions();
     const bool sameOutputs = std::equal(outputs.begin(), outputs.end(), entries.begin(),
-                                        entries.end(), [](const Output &output, QAction *entry) {
+                                        entries.end(), [](const MpdOutput &output, QAction *entry) {
                                             return entry->data().toInt() == output.id
-                                                    && entry->text() == output.text;
+                                                    && entry->text() == menuText(output.name);
                                         });
     if (!sameOutputs) {
         clearOutputs();
-        for (const Output &output : outputs) {
-            QAction *entry = outputsMenu->addAction(output.text);
+        for (const MpdOutput &output : outputs) {
+            QAction *entry = outputsMenu->addAction(menuText(output.name));
             entry->setCheckable(true);
             entry->setData(output.id);
         }

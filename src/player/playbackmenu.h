@@ -1,7 +1,7 @@
 // PlaybackMenu: the window's "&Playback" menu (random, repeat, single, consume, crossfade,
 // replay gain, audio outputs) and its keys for seeking and volume. Created and owned by the
-// main window, in the GUI thread; it reaches the server only through the window's Qmpd, from
-// connectionReady() to connectionClosed(). Every check shows what the server reports, never
+// main window, in the GUI thread; it reaches the server only through the window's connection,
+// from connectionReady() to connectionClosed(). Every check shows what the server reports, never
 // the last click, and a control the server does not let this client use is disabled.
 #ifndef PLAYBACKMENU_H
 #define PLAYBACKMENU_H
@@ -10,9 +10,8 @@
 #include <QObject>
 #include <QPointer>
 
-#include <functional>
-
-#include "qmpd.h"
+#include "mpdstatus.h"
+#include "serverconnection.h"
 
 class QAction;
 class QActionGroup;
@@ -29,7 +28,7 @@ public:
     PlaybackMenu(QMenuBar *menuBar, QMenu *after, QWidget *window);
 
 public slots:
-    void onConnectionReady(Qmpd *connection);
+    void onConnectionReady(ServerConnection *connection);
     void onConnectionClosed();
 
 private:
@@ -37,12 +36,12 @@ private:
     QActionGroup *buildChoices(QMenu *submenu, const QList<QPair<QString, int>> &choices,
                                void (PlaybackMenu::*onChoice)(int));
     void buildKeys(QWidget *window);
-    void onMpdStatusChange(MpdObj *mi, ChangedStatusType what);
-    // Runs one command on the server, then polls at once: the change shows without waiting
-    // for the next poll, a refused one falls back, and a failure reaches the user through the
-    // connection's error hook (which may close the connection meanwhile).
-    void apply(const std::function<void(MpdObj *)> &command, void (PlaybackMenu::*show)());
+    void onMpdStatusChange(const MpdStatus &status, MpdStatus::Changes what);
+    // Sends one command; until the server's answer shows, the menu shows what it showed before
+    // the click (Qt has already flipped the clicked check).
+    template<typename... Args> void apply(void (PlaybackMenu::*show)(), Args... command);
     bool allowed(const char *command) const;
+    const MpdStatus &status() const { return server->status(); }
 
     void onCrossfadeChoice(int seconds);
     void onReplayGainChoice(int mode);
@@ -59,7 +58,7 @@ private:
     void setOtherCrossfade(int seconds);
     void clearOutputs();
 
-    QPointer<Qmpd> qmpd;
+    QPointer<ServerConnection> server;
     QMetaObject::Connection statusConnection;
     QMenu *menu = nullptr;
     QList<QAction *> modeActions;  // in the order of the mode table

@@ -1,6 +1,7 @@
 #include "queuemover.h"
 
 #include "queuemoves.h"
+#include "serverconnection.h"
 
 #include <QAbstractProxyModel>
 #include <QAction>
@@ -8,6 +9,8 @@
 #include <QItemSelectionModel>
 #include <QMimeData>
 #include <QTableView>
+
+#include <memory>
 
 namespace {
 
@@ -89,18 +92,18 @@ QAction *QueueMover::makePlayNextAction(QAbstractItemView *owner)
     return action;
 }
 
-void QueueMover::onConnectionReady(Qmpd *connection)
+void QueueMover::onConnectionReady(ServerConnection *connection)
 {
-    qmpd = connection;
+    server = connection;
     // Made after the window's own: the view shows the new order when this runs.
-    statusConnection = connect(connection, &Qmpd::mpdStatusChanged, this,
+    statusConnection = connect(connection, &ServerConnection::statusChanged, this,
                                &QueueMover::onStatusChanged);
 }
 
 void QueueMover::onConnectionClosed()
 {
     disconnect(statusConnection);
-    qmpd = nullptr;
+    server = nullptr;
     movedCount = 0;
 }
 
@@ -139,27 +142,34 @@ void QueueMover::moveSelectedRows(int before)
     moveQueueRows(selectedQueueRows(view), queuePosition(view, before));
 }
 
-bool QueueMover::moveQueueRows(const QList<int> &rows, int before)
+void QueueMover::moveQueueRows(const QList<int> &rows, int before)
 {
-    if (!qmpd || rows.isEmpty())
-        return false;
-    MpdObj *mpd = qmpd->getMpdObj();
-    const QList<QueueMoves::Move> moves = QueueMoves::plan(rows, before);
-    // Rows already in place: the queue and the selection stay as they are.
-    if (moves.isEmpty())
-        return true;
-    if (!QueueMoves::send(mpd, moves))
-        return false;
-    movedFirst = QueueMoves::firstRowAfter(rows, before);
-    movedCount = int(rows.size());
-    // Brings the new order to the view now rather than at the next poll.
-    mpd_status_update(mpd);
-    return true;
+    if (!server || rows.isEmpty())
+        return;
+    server->ask(
+            this,
+            [rows, before](Qmpd &queue) {
+                const int target = before >= 0 ? before
+                                               : queue.playNextPosition(queue.queueLength());
+                const QList<QueueMoves::Move> moves = QueueMoves::plan(rows, target);
+                // Rows already in place: the queue and the selection stay as they are.
+                const bool moved = moves.isEmpty() || queue.moveSongs(moves);
+                return moved ? target : -1;
+            },
+            [this, rows, before](int target) {
+                if (target < 0)
+                    return;
+                movedFirst = QueueMoves::firstRowAfter(rows, target);
+                movedCount = int(rows.size());
+                if (before < 0)
+                    emit message(tr("Queued ") + QString::number(rows.size())
+                                 + tr(" songs to play next"));
+            });
 }
 
-void QueueMover::onStatusChanged(MpdObj *, ChangedStatusType what)
+void QueueMover::onStatusChanged(const MpdStatus &, MpdStatus::Changes what)
 {
-    if (movedCount == 0 || !(what & MPD_CST_PLAYLIST))
+    if (movedCount == 0 || !(what & MpdStatus::Queue))
         return;
     const QAbstractItemModel *queue = queueModel(view->model());
     QItemSelection moved;
@@ -175,31 +185,36 @@ void QueueMover::onStatusChanged(MpdObj *, ChangedStatusType what)
 
 void QueueMover::playNextFromQueue()
 {
-    if (!qmpd)
-        return;
-    const QList<int> rows = selectedQueueRows(view);
-    MpdObj *mpd = qmpd->getMpdObj();
-    if (moveQueueRows(rows, QueueMoves::playNextPosition(mpd, QueueMoves::queueLength(mpd))))
-        emit message(tr("Queued ") + QString::number(rows.size()) + tr(" songs to play next"));
+    moveQueueRows(selectedQueueRows(view), -1);
 }
 
 void QueueMover::playNextVia(QAction *addAction)
 {
-    if (!qmpd)
+    if (!server)
         return;
-    MpdObj *mpd = qmpd->getMpdObj();
-    const int length = QueueMoves::queueLength(mpd);
-    const int before = QueueMoves::playNextPosition(mpd, length);
-    // The list's own add: its selection rules, its messages, its refusals.
+    // Three jobs in a row on the connection thread: where the queue ends and the song plays, the
+    // list's own add (its selection rules, its messages, its refusals), then the move of what
+    // it appended.
+    const auto before = std::make_shared<QPair<int, int>>(0, 0);  // length, target
+    server->send([before](Qmpd &queue) {
+        before->first = queue.queueLength();
+        before->second = queue.playNextPosition(before->first);
+    });
     addAction->trigger();
-    if (!qmpd)
+    if (!server)
         return;
-    const int added = QueueMoves::queueLength(mpd) - length;
-    if (added <= 0)
-        return;
-    QList<int> rows;
-    for (int row = length; row < length + added; ++row)
-        rows << row;
-    if (QueueMoves::send(mpd, QueueMoves::plan(rows, before)))
-        emit message(tr("Queued ") + QString::number(added) + tr(" songs to play next"));
+    server->ask(
+            this,
+            [before](Qmpd &queue) {
+                const auto [length, target] = *before;
+                const int added = queue.queueLength() - length;
+                QList<int> rows;
+                for (int row = length; row < length + added; ++row)
+                    rows << row;
+                return added > 0 && queue.moveSongs(QueueMoves::plan(rows, target)) ? added : 0;
+            },
+            [this](int added) {
+                if (added > 0)
+                    emit message(tr("Queued ") + QString::number(added) + tr(" songs to play next"));
+            });
 }

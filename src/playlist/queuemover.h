@@ -6,7 +6,7 @@
 #ifndef QUEUEMOVER_H
 #define QUEUEMOVER_H
 
-#include "qmpd.h"
+#include "mpdstatus.h"
 
 #include <QObject>
 #include <QPointer>
@@ -15,6 +15,7 @@ class QAbstractItemView;
 class QAction;
 class QDropEvent;
 class QTableView;
+class ServerConnection;
 
 class QueueMover : public QObject
 {
@@ -28,7 +29,7 @@ public:
     void addPlayNextSource(QAbstractItemView *view, QAction *addAction);
 
 public slots:
-    void onConnectionReady(Qmpd *connection);
+    void onConnectionReady(ServerConnection *connection);
     void onConnectionClosed();
 
 signals:
@@ -45,11 +46,12 @@ private:
     void moveSelectedRows(int before);
     void playNextFromQueue();
     void playNextVia(QAction *addAction);
-    bool moveQueueRows(const QList<int> &rows, int before);
-    void onStatusChanged(MpdObj *mpd, ChangedStatusType what);
+    // Moves the rows in front of `before`; a negative `before` means right after the playing song.
+    void moveQueueRows(const QList<int> &rows, int before);
+    void onStatusChanged(const MpdStatus &status, MpdStatus::Changes what);
 
     QTableView *view;
-    QPointer<Qmpd> qmpd;
+    QPointer<ServerConnection> server;
     QMetaObject::Connection statusConnection;
     // The queue rows just moved; selected when the view shows the new order.
     int movedFirst = -1;

@@ -1,12 +1,10 @@
-// QueueMoves: rearranging the server's queue by position, for drag and drop and
-// "Play next". Stateless; used in the GUI thread on the window's connection.
+// QueueMoves: planning moves in the server's queue by position, for drag and drop and
+// "Play next". Stateless; any thread.
 #ifndef QUEUEMOVES_H
 #define QUEUEMOVES_H
 
 #include <QList>
 #include <QPair>
-
-typedef struct _MpdObj MpdObj;
 
 namespace QueueMoves {
 
@@ -18,16 +16,6 @@ using Move = QPair<int, int>;  // from position, to position, applied in order
 QList<Move> plan(QList<int> rows, int before);
 // Where the first of those songs stands afterwards.
 int firstRowAfter(const QList<int> &rows, int before);
-
-// Sends the moves in command lists the server accepts. False when the connection
-// went down or the server refused one (the error hook tells the user).
-bool send(MpdObj *mpd, const QList<Move> &moves);
-
-// The queue's length as the server has it now.
-int queueLength(MpdObj *mpd);
-// Right after the playing or paused song; the end (length) when nothing plays. Reads the
-// status fetched last: call after queueLength.
-int playNextPosition(MpdObj *mpd, int length);
 
 }  // namespace QueueMoves
 

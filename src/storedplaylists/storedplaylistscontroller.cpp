@@ -1,6 +1,7 @@
 #include "storedplaylistscontroller.h"
 #include "ui_storedplaylistspage.h"
 
+#include "serverconnection.h"
 #include "songmodel.h"
 
 #include <QAction>
@@ -65,12 +66,12 @@ void StoredPlaylistsController::addAction(const QString &text,
     connect(action, &QAction::triggered, this, slot);
 }
 
-void StoredPlaylistsController::onConnectionReady(Qmpd *connection)
+void StoredPlaylistsController::onConnectionReady(ServerConnection *connection)
 {
-    store.setConnection(connection);
-    statusConnection = connect(connection, &Qmpd::mpdStatusChanged, this,
-                               [this](MpdObj *, ChangedStatusType what) {
-                                   if (what & MPD_CST_STORED_PLAYLIST)
+    server = connection;
+    statusConnection = connect(connection, &ServerConnection::statusChanged, this,
+                               [this](const MpdStatus &, MpdStatus::Changes what) {
+                                   if (what & MpdStatus::StoredPlaylists)
                                        refresh();
                                });
     refresh();
@@ -79,14 +80,20 @@ void StoredPlaylistsController::onConnectionReady(Qmpd *connection)
 void StoredPlaylistsController::onConnectionClosed()
 {
     disconnect(statusConnection);
-    store.setConnection(nullptr);
-    refresh();
+    server = nullptr;
+    showNames({});
 }
 
 void StoredPlaylistsController::refresh()
 {
+    if (server)
+        server->ask(this, &StoredPlaylistStore::names,
+                    [this](const QStringList &list) { showNames(list); });
+}
+
+void StoredPlaylistsController::showNames(const QStringList &list)
+{
     const std::optional<QString> shown = selectedName();
-    const QStringList list = store.names();
     names.setStringList(list);
     const int row = shown ? int(list.indexOf(*shown)) : -1;
     // Selecting it again shows its songs as they are now.
@@ -106,12 +113,24 @@ std::optional<QString> StoredPlaylistsController::selectedName()
 
 void StoredPlaylistsController::showSongs()
 {
-    auto model = std::make_unique<SongModel>();
-    if (const std::optional<QString> name = selectedName()) {
-        if (auto content = store.songs(*name))
-            model->addItems(std::move(*content));
+    const std::optional<QString> name = selectedName();
+    if (!name || !server) {
+        showSongModel(std::make_unique<SongModel>());
+        return;
     }
-    showSongModel(std::move(model));
+    server->ask(
+            this, [name = *name](Qmpd &queue) { return StoredPlaylistStore::songs(queue, name); },
+            [this, name = *name](std::optional<std::vector<QmpdSong>> content) {
+                // Another playlist may have been selected meanwhile.
+                if (selectedName() != name)
+                    return;
+                auto model = std::make_unique<SongModel>();
+                std::vector<std::unique_ptr<QmpdSong>> rows;
+                for (QmpdSong &song : content.value_or(std::vector<QmpdSong>()))
+                    rows.push_back(std::make_unique<QmpdSong>(std::move(song)));
+                model->addItems(std::move(rows));
+                showSongModel(std::move(model));
+            });
 }
 
 void StoredPlaylistsController::showSongModel(std::unique_ptr<SongModel> model)
@@ -148,18 +167,52 @@ void StoredPlaylistsController::report(const StoredPlaylistStore::Outcome &outco
         refresh();
 }
 
+void StoredPlaylistsController::runAskingToOverwrite(const QString &title, Operation operation,
+                                                     const QString &name, const QString &other,
+                                                     bool overwrite)
+{
+    if (!server)
+        return;
+    server->ask(
+            this,
+            [operation, name, other, overwrite](Qmpd &queue) {
+                return operation(queue, name, other, overwrite);
+            },
+            [=](const StoredPlaylistStore::Outcome &outcome) {
+                if (outcome.status == Status::NameTaken && !overwrite
+                    && confirm(title, outcome.message + tr(". Overwrite it?")))
+                    runAskingToOverwrite(title, operation, name, other, true);
+                else
+                    report(outcome, true);
+            });
+}
+
+void StoredPlaylistsController::runAndReport(
+        StoredPlaylistStore::Outcome (*operation)(Qmpd &, const QString &), const QString &name,
+        bool changesList)
+{
+    if (!server)
+        return;
+    server->ask(
+            this, [operation, name](Qmpd &queue) { return operation(queue, name); },
+            [this, changesList](const StoredPlaylistStore::Outcome &outcome) {
+                report(outcome, changesList);
+            });
+}
+
 void StoredPlaylistsController::onSaveQueue()
 {
-    if (!store.isConnected())
+    if (!server)
         return;
     const std::optional<QString> name = askName(tr("Save playlist"), QString());
     if (!name)
         return;
-    StoredPlaylistStore::Outcome outcome = store.saveQueue(*name, false);
-    if (outcome.status == Status::NameTaken
-        && confirm(tr("Save playlist"), outcome.message + tr(". Overwrite it?")))
-        outcome = store.saveQueue(*name, true);
-    report(outcome, true);
+    runAskingToOverwrite(
+            tr("Save playlist"),
+            [](Qmpd &queue, const QString &target, const QString &, bool overwrite) {
+                return StoredPlaylistStore::saveQueue(queue, target, overwrite);
+            },
+            *name, QString(), false);
 }
 
 void StoredPlaylistsController::onRename()
@@ -170,28 +223,24 @@ void StoredPlaylistsController::onRename()
     const std::optional<QString> to = askName(tr("Rename playlist"), *from);
     if (!to)
         return;
-    StoredPlaylistStore::Outcome outcome = store.rename(*from, *to, false);
-    if (outcome.status == Status::NameTaken
-        && confirm(tr("Rename playlist"), outcome.message + tr(". Overwrite it?")))
-        outcome = store.rename(*from, *to, true);
-    report(outcome, true);
+    runAskingToOverwrite(tr("Rename playlist"), &StoredPlaylistStore::rename, *from, *to, false);
 }
 
 void StoredPlaylistsController::onDelete()
 {
     const std::optional<QString> name = selectedName();
     if (name && confirm(tr("Delete playlist"), tr("Delete playlist ") + quoted(*name) + tr("?")))
-        report(store.remove(*name), true);
+        runAndReport(&StoredPlaylistStore::remove, *name, true);
 }
 
 void StoredPlaylistsController::onAppend()
 {
     if (const std::optional<QString> name = selectedName())
-        report(store.append(*name), false);
+        runAndReport(&StoredPlaylistStore::append, *name, false);
 }
 
 void StoredPlaylistsController::onReplace()
 {
     if (const std::optional<QString> name = selectedName())
-        report(store.replaceQueue(*name), false);
+        runAndReport(&StoredPlaylistStore::replaceQueue, *name, false);
 }

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+class ServerConnection;
 class SongModel;
 class Ui_StoredPlaylistsPage;
 class QWidget;
@@ -30,7 +31,7 @@ public:
     QWidget *page() const { return pageWidget; }
 
 public slots:
-    void onConnectionReady(Qmpd *connection);
+    void onConnectionReady(ServerConnection *connection);
     void onConnectionClosed();
     void onSaveQueue();
     void onAppend();
@@ -44,18 +45,26 @@ signals:
 private:
     void addAction(const QString &text, void (StoredPlaylistsController::*slot)());
     void refresh();
+    void showNames(const QStringList &list);
     void showSongs();
     void showSongModel(std::unique_ptr<SongModel> model);
     std::optional<QString> selectedName();
     std::optional<QString> askName(const QString &title, const QString &suggestion) const;
     bool confirm(const QString &title, const QString &question) const;
     void report(const StoredPlaylistStore::Outcome &outcome, bool changesList);
+    using Operation = StoredPlaylistStore::Outcome (*)(Qmpd &, const QString &, const QString &,
+                                                       bool);
+    // Runs a save or rename; when the name is taken, asks whether to overwrite and runs it again.
+    void runAskingToOverwrite(const QString &title, Operation operation, const QString &name,
+                              const QString &other, bool overwrite);
+    void runAndReport(StoredPlaylistStore::Outcome (*operation)(Qmpd &, const QString &),
+                      const QString &name, bool changesList);
 
     QWidget *window;
     // Owned by the tab widget once the window has put it there.
     QPointer<QWidget> pageWidget;
     std::unique_ptr<Ui_StoredPlaylistsPage> ui;
-    StoredPlaylistStore store;
+    QPointer<ServerConnection> server;
     QStringListModel names;
     std::unique_ptr<SongModel> songs;
     QMetaObject::Connection statusConnection;

@@ -2,17 +2,19 @@
 #include "ui_mainwindow.h"
 
 #include "busyindicator.h"
+#include "connectioncontroller.h"
 #include "desktopintegration.h"
 #include "collectionsearch.h"
 #include "filebrowsertreemodel.h"
 #include "infobanner.h"
 #include "playbackmenu.h"
+#include "nowplayingpanel.h"
 #include "playlistitemdelegate.h"
-#include "qmpd.h"
 #include "qmpdsong.h"
 #include "queuemover.h"
 #include "queuefiltermodel.h"
 #include "searchfield.h"
+#include "serverconnection.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
 #include "storedplaylistscontroller.h"
@@ -43,10 +45,12 @@ void removeCoverFiles()
 }
 
 // A part of the window that follows the connection: told when one is up and when it ends.
-template<typename Part> void followConnection(MainWindow *window, Part *part)
+template<typename Part> void followConnection(ConnectionController *connection, Part *part)
 {
-    QObject::connect(window, &MainWindow::connectionReady, part, &Part::onConnectionReady);
-    QObject::connect(window, &MainWindow::connectionClosed, part, &Part::onConnectionClosed);
+    QObject::connect(connection, &ConnectionController::connectionReady, part,
+                     &Part::onConnectionReady);
+    QObject::connect(connection, &ConnectionController::connectionClosed, part,
+                     &Part::onConnectionClosed);
 }
 
 }  // namespace
@@ -54,9 +58,7 @@ template<typename Part> void followConnection(MainWindow *window, Part *part)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent),
       ui(new Ui_MainWindow),
-      connector(this),
-      playlistModel(std::make_unique<SongModel>()),
-      playlistSync(*playlistModel)
+      playlistModel(std::make_unique<SongModel>())
 {
     playlistDelegate = new PlaylistItemDelegate(this);
     fileListProxy = new SongSortFilterModel(this);
@@ -65,26 +67,42 @@ MainWindow::MainWindow(QWidget *parent)
     busyIndicator = new BusyIndicator(this);
     ui->tabWidget->setCornerWidget(busyIndicator, Qt::TopRightCorner);
 
+    connection = new ConnectionController(this, ui->nowplayingGroup, ui->actionDisconnect);
+    // The window's own share first: the parts that follow find the lists already emptied.
+    connect(connection, &ConnectionController::connectionReady, this,
+            &MainWindow::onConnectionReady);
+    connect(connection, &ConnectionController::connectionClosed, this,
+            &MainWindow::onConnectionClosed);
+    connect(connection, &ConnectionController::message, this, &MainWindow::myShowMessage);
+    nowPlaying = new NowPlayingPanel(ui, coverFetcher, this);
+    followConnection(connection, nowPlaying);
+    connect(nowPlaying, &NowPlayingPanel::songChanged, this,
+            [this](const QmpdSong &song) { markNowPlaying(song.id); });
+    connect(nowPlaying, &NowPlayingPanel::songPlayed, this, &MainWindow::queueForScrobbling);
+
     connect(ui->action_Quit, &QAction::triggered, qApp, &QCoreApplication::quit);
-    connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::onDisconnect);
-    connect(ui->actionLocalhost_6600, &QAction::triggered, this, &MainWindow::onConnectLocalhost);
-    connect(ui->actionOther, &QAction::triggered, this, &MainWindow::onConnectOther);
+    connect(ui->actionLocalhost_6600, &QAction::triggered, connection,
+            &ConnectionController::onConnectLocalhost);
+    connect(ui->actionOther, &QAction::triggered, connection,
+            &ConnectionController::onConnectOther);
     connect(ui->action_Settings, &QAction::triggered, this, &MainWindow::onSettings);
     connect(ui->actionEnable_scrobbling, &QAction::toggled, this, &MainWindow::onEnableScrobbling);
     // Emitted on the fetcher's own thread.
-    connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), this,
-            &MainWindow::onCoverFetched, Qt::QueuedConnection);
+    connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), nowPlaying,
+            &NowPlayingPanel::onCoverFetched, Qt::QueuedConnection);
     connect(&coverFetcher, &CoverFetcher::apiKeyRejected, this, &MainWindow::onApiKeyRejected,
             Qt::QueuedConnection);
     // Sent from the builder's thread: handled in this one, after the build.
     connect(&collectionBuilder, &CollectionBuilder::finished, this, &MainWindow::onCollectionBuilt,
             Qt::QueuedConnection);
-    connect(&connector, &MpdConnector::connected, this, &MainWindow::onConnected);
-    connect(&connector, &MpdConnector::failed, this, &MainWindow::onConnectFailed);
     connect(ui->artistList, &QListView::clicked, this, &MainWindow::onCArtistClick);
     connect(ui->albumList, &QListView::clicked, this, &MainWindow::onCAlbumClick);
+    connect(ui->playlistDelSelButton, &QPushButton::clicked, this,
+            &MainWindow::onDeleteSelectedFromPlaylist);
+    connect(ui->playlistTableview, &QTableView::doubleClicked, this,
+            &MainWindow::onPlaylistDoubleClick);
     desktop = new DesktopIntegration(this);
-    followConnection(this, desktop);
+    followConnection(connection, desktop);
     connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), desktop,
             &DesktopIntegration::onCoverFetched, Qt::QueuedConnection);
 
@@ -92,18 +110,13 @@ MainWindow::MainWindow(QWidget *parent)
     ui->action_Update_database->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     ui->actionDisconnect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
 
-    showFullSizeAction = new QAction(tr("Show fullsize"), this);
-    ui->imageCDCover->addAction(showFullSizeAction);
-    ui->imageCDCover->setContextMenuPolicy(Qt::ActionsContextMenu);
-    connect(showFullSizeAction, &QAction::triggered, this, &MainWindow::onCoverShowFullSize);
-
     createActions();
     ui->statusBar->hide();
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
     buildCollectionMenus();
     buildFileBrowserMenus();
-    followConnection(this, new PlaybackMenu(ui->menuBar, ui->menuFile, this));
+    followConnection(connection, new PlaybackMenu(ui->menuBar, ui->menuFile, this));
     queueFilter = new QueueFilterModel(this);
     queueFilter->setSourceModel(playlistModel.get());
     ui->playlistTableview->setModel(queueFilter);
@@ -137,7 +150,8 @@ MainWindow::~MainWindow()
     // A running thread must not be destroyed; the build stops at its next song.
     collectionBuilder.requestInterruption();
     collectionBuilder.wait();
-    delete qmpd;
+    // The connection's thread ends before the parts it reports to.
+    delete connection;
     playlistModel.reset();
     saveAppState();
     if (deleteAlbumArt)
@@ -188,12 +202,12 @@ void MainWindow::createQueueTools()
     queueMover->addPlayNextSource(ui->trackList, addTrackAction);
     queueMover->addPlayNextSource(ui->directoryTree, fbAddDirAction);
     queueMover->addPlayNextSource(ui->fileList, fbAddTrackAction);
-    followConnection(this, queueMover);
+    followConnection(connection, queueMover);
     connect(queueMover, &QueueMover::message, this, &MainWindow::myShowMessage);
 
     auto *storedPlaylists = new StoredPlaylistsController(this);
     ui->tabWidget->addTab(storedPlaylists->page(), tr("Playlists"));
-    followConnection(this, storedPlaylists);
+    followConnection(connection, storedPlaylists);
     connect(storedPlaylists, &StoredPlaylistsController::message, this, &MainWindow::myShowMessage);
 }
 
@@ -208,21 +222,4 @@ void MainWindow::onToggleFullscreen()
 void MainWindow::myShowMessage(const QString &message)
 {
     banner->showMessage(message);
-}
-
-void MainWindow::showCover(const QPixmap &pixmap)
-{
-    coverPixmap = pixmap;
-    auto *scene = new QGraphicsScene(this);
-    // Scaled for the screen's pixels, so that a high-density screen shows it sharp.
-    const qreal ratio = ui->imageCDCover->devicePixelRatioF();
-    const int side = qRound(148 * ratio);
-    QPixmap shown = pixmap.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    shown.setDevicePixelRatio(ratio);
-    scene->addPixmap(shown);
-    QGraphicsScene *previous = ui->imageCDCover->scene();
-    ui->imageCDCover->setScene(scene);
-    // Nothing else refers to the old scene.
-    if (previous)
-        previous->deleteLater();
 }

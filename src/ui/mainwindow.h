@@ -20,12 +20,14 @@
 #include "collectionartistmodel.h"
 #include "collectionbuilder.h"
 #include "coverfetcher.h"
-#include "mpdconnector.h"
-#include "playlistsync.h"
-#include "qmpd.h"
+#include "mpdstatus.h"
+#include "queuesync.h"
 #include "scrobbler.h"
 
 class BusyIndicator;
+class ConnectionController;
+class NowPlayingPanel;
+class ServerConnection;
 class DesktopIntegration;
 class CollectionSearch;
 class FileBrowserTreeModel;
@@ -49,38 +51,28 @@ public:
 
     void myShowMessage(const QString &message);
 
-    // Connection management. Connecting runs in the background: connectionReady() tells
+    // Connecting runs in the background: the connection controller's connectionReady() tells
     // when the connection is up; a failure shows its box and "Could not connect...".
     void connectMPD(QString host, int port, QString password);
     // False when no usable server is stored (nothing is tried then).
     bool autoConnectMPD();
-    bool setQmpd(Qmpd *q);
     void activateUi(bool on);
-
-signals:
-    // The window's connection is up and wired (after every successful connect); features that
-    // talk to the server take it from here and drop it at connectionClosed().
-    void connectionReady(Qmpd *qmpd);
-    void connectionClosed();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 public slots:
-    // Connection and status (mainwindow_connection.cpp, mainwindow_status.cpp).
-    void onMpdError(MpdObj *mi);
-    void onConnectionLost(MpdObj *mi);
-    void onMpdStatusChange(MpdObj *mpd, ChangedStatusType what);
-    void onDisconnect();
-    void onConnectLocalhost();
-    void onConnectOther();
+    // Connection and status (mainwindow_connection.cpp).
+    void onConnectionReady(ServerConnection *connection);
+    void onConnectionClosed();
+    void onServerStatus(const MpdStatus &status, MpdStatus::Changes what);
     void onToggleFullscreen();
 
     // Playlist (mainwindow_playlist.cpp).
     void onEnter();
     void onSpace();
     void onDeleteSelectedFromPlaylist();
-    void updatePlaylist(MpdObj *mpd);
+    void onQueueChanged(const QueueChange &change);
     void onPlaylistDoubleClick(const QModelIndex &index);
     void onCutSelected();
     void onPasteSongs();
@@ -103,30 +95,18 @@ public slots:
     // Covers and settings (mainwindow_lastfm.cpp, mainwindow_settings.cpp).
     void onSettings();
     void onEnableScrobbling(bool checked);
-    void onCoverFetched(bool success);
     void onApiKeyRejected();
-    void onCoverShowFullSize();
 
 private:
+    // The live connection, or null.
+    ServerConnection *server() const;
     void createActions();
-    void releaseQmpd();
-    void onConnected(Qmpd *q);
-    void onConnectFailed();
-    // Everything a closed connection leaves behind, whether the user closed it or it broke.
-    void closeConnection();
-    void showCover(const QPixmap &pixmap);
-    void onSongChange(mpd_Song *song);
-    void showVolume(int volume);
-    void showPlayerState(int state);
-    void updatePlayedMark(int elapsed);
-    void requestCover();
-    void queueForScrobbling();
+    void queueForScrobbling(const QmpdSong &song);
     void loadSettings();
     void saveSettings() const;
     void restoreAppState();
     void saveAppState() const;
     void setupTables();
-    void emptyPlaylist();
     void markNowPlaying(int songId);
     void playLastSelectedRow();
     void activateFocusedList(bool enter);
@@ -135,19 +115,22 @@ private:
     // File browser (mainwindow_filebrowser.cpp).
     void buildFileBrowserMenus();
     void initializeFileBrowser();
-    bool buildFBTreePath(const QString &path);
     void showFileList(std::unique_ptr<SongModel> songs);
     // The file browser tab's share of Enter (add) and Space (open).
     void fileBrowserKey(bool enter);
+    void showDirectory(const QModelIndex &index, const QString &path,
+                       const QList<QPair<QString, QStringList>> &listed,
+                       std::vector<QmpdSong> songs);
 
     // Collection (mainwindow_collection.cpp).
     void buildCollectionNow();
     void startCollectionBuild();
     void endCollectionBusy();
     void buildCollectionMenus();
-    void emptyCollectionLists();
     bool refuseDuringBuild();
     void addSongsToPlaylist(const QList<QmpdSong> &songs, const QString &doneMessage);
+    // Appends to the queue; the message once the server has taken them all.
+    void addToQueue(const QStringList &paths, const QString &doneMessage);
     // Enter adds what the focused collection list has selected; Space opens the
     // one selected artist or album.
     void collectionKey(bool enter);
@@ -162,19 +145,11 @@ private:
     QAction *enterAction = nullptr;
     QAction *spaceAction = nullptr;
     QAction *updateDirAction = nullptr;
-    Qmpd *qmpd = nullptr;
-    MpdConnector connector;
-    // Set by the dialog's "Autoconnect": the server is stored once the attempt succeeds.
-    bool autoconnectOnSuccess = false;
+    ConnectionController *connection = nullptr;
+    NowPlayingPanel *nowPlaying = nullptr;
     // The view's model for the window's whole life, updated in place.
     std::unique_ptr<SongModel> playlistModel;
-    PlaylistSync playlistSync;
-    std::unique_ptr<QmpdSong> currentSong;
-    // Whether the current song counts as played (long enough, and far enough in).
-    bool currentSongPlayed = false;
     CoverFetcher coverFetcher{this};  // a child, so that tests can watch it
-    QPixmap coverPixmap;
-    QAction *showFullSizeAction = nullptr;
     Scrobbler scrobbler;
     bool deleteAlbumArt = false;
     QColor npColor;
@@ -204,8 +179,8 @@ private:
     InfoBanner *banner = nullptr;
     // MPRIS, notifications and the tray; follows the connection through the two signals.
     DesktopIntegration *desktop = nullptr;
-    // The connections made to the live Qmpd; cut at once when it is released.
-    QList<QMetaObject::Connection> qmpdConnections;
+    // The connections made to the live connection; cut at once when it closes.
+    QList<QMetaObject::Connection> serverConnections;
 
     // Playlist.
     // The files of the songs last cut, in playlist order; never the system clipboard.

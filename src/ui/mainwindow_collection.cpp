@@ -5,8 +5,8 @@
 
 #include "busyindicator.h"
 #include "collectionsearch.h"
-#include "playlistadder.h"
 #include "qmpdsong.h"
+#include "serverconnection.h"
 
 void MainWindow::buildCollectionMenus()
 {
@@ -32,7 +32,7 @@ void MainWindow::buildCollectionNow()
     ui->action_Update_database->setEnabled(false);
     ui->tabCollection->setEnabled(false);
     ui->filebrowserTab->setEnabled(false);
-    if (!qmpd)
+    if (!server())
         return;
     // One build at a time. A build asked for meanwhile (a new connection, or a
     // database update that ended during the listing) follows when it ends, so
@@ -51,7 +51,7 @@ void MainWindow::startCollectionBuild()
     ++unreportedBuilds;
     // The builder talks to the server over a connection of its own: the GUI's
     // connection keeps polling meanwhile and is never shared across threads.
-    collectionBuilder.setServer(qmpd->host(), qmpd->port(), qmpd->password());
+    collectionBuilder.setServer(server()->host(), server()->port(), server()->password());
     collectionBuilder.start(QThread::InheritPriority);
 }
 
@@ -63,14 +63,14 @@ void MainWindow::onCollectionBuilt()
     // finished() is sent just before run() returns: wait for the rest, so that
     // isRunning() is false from here on and a pending build can start.
     collectionBuilder.wait();
-    if (collectionBuildPending && qmpd) {
+    if (collectionBuildPending && server()) {
         startCollectionBuild();
         return;
     }
     collectionBuildPending = false;
     // A build of a connection closed since it began is not this connection's
     // collection; a failed one published nothing. The lists stay as they are.
-    const bool current = qmpd && buildSerial == connectionSerial;
+    const bool current = server() && buildSerial == connectionSerial;
     if (current && !collectionBuilder.lastBuildFailed()) {
         collectionSearch->showCollection();
         myShowMessage(tr("Collection built succesfully!"));
@@ -83,15 +83,10 @@ void MainWindow::onCollectionBuilt()
 void MainWindow::endCollectionBusy()
 {
     // Without a connection there is nothing to update; activateUi re-enables it.
-    ui->action_Update_database->setEnabled(qmpd != nullptr);
+    ui->action_Update_database->setEnabled(server() != nullptr);
     ui->tabCollection->setEnabled(true);
     ui->filebrowserTab->setEnabled(true);
     busyIndicator->stop();
-}
-
-void MainWindow::emptyCollectionLists()
-{
-    collectionSearch->showNothing();
 }
 
 void MainWindow::onCArtistClick(const QModelIndex &index)
@@ -185,15 +180,24 @@ void MainWindow::onAddTrack()
 
 void MainWindow::addSongsToPlaylist(const QList<QmpdSong> &songs, const QString &doneMessage)
 {
-    if (!qmpd)
-        return;
     QStringList paths;
     paths.reserve(songs.size());
     for (const QmpdSong &song : songs)
         paths << song.file;
+    addToQueue(paths, doneMessage);
+}
+
+void MainWindow::addToQueue(const QStringList &paths, const QString &doneMessage)
+{
+    if (!server())
+        return;
     // A failed commit is reported by the connection's error box; no success then.
-    if (PlaylistAdder::queueAddInBatches(*qmpd, paths))
-        myShowMessage(doneMessage);
+    server()->ask(
+            this, [paths](Qmpd &queue) { return queue.addPaths(paths); },
+            [this, doneMessage](bool added) {
+                if (added)
+                    myShowMessage(doneMessage);
+            });
 }
 
 void MainWindow::collectionKey(bool enter)

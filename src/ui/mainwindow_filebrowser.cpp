@@ -5,8 +5,8 @@
 
 #include "filebrowserlog.h"
 #include "filebrowsertreemodel.h"
-#include "playlistadder.h"
 #include "qmpdsong.h"
+#include "serverconnection.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
 
@@ -16,27 +16,23 @@ namespace {
 
 const QString topPath = QStringLiteral("/");
 
-struct DirectoryListing
-{
-    QStringList subdirectories;
-    std::vector<std::unique_ptr<QmpdSong>> songs;
-};
+using ListedFolders = QList<QPair<QString, QStringList>>;
 
-// One lsinfo of path. A failed query reads as an empty directory; libmpd reports the error
-// through the connection's error hook.
-DirectoryListing listDirectory(MpdObj *mpd, const QString &path)
+// The subdirectories of each path not yet listed, in order.
+ListedFolders listFolders(Qmpd &server, const QStringList &paths, const QSet<QString> &listed)
 {
-    DirectoryListing listing;
-    for (MpdData *data = mpd_database_get_directory(mpd, path.toLocal8Bit().constData()); data;
-         data = mpd_data_get_next(data)) {
-        if (data->type == MPD_DATA_TYPE_DIRECTORY) {
-            listing.subdirectories << QString::fromLocal8Bit(data->directory);
-        } else if (data->type == MPD_DATA_TYPE_SONG) {
-            listing.songs.push_back(std::make_unique<QmpdSong>(
-                    QmpdSong::fromMpdSong(data->song, QmpdSong::TrackDateDecoding::Latin1)));
-        }
+    ListedFolders folders;
+    for (const QString &path : paths) {
+        if (!listed.contains(path))
+            folders.append({path, server.listDirectory(path).subdirectories});
     }
-    return listing;
+    return folders;
+}
+
+QSet<QString> visitedPaths(const QMap<QString, bool> &visited)
+{
+    const QStringList paths = visited.keys();
+    return QSet<QString>(paths.begin(), paths.end());
 }
 
 // The one selected row of view, or an invalid index when not exactly one row is selected.
@@ -72,8 +68,6 @@ void MainWindow::initializeFileBrowser()
     auto *model = new FileBrowserTreeModel(this);
     fbVisited.clear();
     fbDirTree.clear();
-    if (buildFBTreePath(topPath))
-        model->setDirTree(fbDirTree);
     ui->directoryTree->setModel(model);
     // Only now does the view let go of the old model.
     delete fbModel;
@@ -83,39 +77,60 @@ void MainWindow::initializeFileBrowser()
     connect(tree, &QTreeView::clicked, this, &MainWindow::onFBDirClicked, Qt::UniqueConnection);
     connect(tree, &QTreeView::expanded, this, &MainWindow::onFBDirClicked, Qt::UniqueConnection);
     connect(tree, &QTreeView::collapsed, this, &MainWindow::onFBDirCollapsed, Qt::UniqueConnection);
-}
-
-bool MainWindow::buildFBTreePath(const QString &path)
-{
-    if (fbVisited.value(path) || !qmpd)
-        return false;
-    fbDirTree.append({path, listDirectory(qmpd->getMpdObj(), path).subdirectories});
-    fbVisited.insert(path, true);
-    return true;
+    if (!server())
+        return;
+    server()->ask(
+            model, [](Qmpd &folders) { return listFolders(folders, {topPath}, {}); },
+            [this](const ListedFolders &listed) { showDirectory({}, topPath, listed, {}); });
 }
 
 void MainWindow::onFBDirClicked(const QModelIndex &index)
 {
-    if (!index.isValid() || index.model() != fbModel || !qmpd || fbOpeningDirectory)
+    if (!index.isValid() || index.model() != fbModel || !server() || fbOpeningDirectory)
         return;
-    const QScopedValueRollback<bool> opening(fbOpeningDirectory, true);
     const QString path = index.data(Qt::UserRole).toString();
-    DirectoryListing listing = listDirectory(qmpd->getMpdObj(), path);
-
+    const QPersistentModelIndex opened(index);
     // One level ahead: listing the subdirectories too tells the tree which of them have
     // children of their own.
-    bool listedNew = buildFBTreePath(path);
-    for (const QString &subdirectory : std::as_const(listing.subdirectories))
-        listedNew |= buildFBTreePath(subdirectory);
+    server()->ask(
+            fbModel,
+            [path, visited = visitedPaths(fbVisited)](Qmpd &folders) {
+                Qmpd::DirectoryListing listing = folders.listDirectory(path);
+                ListedFolders listed = listFolders(folders, {path}, visited);
+                listed += listFolders(folders, listing.subdirectories, visited);
+                return std::make_pair(listed, std::move(listing.songs));
+            },
+            [this, opened, path](std::pair<ListedFolders, std::vector<QmpdSong>> result) {
+                showDirectory(opened, path, result.first, std::move(result.second));
+            });
+}
+
+void MainWindow::showDirectory(const QModelIndex &index, const QString &path,
+                               const ListedFolders &listed, std::vector<QmpdSong> songs)
+{
+    const QScopedValueRollback<bool> opening(fbOpeningDirectory, true);
+    bool listedNew = false;
+    for (const auto &[folder, subdirectories] : listed) {
+        if (fbVisited.value(folder))
+            continue;
+        fbDirTree.append({folder, subdirectories});
+        fbVisited.insert(folder, true);
+        listedNew = true;
+    }
     if (listedNew)
         fbModel->setDirTree(fbDirTree);
-
-    auto songs = std::make_unique<SongModel>();
-    songs->addItems(std::move(listing.songs));
-    showFileList(std::move(songs));
-
-    ui->directoryTree->setExpanded(index, true);
-    fbModel->setExpanded(index, true);
+    if (path == topPath && !index.isValid())
+        return;
+    auto model = std::make_unique<SongModel>();
+    std::vector<std::unique_ptr<QmpdSong>> rows;
+    for (QmpdSong &song : songs)
+        rows.push_back(std::make_unique<QmpdSong>(std::move(song)));
+    model->addItems(std::move(rows));
+    showFileList(std::move(model));
+    if (index.isValid()) {
+        ui->directoryTree->setExpanded(index, true);
+        fbModel->setExpanded(index, true);
+    }
 }
 
 void MainWindow::showFileList(std::unique_ptr<SongModel> songs)
@@ -134,36 +149,33 @@ void MainWindow::onFBDirCollapsed(const QModelIndex &index)
 void MainWindow::onAddDir()
 {
     const QModelIndex row = singleSelectedRow(ui->directoryTree);
-    if (!row.isValid() || !qmpd)
+    if (!row.isValid() || !server())
         return;
     const QString path = row.data(Qt::UserRole).toString();
-    if (!PlaylistAdder::queueAddInBatches(*qmpd, {path}))
-        return;
-    myShowMessage(tr("Added all songs from \"") + path + tr("\" and all its subdirectories!"));
+    addToQueue({path},
+               tr("Added all songs from \"") + path + tr("\" and all its subdirectories!"));
 }
 
 void MainWindow::onUpdateDir()
 {
     const QModelIndex row = singleSelectedRow(ui->directoryTree);
-    if (!row.isValid() || !qmpd)
+    if (!row.isValid() || !server())
         return;
     const QString path = row.data(Qt::UserRole).toString();
     qCDebug(lcFileBrowser) << "Asking the server to rescan" << path;
-    mpd_database_update_dir(qmpd->getMpdObj(), path.toLocal8Bit().constData());
+    server()->send(&Qmpd::updateDatabase, path);
 }
 
 void MainWindow::onAddTrackFB()
 {
     const QItemSelectionModel *selection = ui->fileList->selectionModel();
-    if (!selection || !qmpd)
+    if (!selection || !server())
         return;
     const QModelIndexList rows = selection->selectedRows();
     QStringList paths;
     for (const QModelIndex &row : rows)
         paths << row.data(SongModel::FileRole).toString();
-    if (!PlaylistAdder::queueAddInBatches(*qmpd, paths))
-        return;
-    myShowMessage(tr("Added ") + QString::number(rows.size()) + tr(" songs to playlist"));
+    addToQueue(paths, tr("Added ") + QString::number(rows.size()) + tr(" songs to playlist"));
 }
 
 void MainWindow::fileBrowserKey(bool enter)

@@ -5,11 +5,10 @@
 
 #include "columnlayout.h"
 #include "playlistitemdelegate.h"
-#include "playlistadder.h"
-#include "qmpd.h"
 #include "qmpdsong.h"
 #include "queuefiltermodel.h"
 #include "settingsstore.h"
+#include "serverconnection.h"
 #include "songmodel.h"
 #include "songsortfiltermodel.h"
 
@@ -17,17 +16,6 @@
 
 #include <algorithm>
 #include <utility>
-
-namespace {
-
-// libmpd answers from the status it last fetched.
-int currentPlaylistLength(MpdObj *mpd)
-{
-    mpd_status_update(mpd);
-    return mpd_playlist_get_playlist_length(mpd);
-}
-
-}  // namespace
 
 void MainWindow::setupTables()
 {
@@ -44,19 +32,11 @@ void MainWindow::setupTables()
     new ColumnLayout(ui->fileList, SettingsKey::FileListColumns);
 }
 
-void MainWindow::emptyPlaylist()
+void MainWindow::onQueueChanged(const QueueChange &change)
 {
-    playlistSync.reset();
-}
-
-void MainWindow::updatePlaylist(MpdObj *mpd)
-{
-    // A released connection may still have a delivery on its way.
-    if (!qmpd || mpd != qmpd->getMpdObj())
-        return;
-    if (playlistSync.update(mpd))
-        playlistModel->setNowPlaying(
-                playlistModel->onWhichRow(mpd_player_get_current_song_id(mpd)));
+    playlistModel->replaceTail(change.first, change.tail);
+    if (const ServerConnection *live = server())
+        playlistModel->setNowPlaying(playlistModel->onWhichRow(live->status().songId));
 }
 
 void MainWindow::markNowPlaying(int songId)
@@ -70,8 +50,8 @@ void MainWindow::markNowPlaying(int songId)
 
 void MainWindow::onPlaylistDoubleClick(const QModelIndex &index)
 {
-    if (qmpd)
-        qmpd->playFromPos(queueFilter->queuePosition(index));
+    if (server())
+        server()->send(&Qmpd::playPosition, queueFilter->queuePosition(index));
 }
 
 void MainWindow::playLastSelectedRow()
@@ -116,8 +96,8 @@ void MainWindow::onDeleteSelectedFromPlaylist()
         myShowMessage(tr("No songs selected"));
         return;
     }
-    if (qmpd)
-        qmpd->removeFromPlaylist(rows);
+    if (server())
+        server()->send(&Qmpd::deletePositions, rows);
     myShowMessage(tr("Removed ") + QString::number(rows.size()) + tr(" songs from playlist"));
 }
 
@@ -136,34 +116,41 @@ void MainWindow::onCutSelected()
               [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
     for (const QModelIndex &index : std::as_const(selected))
         cutFiles << index.data(SongModel::FileRole).toString();
-    // Updates the playlist: the indexes above point elsewhere after this.
-    if (qmpd)
-        qmpd->removeFromPlaylist(queueFilter->queuePositions(selected));
+    if (server())
+        server()->send(&Qmpd::deletePositions, queueFilter->queuePositions(selected));
     myShowMessage(tr("Cut ") + QString::number(cutFiles.size()) + tr(" songs to clipboard"));
 }
 
 void MainWindow::onPasteSongs()
 {
     const QItemSelectionModel *selection = ui->playlistTableview->selectionModel();
-    if (cutFiles.isEmpty() || !qmpd || !selection)
+    if (cutFiles.isEmpty() || !server() || !selection)
         return;
     const QModelIndexList selected = selection->selectedRows();
     if (selected.size() != 1)
         return;
     const int target = queueFilter->queuePosition(selected.first()) + 1;
-    MpdObj *mpd = qmpd->getMpdObj();
-    const int lengthBefore = currentPlaylistLength(mpd);
-    PlaylistAdder::queueAddInBatches(*qmpd, cutFiles);
-    const int length = currentPlaylistLength(mpd);
-    // mpd stops a command list at its first failing command: what it took is a
-    // prefix of the clipboard, at the end of the playlist.
-    const int pasted = std::clamp(length - lengthBefore, 0, int(cutFiles.size()));
-    // Nothing taken: the error box says why, and the clipboard keeps the songs.
-    if (pasted == 0)
-        return;
-    // Moving the last song in front of the ones moved before keeps the clipboard's order.
-    for (int i = 0; i < pasted; ++i)
-        mpd_playlist_move_pos(mpd, length - 1, target);
-    myShowMessage(tr("Pasted ") + QString::number(pasted) + tr(" songs from clipboard!"));
-    cutFiles.clear();
+    server()->ask(
+            this,
+            [files = cutFiles, target](Qmpd &queue) {
+                const int lengthBefore = queue.queueLength();
+                queue.addPaths(files);
+                const int length = queue.queueLength();
+                // mpd stops a command list at its first failing command: what it took is a
+                // prefix of the clipboard, at the end of the playlist.
+                const int pasted = std::clamp(length - lengthBefore, 0, int(files.size()));
+                // Moving the last song in front of the ones moved before keeps the order.
+                QList<Qmpd::Move> moves;
+                for (int i = 0; i < pasted; ++i)
+                    moves << Qmpd::Move(length - 1, target);
+                queue.moveSongs(moves);
+                return pasted;
+            },
+            [this](int pasted) {
+                // Nothing taken: the error box says why, and the clipboard keeps the songs.
+                if (pasted == 0)
+                    return;
+                myShowMessage(tr("Pasted ") + QString::number(pasted) + tr(" songs from clipboard!"));
+                cutFiles.clear();
+            });
 }

@@ -2,7 +2,7 @@
 // and what happens when the server, the listing or the user interrupts a build.
 #include "busyindicator.h"
 #include "collectioncachewriter.h"
-#include "playlistadder.h"
+#include "qmpd.h"
 #include "songdecoder.h"
 #include "testmain.h"
 #include "windowfixture.h"
@@ -346,11 +346,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f.rows("playlistTableview").size(), 0, 5000);
         QCOMPARE(f.close(), QStringList());  // before its server goes
         // Many paths go in batches, in order; one the server does not know ends its batch and the adding.
-        Qmpd connection(host, mpd->port(), QString());
-        QVERIFY(PlaylistAdder::queueAddInBatches(connection, paths));
+        Qmpd connection(ConnectAttempt::connectNow({host, mpd->port(), QString()}).connection, {});
+        QVERIFY(connection.addPaths(paths));
         QCOMPARE(mpd->queue(), paths);
         paths.insert(100, "Missing/Song.flac");
-        QVERIFY(mpd->resetState() && !PlaylistAdder::queueAddInBatches(connection, paths));
+        QVERIFY(mpd->resetState() && !connection.addPaths(paths));
         QCOMPARE(mpd->queue(), paths.mid(0, 100));
     }
 
@@ -399,6 +399,7 @@ private slots:
                 QVERIFY2(f.click(qPrintable(list), name.mid(name.startsWith('+')),
                                  name.startsWith('+') ? Qt::ControlModifier : Qt::NoModifier), qPrintable(step));
         }
+        QVERIFY(f.settle());
         const QStringList queued = f.server.queue().replaceInStrings(QRegularExpression(".*/\\d+ |\\.flac$"), "");
         QTEST(QStringList({f.rows("albumList").join(','), f.rows("trackList").join(','), queued.join(','),
                            f.banners().filter(QRegularExpression("^(Added|Invalid)")).join(',')}), "shown");

@@ -30,7 +30,7 @@ class TestConnection : public QObject
 
     void stopServerAndSeeReconnecting()
     {
-        QSignalSpy closed(f.window.get(), &MainWindow::connectionClosed);
+        QSignalSpy closed(WindowTesting::controller(f.window.get()), &ConnectionController::connectionClosed);
         // mpd saves its state on the way out, and restores queue and song when it starts again.
         f.server.stop();
         QTRY_COMPARE_WITH_TIMEOUT(title(), QString("Reconnecting to MPD..."), 5000);
@@ -112,19 +112,18 @@ private slots:
             }
             if (server.statusValue("state") != "play" && server.statusValue("playlistlength") != "0")
                 QVERIFY(server.send("play 0"));
-            Qmpd::static_this->onTimerUpdate();  // poll now rather than wait for the timer
-            QCOMPARE(shownQueue(), server.queue());
+            // Pushed by the server: the window never polls.
+            QTRY_COMPARE_WITH_TIMEOUT(shownQueue(), server.queue(), 5000);
             const QString song = server.statusValue("song");
-            QCOMPARE(shownPlayingRow(), song.isEmpty() ? -1 : song.toInt());
+            QTRY_COMPARE_WITH_TIMEOUT(shownPlayingRow(), song.isEmpty() ? -1 : song.toInt(), 5000);
         }
         // Updated in place: the same model, and a selection that follows its song.
         QVERIFY(server.add(library.mid(0, 2)));
-        Qmpd::static_this->onTimerUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(shownQueue(), server.queue(), 5000);
         const int selected = model->rowCount() - 1;
         view()->selectRow(selected);
         QVERIFY(server.send("delete 0"));
-        Qmpd::static_this->onTimerUpdate();
-        QCOMPARE(view()->selectionModel()->selectedRows().value(0).row(), selected - 1);
+        QTRY_COMPARE_WITH_TIMEOUT(view()->selectionModel()->selectedRows().value(0).row(), selected - 1, 5000);
         QCOMPARE(view()->model(), model);
     }
 
@@ -133,11 +132,11 @@ private slots:
         QVERIFY(f.server.add(library.mid(0, 4)) && f.server.send("play 1") && connectWindow(f.server.port()));
         QTRY_COMPARE_WITH_TIMEOUT(shownPlayingRow(), 1, 3000);
         const QStringList queue = shownQueue();
-        QSignalSpy ready(f.window.get(), &MainWindow::connectionReady);
+        QSignalSpy ready(WindowTesting::controller(f.window.get()), &ConnectionController::connectionReady);
         stopServerAndSeeReconnecting();
         QVERIFY2(f.server.restart(), qPrintable(f.server.errorString()));
         QVERIFY(ready.wait(15000));
-        QCOMPARE(shownQueue(), queue);
+        QTRY_COMPARE_WITH_TIMEOUT(shownQueue(), queue, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(shownPlayingRow(), 1, 3000);
         QVERIFY(title() == "Now playing" && controlsEnabled());
         QVERIFY(!ready.wait(1500));
@@ -150,7 +149,7 @@ private slots:
         f.widget<QAction>("actionDisconnect")->trigger();
         QCOMPARE(title(), QString("Disconnected"));
         QVERIFY(!f.window->findChild<MpdConnector *>()->isActive());
-        QSignalSpy ready(f.window.get(), &MainWindow::connectionReady);
+        QSignalSpy ready(WindowTesting::controller(f.window.get()), &ConnectionController::connectionReady);
         QVERIFY2(f.server.restart(), qPrintable(f.server.errorString()));
         QVERIFY(!ready.wait(2000));
     }

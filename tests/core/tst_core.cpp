@@ -74,6 +74,7 @@ private slots:
                                       : QMetaObject::invokeMethod(target, qPrintable(parts[1]), Q_ARG(int, parts[2].toInt())));
         }
         QFETCH(QString, field);
+        QVERIFY(f.settle());
         QTEST(f.server.statusValue(field), "value");
     }
 
@@ -154,7 +155,7 @@ private slots:
             dialog->findChild<QCheckBox *>("checkBox")->setChecked(true);
             dialog->accept();
         }));
-        f.window->onConnectOther();  // the attempt runs in the background; a silent one for 10 s
+        WindowTesting::controller(f.window.get())->onConnectOther();  // the attempt runs in the background; a silent one for 10 s
         QFETCH(QString, box);
         QTRY_COMPARE_WITH_TIMEOUT(f.closer->texts.size(), 2, 30000);
         QVERIFY2(f.closer->texts.last().contains(box), qPrintable(f.closer->texts.join('|')));
@@ -165,7 +166,7 @@ private slots:
         QCOMPARE(readFile(settingsPath()), settingsBefore);
         const MpdFixture &good = target == "password" ? guarded : f.server; // the window is still usable
         std::tie(port, password) = std::tuple(good.port(), good.password());
-        f.window->onConnectOther();
+        WindowTesting::controller(f.window.get())->onConnectOther();
         QTRY_VERIFY_WITH_TIMEOUT(f.widget("controlFrame")->isEnabled(), 15000);
         QCOMPARE(SettingsStore()->value(SettingsKey::AutoconnectHost).toString() + ':' + SettingsStore()->value(SettingsKey::AutoconnectPort).toString(), "127.0.0.1:" + QString::number(port));
         expectedBoxes = f.closer->texts.mid(0, 2) << "Connect";
@@ -179,7 +180,7 @@ private slots:
         const QByteArray settings = readFile(settingsPath());
         QVERIFY(f.open() && f.server.add({"Root Song.flac", "Music/Rock/Modern"}) && f.server.send("play 0"));
         int destroyed = 0; // released connection objects
-        const auto track = [&] { connect(Qmpd::static_this, &QObject::destroyed, this, [&destroyed] { ++destroyed; }); };
+        const auto track = [&] { connect(WindowTesting::connection(f.window.get()), &QObject::destroyed, this, [&destroyed] { ++destroyed; }); };
         for (int cycle = 0; cycle < Cycles; ++cycle) {
             QVERIFY(WindowTesting::connectWindow(f.window.get(), f.server.host(), f.server.port()));
             track();
@@ -194,7 +195,7 @@ private slots:
         for (const auto &[button, field, value] : {std::tuple("nextButton", "song", "1"), {"volumeButton", "volume", "0"},
                                                    {"playpauseButton", "state", "pause"}}) { // one press, one command
             f.widget<QPushButton>(button)->click();
-            QCOMPARE(f.server.statusValue(field), value);
+            QTRY_COMPARE_WITH_TIMEOUT(f.server.statusValue(field), value, 5000);
         }
         // A lost server: no box, one notice, retries (once the cycles' notices have gone).
         QTRY_VERIFY_WITH_TIMEOUT(!f.bannerShows("Disconnected from MPD"), 30000);

@@ -115,6 +115,8 @@ private slots:
         const QMap<QString, QString> shown{{"play", "Playing"}, {"pause", "Paused"}};
         QTRY_COMPARE(property("PlaybackStatus"),
                      shown.value(f.server.statusValue("state"), "Stopped"));
+        if (f.server.statusValue("state") == "pause")  // relative seeks start where the window saw the song
+            QTRY_COMPARE(property("Position").toLongLong() / 1000000, qRound64(f.server.statusValue("elapsed").toDouble()));
         const bool set = method.startsWith("Set ");
         const QString track = "/org/tuneloom/Track/" + f.server.statusValue("songid");
         QVariantList args = argument.isValid() ? QVariantList{argument} : QVariantList();
@@ -156,7 +158,7 @@ private slots:
 
         f.server.mpc({"pause"});
         QTRY_COMPARE(peer.changes.last().value("PlaybackStatus"), "Paused");
-        f.window->onDisconnect();
+        WindowTesting::controller(f.window.get())->onDisconnect();
         QTRY_COMPARE(peer.changes.last().value("CanControl"), false);
         QCOMPARE(property("CanControl"), false);
         QVERIFY(call(Player, "Play").isValid());  // answered, but nothing sent

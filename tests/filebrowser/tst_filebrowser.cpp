@@ -135,6 +135,7 @@ private slots:
         tree()->collapse(node("/"));
         QVERIFY(showsFolder(node("/"), false) && f.rows(files()->model()).isEmpty());
         tree()->expand(node("/"));
+        QVERIFY(f.settle());
         QVERIFY(showsFolder(node("/"), true) && f.rows(files()->model()) == QStringList({"Root Song"}));
         open("Music/World/Кино/Группа крови");
         QCOMPARE(f.rows(files()->model()), QStringList({"Звезда"}));
@@ -151,7 +152,7 @@ private slots:
         freshRoot();
         open("Misc");
         QVERIFY(dump(*tree()->model()).contains("Misc[Misc/Fresh]"));
-        f.window->onDisconnect();
+        WindowTesting::controller(f.window.get())->onDisconnect();
         QCOMPARE(dump(*tree()->model()), "/");
         QVERIFY(f.connect());
         freshRoot();
@@ -192,6 +193,7 @@ private slots:
         action(list, "&Add to playlist")->trigger();
         if (selected.isEmpty())
             action(tree(), "&Update folder")->trigger();
+        QVERIFY(f.settle());
         QTEST(f.server.queue(), "queued");
         QVERIFY(banner.isEmpty() ? f.banners().filter("Added").isEmpty() : f.bannerShows(banner));
         QTRY_COMPARE_WITH_TIMEOUT(f.closer->texts.size(), qsizetype(vanishes), 5000);  // the refusal's
@@ -212,6 +214,7 @@ private:
         QVERIFY2(index.isValid(), qPrintable(path));
         tree()->scrollTo(index);
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualRect(index).center());
+        QVERIFY(f.settle());
     }
 
     // Clicks every directory from "/" down to path, as a user opening it would.

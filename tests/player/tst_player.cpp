@@ -78,6 +78,7 @@ private slots:
             for (QAction *action : f.widget<QMenu>(qPrintable("menu" + menu))->actions())
                 if (action->text() == step)
                     action->trigger();
+            QVERIFY(f.settle());
         }
         const QRegularExpression fields("^(" + query.section(':', 1) + "): ");
         QTEST(f.server.command(query.section(' ', 1).section(':', 0, 0)).filter(fields)
@@ -89,7 +90,7 @@ private slots:
     // menu shows the server's state and follows it, but offers nothing the server would refuse.
     void disconnectThenGuest()
     {
-        f.window->onDisconnect();
+        WindowTesting::controller(f.window.get())->onDisconnect();
         QCOMPARE(menuState(), "(Random),(Repeat),(Single),(Consume)|(Off),(2 s),(5 s),(10 s)|"
                               "(Off),(Track),(Album),(Auto)|");
         QVERIFY(f.server.send("random 1") && f.server.send("disableoutput 0"));

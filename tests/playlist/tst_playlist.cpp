@@ -25,6 +25,7 @@ QmpdSong *song(int id, const QString &title, const QString &file, int seconds = 
 }
 
 // Runs work on this thread while another kills mpd delayMs into it; true if the kill came first.
+// Kills mpd delayMs into work, which waits for what it started; true when the kill came first.
 bool killDuring(MpdFixture &mpd, qint64 delayMs, const std::function<void()> &work)
 {
     std::atomic<bool> returned = false, killedFirst = false;
@@ -217,6 +218,7 @@ private slots:
                     QTest::mouseEvent(click, view()->viewport(), Qt::LeftButton, {}, cell.center());
             else
                 QVERIFY(f.click(view(), step.mid(modifiers ? 1 : 0).toInt(), modifiers));
+            QVERIFY(f.settle());
         }
         QStringList expected = queue.isEmpty() ? before : QStringList();
         for (int position : queue)
@@ -238,7 +240,7 @@ private slots:
         QVERIFY(f.open() && f.server.add({"Root Song.flac", "Music/Music of the Night/01 Midnight.flac"}) && f.server.send("play 1"));
         QVERIFY(WindowTesting::connectWindow(f.window.get(), f.server.host(), f.server.port()));
         QTRY_COMPARE_WITH_TIMEOUT(text("lblArtistSong"), "Night Choir - Midnight", 5000);
-        QCOMPARE(text("lblSongProgress"), "- / -");  // this status change's progress came before the song
+        QVERIFY(text("lblSongProgress").endsWith(" / 5:00"));  // the song's progress comes with it
         const auto *slider = f.widget<QSlider>("songProgressSlider");
         for (const auto &[command, title, seconds] : {std::tuple("status", "Now playing", -1), {"pause 1", "Paused", -1}, {"seekcur 65", "Paused", 65},
                                                       {"seekcur 299", "Paused", 299}, {"stop", "Stopped", -1}}) {
@@ -269,16 +271,20 @@ private slots:
         QVERIFY(openWindow({"Synthetic"}, mpd));
         QCOMPARE(viewFiles().size(), Songs);
         if (fault == "kill during rebuild") {
-            // A queue refilled by another client is fetched whole by one poll: kill a third into it.
+            // A queue refilled by another client is fetched whole at once: kill a third into it.
             const auto refill = [&mpd] { return mpd.send("clear") && mpd.add({"Synthetic"}); };
-            const auto poll = [] { Qmpd::static_this->onTimerUpdate(); };
+            const auto fetched = [this] {
+                QVERIFY(QTest::qWaitFor([&] { return !f.widget("controlFrame")->isEnabled() || viewFiles().size() == Songs; }, 20000));
+            };
             QElapsedTimer clock;
             QVERIFY(refill());
             clock.start();
-            poll();
+            fetched();
             const qint64 fetchMs = clock.elapsed();
-            QVERIFY(refill());
-            QVERIFY2(killDuring(mpd, fetchMs / 3, poll), "the fetch ended before the kill");
+            QVERIFY(mpd.send("clear"));
+            QTRY_VERIFY_WITH_TIMEOUT(viewFiles().isEmpty(), 5000);
+            QVERIFY(mpd.add({"Synthetic"}));
+            QVERIFY2(killDuring(mpd, fetchMs / 3, fetched), "the fetch ended before the kill");
         } else {
             QVERIFY(mpd.send("shuffle"));
             const QStringList shuffled = mpd.queue();
@@ -287,10 +293,14 @@ private slots:
             view()->selectionModel()->select(QItemSelection(view()->model()->index(1, 0), view()->model()->index(Songs - 1, 0)),
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
             QTest::keySequence(view(), QKeySequence::Cut);
+            QVERIFY(f.settle());
             QCOMPARE(mpd.queue(), shuffled.mid(0, 1));
             QTRY_COMPARE_WITH_TIMEOUT(viewFiles().size(), 1, 20000);
             QVERIFY(f.click(view(), 0));
-            const auto paste = [this] { QTest::keySequence(view(), QKeySequence::Paste); };
+            const auto paste = [this] {
+                QTest::keySequence(view(), QKeySequence::Paste);
+                QVERIFY(QTest::qWaitFor([this] { return !f.widget("controlFrame")->isEnabled() || viewFiles().size() == Songs; }, 20000));
+            };
             if (fault == "none") {
                 paste();
                 QCOMPARE(mpd.queue(), shuffled);

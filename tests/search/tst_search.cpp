@@ -63,6 +63,7 @@ private slots:
         QCOMPARE(f.rows("trackList"), QStringList{"Second Stone"});
         for (const char *list : {"artistList", "albumList"})  // their add actions
             f.widget(list)->actions().constFirst()->trigger();
+        QVERIFY(f.settle());
         QCOMPARE(f.server.queue(), QStringList(2, q[2]));
         QVERIFY(f.click("trackList", "Second Stone"));
         search(1, QString());
@@ -81,14 +82,18 @@ private slots:
         };
         select(1, 3);
         f.window->onPlaylistDoubleClick(table->currentIndex());
+        QVERIFY(f.settle());
         QCOMPARE(f.server.statusValue("song"), "2");
         f.window->onCutSelected();
+        QVERIFY(f.settle());
         QCOMPARE(f.server.queue(), QStringList({q[0], q[1], q[3]}));
         select(1, 2);
         f.window->onPasteSongs();
+        QVERIFY(f.settle());
         QCOMPARE(f.server.queue(), QStringList({q[0], q[1], q[3], q[2]}));
         select(0, 3);
         f.window->onDeleteSelectedFromPlaylist();
+        QVERIFY(f.settle());
         QCOMPARE(f.server.queue(), QStringList({q[0], q[3], q[2]}));
     }
 };

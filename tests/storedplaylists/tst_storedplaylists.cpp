@@ -73,13 +73,21 @@ private slots:
     {
         QFETCH(QString, action); QFETCH(QString, name); QFETCH(QString, newName); QFETCH(QString, names); QFETCH(QString, keep); QFETCH(QString, queueAfter);
         prepare("BC");
-        StoredPlaylistStore store; store.setConnection(Qmpd::static_this);
         const bool overwrite = action.endsWith('!');
-        const StoredPlaylistStore::Outcome outcome = action == "keys" ? (QTest::keySequence(f.window.get(), QKeySequence(Qt::CTRL | Qt::Key_S)), StoredPlaylistStore::Outcome{Status::Done, {}})
-                : action.startsWith("save") ? store.saveQueue(name, overwrite)
-                : action.startsWith("rename") ? store.rename(name, newName, overwrite) : action == "delete" ? store.remove(name)
-                : action == "append" ? store.append(name) : store.replaceQueue(name);
-        QTEST(outcome.status, "status");
+        std::optional<StoredPlaylistStore::Outcome> outcome;
+        if (action == "keys") {
+            QTest::keySequence(f.window.get(), QKeySequence(Qt::CTRL | Qt::Key_S));
+            outcome = StoredPlaylistStore::Outcome{Status::Done, {}};
+        } else {  // on the window's connection, as the tab runs them
+            WindowTesting::connection(f.window.get())->ask(this, [=](Qmpd &server) {
+                return action.startsWith("save") ? StoredPlaylistStore::saveQueue(server, name, overwrite)
+                        : action.startsWith("rename") ? StoredPlaylistStore::rename(server, name, newName, overwrite)
+                        : action == "delete" ? StoredPlaylistStore::remove(server, name)
+                        : action == "append" ? StoredPlaylistStore::append(server, name) : StoredPlaylistStore::replaceQueue(server, name);
+            }, [&outcome](const StoredPlaylistStore::Outcome &done) { outcome = done; });
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 5000);
+        QTEST(outcome->status, "status");
         QStringList onServer = server.mpc({"lsplaylists"});
         QCOMPARE((onServer.sort(), onServer), names.split(' '));
         QCOMPARE(server.command("listplaylist keep").replaceInStrings("file: ", ""), files(keep));  // nothing lost unless asked for
@@ -124,6 +132,7 @@ private slots:
             source->setFocus();
             QTest::keyClick(source, Qt::Key_Return, Qt::ControlModifier);
         }
+        QVERIFY(f.settle());
         QCOMPARE(server.queue(), files(order));
         QTRY_COMPARE_WITH_TIMEOUT(selectedRows(view), selectedAfter, 3000);
     }

@@ -2,7 +2,8 @@
 
 #include <QSignalSpy>
 #include "busyindicator.h"
-#include "qmpd.h"
+#include "connectioncontroller.h"
+#include "serverconnection.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -37,7 +38,13 @@ bool WindowFixture::connect(const MpdFixture &mpd, const QString &password)
 {
     const auto *panel = widget<QGroupBox>("nowplayingGroup");
     return WindowTesting::connectAndWaitForCollection(window.get(), mpd.host(), mpd.port(), password)
-            && QTest::qWaitFor([panel] { return QStringList({"Now playing", "Paused", "Stopped"}).contains(panel->title()); }, 10000);
+            && QTest::qWaitFor([panel] { return QStringList({"Now playing", "Paused", "Stopped"}).contains(panel->title()); }, 10000)
+            && settle();
+}
+
+bool WindowFixture::settle() const
+{
+    return WindowTesting::settle(window.get());
 }
 
 QStringList WindowFixture::close()
@@ -58,7 +65,7 @@ void WindowFixture::verifyReconnectingWithoutBox() const
     QVERIFY(!widget("tabWidget")->isEnabled());
     QCOMPARE(rows("playlistTableview"), QStringList());
     // The released connection goes with the next turn of the event loop; retries raise no boxes.
-    QTRY_VERIFY_WITH_TIMEOUT(Qmpd::static_this == nullptr, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window->findChildren<ServerConnection *>().isEmpty(), 5000);
     QVERIFY(!QTest::qWaitFor([this] { return !closer->texts.isEmpty(); }, 1500));
 }
 
@@ -98,7 +105,7 @@ bool WindowFixture::click(QAbstractItemView *view, int row, Qt::KeyboardModifier
 
 bool WindowTesting::connectWindow(MainWindow *window, const QString &host, int port, const QString &password)
 {
-    QSignalSpy ready(window, &MainWindow::connectionReady);
+    QSignalSpy ready(WindowTesting::controller(window), &ConnectionController::connectionReady);
     window->connectMPD(host, port, password);
     return ready.wait(15000);
 }
@@ -108,4 +115,26 @@ bool WindowTesting::connectAndWaitForCollection(MainWindow *window, const QStrin
     const auto *collectionTab = window->findChild<QWidget *>("tabCollection");
     return connectWindow(window, host, port, password)
             && QTest::qWaitFor([collectionTab] { return collectionTab->isEnabled(); }, BuildTimeoutMs);
+}
+
+ConnectionController *WindowTesting::controller(const MainWindow *window)
+{
+    return window->findChild<ConnectionController *>();
+}
+
+ServerConnection *WindowTesting::connection(const MainWindow *window)
+{
+    return controller(window)->connection();
+}
+
+bool WindowTesting::settle(const MainWindow *window)
+{
+    ServerConnection *live = connection(window);
+    if (!live)
+        return true;
+    // Jobs run in order, and each delivers its changes before the next begins.
+    bool done = false;
+    QObject context;
+    live->ask(&context, [](Qmpd &) { return true; }, [&done](bool) { done = true; });
+    return QTest::qWaitFor([&done] { return done; }, 10000);
 }

@@ -2,9 +2,11 @@
 // per test), and per test a fresh main window, connected, with a ModalCloser answering every box.
 #pragma once
 
+#include "connectioncontroller.h"
 #include "infobanner.h"
 #include "mainwindow.h"
 #include "mpdfixture.h"
+#include "serverconnection.h"
 #include "settingsstore.h"
 
 #include <QAbstractItemView>
@@ -48,6 +50,7 @@ public:
     // Connects the window and waits for the first status and the collection build's end.
     bool connect(const MpdFixture &mpd, const QString &password = QString());
     bool connect() { return connect(server, server.password()); }
+    bool settle() const;
     QStringList close(); // cleanup(): the window, then the closer, gone; the boxes' texts
 
     // After losing the server: no box, the window reconnecting by itself. Fails the test.
@@ -73,6 +76,12 @@ private:
 };
 
 namespace WindowTesting {
+ConnectionController *controller(const MainWindow *window);
+// The window's live connection, or null.
+ServerConnection *connection(const MainWindow *window);
+// Waits until the connection has carried out every command sent so far and the window has
+// heard what they changed.
+bool settle(const MainWindow *window);
 // Connects (in the background, as the window does) and waits until the connection is up.
 bool connectWindow(MainWindow *window, const QString &host, int port, const QString &password = {});
 // Connects and waits until the collection build every connection starts has ended.

@@ -2,8 +2,10 @@
 // the program starts, closed once MODE's work is under way ("build": a collection build; "cover": a cover
 // download from a service that never answers; "update": a database update the window started).
 #include "busyindicator.h"
+#include "connectioncontroller.h"
 #include "localhttpserver.h"
 #include "mainwindow.h"
+#include "serverconnection.h"
 #include "settingsstore.h"
 #include "testmain.h"
 
@@ -32,10 +34,10 @@ int main(int argc, char **argv)
             updateAsked = true;
         }
         buildingPolls = busy->isRunning() ? buildingPolls + 1 : 0;
-        MpdObj *mpd = Qmpd::static_this ? Qmpd::static_this->getMpdObj() : nullptr;
+        const ServerConnection *live = window.findChild<ConnectionController *>()->connection();
         const bool ready = mode == "cover" ? !coverService.requests().isEmpty()
                 : mode == "build" ? buildingPolls > 5  // long enough to be inside its listing, not just started
-                : updateAsked && mpd && mpd_status_update(mpd) == MPD_OK && mpd_status_db_is_updating(mpd);
+                : updateAsked && live && live->status().updatingDatabase;
         if (!ready)
             return;
         poll.stop();

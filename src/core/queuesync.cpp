@@ -1,7 +1,6 @@
-#include "playlistsync.h"
+#include "queuesync.h"
 
-#include "qmpdsong.h"
-#include "songmodel.h"
+#include "libmpdlink.h"
 
 #include <libmpd/libmpd.h>
 
@@ -10,7 +9,6 @@
 #include <algorithm>
 #include <iterator>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -23,25 +21,33 @@ constexpr size_t MaxScannedLookups = 16;
 using Changes = std::vector<std::pair<int, QmpdSong>>;
 using PositionIds = std::vector<std::pair<int, int>>;
 
-QmpdSong recordOf(const mpd_Song *song)
-{
-    return QmpdSong::fromMpdSong(song, QmpdSong::TrackDateDecoding::Locale);
-}
-
 // Every song of a libmpd list with its queue position; mpd_data_get_next frees the list.
 Changes takeSongs(MpdData *data)
 {
     Changes songs;
     for (; data; data = mpd_data_get_next(data)) {
         if (data->type == MPD_DATA_TYPE_SONG && data->song)
-            songs.emplace_back(data->song->pos, recordOf(data->song));
+            songs.emplace_back(data->song->pos, QmpdSong::fromMpdSong(
+                                                        data->song, QmpdSong::TrackDateDecoding::Locale));
+    }
+    return songs;
+}
+
+// The songs at positions [first, last], in requests of at most `window` songs each.
+Changes fetchRange(MpdObj *mpd, int first, int last, int window)
+{
+    Changes songs;
+    for (int start = first; start <= last && mpd_check_connected(mpd); start += window) {
+        Changes part = takeSongs(
+                LibmpdLink::queueSongs(mpd, start, std::min(last, start + window - 1)));
+        std::move(part.begin(), part.end(), std::back_inserter(songs));
     }
     return songs;
 }
 
 // Fetches the songs at the given positions, run by run, into `changes`. False when there are
 // too many runs, or the queue changed meanwhile (a song is not the one expected).
-bool fetchPositions(MpdObj *mpd, const PositionIds &wanted, Changes &changes)
+bool fetchPositions(MpdObj *mpd, const PositionIds &wanted, Changes &changes, int window)
 {
     std::vector<std::pair<size_t, size_t>> runs;  // [first, last] indexes into wanted
     for (size_t i = 0; i < wanted.size(); ++i) {
@@ -56,8 +62,7 @@ bool fetchPositions(MpdObj *mpd, const PositionIds &wanted, Changes &changes)
     for (const auto &[first, last] : runs) {
         if (!matches)
             break;
-        Changes fetched = takeSongs(mpd_playlist_get_song_from_pos_range(
-                mpd, wanted[first].first, wanted[last].first));
+        Changes fetched = fetchRange(mpd, wanted[first].first, wanted[last].first, window);
         matches = matches && fetched.size() == last - first + 1;
         for (size_t i = 0; matches && i < fetched.size(); ++i)
             matches = fetched[i].second.id == wanted[first + i].second;
@@ -68,37 +73,50 @@ bool fetchPositions(MpdObj *mpd, const PositionIds &wanted, Changes &changes)
 
 }  // namespace
 
-bool PlaylistSync::update(MpdObj *mpd)
+std::optional<QueueChange> QueueSync::update(MpdObj *mpd)
 {
     const long long version = mpd_playlist_get_playlist_id(mpd);
     // Negative: no status, the connection failed (its error is on its way).
     if (version < 0 || shownVersion == version)
-        return false;
+        return std::nullopt;
+    const int length = mpd_playlist_get_playlist_length(mpd);
+    QueueChange change;
     if (!shownVersion || version < *shownVersion)
-        fetchAll(mpd);
+        change.tail = fetchAll(mpd, length);
     else
-        fetchChanges(mpd, mpd_playlist_get_playlist_length(mpd));
+        change = fetchChanges(mpd, length);
     // The status may be older than the answers: the next update asks from this version again.
     shownVersion = version;
-    return true;
+    change.version = version;
+    shown.erase(shown.begin() + std::min<size_t>(change.first, shown.size()), shown.end());
+    shown.insert(shown.end(), change.tail.begin(), change.tail.end());
+    return change;
 }
 
-void PlaylistSync::reset()
+void QueueSync::reset()
 {
     shownVersion.reset();
-    model.clear();
+    shown.clear();
 }
 
-void PlaylistSync::fetchAll(MpdObj *mpd)
+int QueueSync::rowOf(int id) const
 {
-    // Version -1 asks for every entry, in queue order.
-    std::vector<QmpdSong> songs;
-    for (auto &[position, song] : takeSongs(mpd_playlist_get_changes(mpd, -1)))
-        songs.push_back(std::move(song));
-    model.replaceTail(0, std::move(songs));
+    const auto found = std::find_if(shown.begin(), shown.end(),
+                                    [id](const QmpdSong &song) { return song.id == id; });
+    return found == shown.end() ? -1 : int(found - shown.begin());
 }
 
-void PlaylistSync::fetchChanges(MpdObj *mpd, int length)
+std::vector<QmpdSong> QueueSync::fetchAll(MpdObj *mpd, int length)
+{
+    // In windows: one answer with the whole queue may not fit the server's output buffer.
+    std::vector<QmpdSong> songs;
+    songs.reserve(size_t(std::max(0, length)));
+    for (auto &[position, song] : fetchRange(mpd, 0, length - 1, windowSongs))
+        songs.push_back(std::move(song));
+    return songs;
+}
+
+QueueChange QueueSync::fetchChanges(MpdObj *mpd, int length)
 {
     const int from = int(*shownVersion);
     // Positions and ids only: songs that merely moved are already here.
@@ -111,38 +129,43 @@ void PlaylistSync::fetchChanges(MpdObj *mpd, int length)
     std::sort(listed.begin(), listed.end());
     QHash<int, int> rowsById;
     if (listed.size() > MaxScannedLookups) {
-        for (int row = 0; row < model.rowCount(); ++row)
-            rowsById.insert(model.songAtRow(row)->id, row);
+        for (int row = 0; row < int(shown.size()); ++row)
+            rowsById.insert(shown[row].id, row);
     }
-    const auto rowOf = [&](int id) {
-        return rowsById.isEmpty() ? model.onWhichRow(id) : rowsById.value(id, -1);
+    const auto shownRow = [&](int id) {
+        return rowsById.isEmpty() ? rowOf(id) : rowsById.value(id, -1);
     };
     Changes changes;
     PositionIds wanted;
     for (const auto &[position, id] : listed) {
-        const int row = rowOf(id);
+        const int row = shownRow(id);
         // Listed where it already was: its tags changed.
         if (row >= 0 && row != position)
-            changes.emplace_back(position, *model.songAtRow(row));
+            changes.emplace_back(position, shown[row]);
         else
             wanted.emplace_back(position, id);
     }
-    if (!fetchPositions(mpd, wanted, changes))
-        changes = takeSongs(mpd_playlist_get_changes(mpd, from));
-    std::sort(changes.begin(), changes.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
     // Everything before the first change stays as it is; past it, unlisted rows are unchanged.
     const int first = std::min(listed.empty() ? length : listed.front().first, length);
-    std::vector<QmpdSong> tail;
+    if (!fetchPositions(mpd, wanted, changes, windowSongs)) {
+        // Many changed songs: the changed part in windows rather than one unbounded answer.
+        changes = listed.size() > size_t(windowSongs)
+                ? fetchRange(mpd, first, length - 1, windowSongs)
+                : takeSongs(mpd_playlist_get_changes(mpd, from));
+    }
+    std::sort(changes.begin(), changes.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    QueueChange change;
+    change.first = first;
     auto next = std::lower_bound(changes.begin(), changes.end(), first,
                                  [](const auto &change, int position) { return change.first < position; });
     for (int position = first; position < length; ++position) {
         if (next != changes.end() && next->first == position)
-            tail.push_back(std::move((next++)->second));
-        else if (const QmpdSong *song = model.songAtRow(position))
-            tail.push_back(*song);
+            change.tail.push_back(std::move((next++)->second));
+        else if (position < int(shown.size()))
+            change.tail.push_back(shown[position]);
         else
             break;  // the queue grew after the status was read: the next update brings the rest
     }
-    model.replaceTail(first, std::move(tail));
+    return change;
 }

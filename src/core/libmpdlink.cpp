@@ -1,0 +1,78 @@
+#include "libmpdlink.h"
+
+#include <libmpd/libmpd.h>
+// The header wants size_t declared, would redeclare strndup against the C library's, and has no
+// C++ guard.
+#include <cstddef>
+#define HAVE_STRNDUP 1
+extern "C" {
+#include <libmpd/libmpd-internal.h>
+}
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <utility>
+
+int LibmpdLink::socketOf(MpdObj *mpd)
+{
+    return mpd && mpd->connection && mpd_check_connected(mpd) ? mpd->connection->sock : -1;
+}
+
+void LibmpdLink::leaveIdleToCaller(MpdObj *mpd)
+{
+    mpd->has_idle = 0;
+}
+
+void LibmpdLink::sendWithoutDelay(MpdObj *mpd)
+{
+    const int on = 1;
+    const int socket = socketOf(mpd);
+    if (socket >= 0)
+        setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+bool LibmpdLink::sendMoveList(MpdObj *mpd, const QList<QPair<int, int>> &moves)
+{
+    if (!mpd_check_connected(mpd) || mpd_lock_conn(mpd) != MPD_OK)
+        return false;
+    mpd_sendCommandListBegin(mpd->connection);
+    for (const QPair<int, int> &move : moves)
+        mpd_sendMoveCommand(mpd->connection, move.first, move.second);
+    mpd_sendCommandListEnd(mpd->connection);
+    mpd_finishCommand(mpd->connection);
+    const bool refused = mpd->connection->error != 0;
+    mpd_unlock_conn(mpd);
+    // Hands a refusal to the error hook, like every other libmpd command.
+    mpd_check_error(mpd);
+    return !refused && mpd_check_connected(mpd);
+}
+
+MpdData *LibmpdLink::queueSongs(MpdObj *mpd, int first, int last)
+{
+    if (first > last || !mpd_check_connected(mpd) || mpd_lock_conn(mpd) != MPD_OK)
+        return nullptr;
+    mpd_sendCommandListBegin(mpd->connection);
+    for (int position = first; position <= last; ++position)
+        mpd_sendPlaylistInfoCommand(mpd->connection, position);
+    mpd_sendCommandListEnd(mpd->connection);
+    MpdData *songs = nullptr;
+    while (mpd_InfoEntity *entity = mpd_getNextInfoEntity(mpd->connection)) {
+        if (entity->type == MPD_INFO_ENTITY_TYPE_SONG && entity->info.song) {
+            songs = appendEntry(songs);
+            songs->type = MPD_DATA_TYPE_SONG;
+            songs->song = std::exchange(entity->info.song, nullptr);
+        }
+        mpd_freeInfoEntity(entity);
+    }
+    mpd_finishCommand(mpd->connection);
+    mpd_unlock_conn(mpd);
+    mpd_check_error(mpd);
+    return songs ? mpd_data_get_first(songs) : nullptr;
+}
+
+MpdData *LibmpdLink::appendEntry(MpdData *last)
+{
+    return mpd_new_data_struct_append(last);
+}

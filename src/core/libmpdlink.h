@@ -1,0 +1,35 @@
+// LibmpdLink: the few things the program does with a libmpd connection that libmpd's public
+// interface does not offer (its socket, command lists of moves, building song lists). The one
+// place that reaches into libmpd's private structures. Any thread: each call only touches the
+// connection it is given, on the thread that owns it.
+#ifndef LIBMPDLINK_H
+#define LIBMPDLINK_H
+
+#include <QList>
+#include <QPair>
+
+typedef struct _MpdObj MpdObj;
+typedef struct _MpdData MpdData;
+
+namespace LibmpdLink {
+
+// The connection's socket, or -1 without one.
+int socketOf(MpdObj *mpd);
+// libmpd ends every status query with an "idle" and "noidle" of its own, which takes the
+// server's news of changes made after the status was read: the connection's own idle would
+// never hear of them. Without it libmpd asks for the outputs with each status instead.
+void leaveIdleToCaller(MpdObj *mpd);
+// Requests go out at once (TCP_NODELAY): libmpd writes some requests in more than one piece.
+void sendWithoutDelay(MpdObj *mpd);
+// "move FROM TO" for each pair, in one command list. False when the server refused one or the
+// connection broke; the error reaches the connection's error hook like any libmpd error.
+bool sendMoveList(MpdObj *mpd, const QList<QPair<int, int>> &moves);
+// The queue's songs at positions [first, last], in one command list (libmpd's own range query
+// answers with the last song only). Null when the query failed; the error reaches the hook.
+MpdData *queueSongs(MpdObj *mpd, int first, int last);
+// A new entry behind `last` (or a new list), as libmpd's own lists are built.
+MpdData *appendEntry(MpdData *last);
+
+}  // namespace LibmpdLink
+
+#endif
