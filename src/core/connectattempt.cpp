@@ -5,6 +5,9 @@
 #include <libmpd/libmpd.h>
 #include <libmpd/libmpd-internal.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -15,7 +18,8 @@
 
 namespace {
 
-constexpr double ConnectionTimeoutSeconds = 10.0;
+// One deadline for the whole attempt: socket, greeting, password and first status.
+constexpr int ConnectionTimeoutMs = 10000;
 
 // Attempt threads still running, in the whole process.
 std::mutex runningMutex;
@@ -25,6 +29,7 @@ int runningThreads = 0;
 struct ErrorLog
 {
     QString first;
+    int firstId = 0;
     bool any = false;
     bool refused = false;
 };
@@ -38,7 +43,7 @@ int logError(MpdObj *, int id, char *msg, void *userdata)
     if (log->any)
         qCWarning(lcQmpd) << text;
     else
-        log->first = text;
+        log->first = text, log->firstId = id;
     log->any = true;
     log->refused = log->refused || !Qmpd::isConnectionError(id);
     return 0;
@@ -57,6 +62,43 @@ void sendWithoutDelay(MpdObj *mpd)
     const int on = 1;
     if (mpd->connection)
         setsockopt(mpd->connection->sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+float secondsLeft(const QDeadlineTimer &deadline)
+{
+    return float(deadline.remainingTime()) / 1000.0f;
+}
+
+// libmpd's connect waits up to its timeout for the greeting and then again for each of its
+// first two queries ("commands", "notcommands"), the second even after the first timed out: a
+// server that greeted and fell silent held an attempt for twice the timeout. The greeting is read
+// here instead, and the two queries share what is left of the one deadline.
+bool connectBefore(MpdObj *mpd, const QByteArray &host, int port, const QDeadlineTimer &deadline)
+{
+    mpd_Connection *connection = mpd_newConnection(host.constData(), port, secondsLeft(deadline));
+    // Handed over on failure too: libmpd reports its error and frees it.
+    if (connection)
+        mpd_setConnectionTimeout(connection, secondsLeft(deadline) / 2);
+    return mpd_connect_real(mpd, connection) == MPD_OK;
+}
+
+// libmpd says "mpd not running" of a server that greets otherwise, and "problems getting a
+// response" with an unrelated system error of one that hangs up before greeting: both answered,
+// but not as MPD. Its "timeout" (same code) is a silent server, perhaps a wedged mpd.
+bool answeredOtherwise(const ErrorLog &log)
+{
+    return log.firstId == MPD_ERROR_NOTMPD
+            || (log.firstId == MPD_ERROR_NORESPONSE && !log.first.contains(QLatin1String("timeout")));
+}
+
+QString firstErrorText(const ErrorLog &log, const ServerAddress &server)
+{
+    if (!answeredOtherwise(log))
+        return log.first;
+    return QCoreApplication::translate("ConnectAttempt",
+                                       "The server at %1:%2 did not answer as an MPD server")
+            .arg(server.host)
+            .arg(server.port);
 }
 
 void freeConnection(MpdObj *mpd)
@@ -109,22 +151,25 @@ ConnectAttempt::Outcome ConnectAttempt::connectNow(const ServerAddress &server)
         return {};
     ErrorLog log;
     mpd_signal_connect_error(mpd, logError, &log);
-    mpd_set_connection_timeout(mpd, ConnectionTimeoutSeconds);
+    const QDeadlineTimer deadline(ConnectionTimeoutMs);
     // A connection the server complained about (a refused password, say) is of no use.
-    bool up = mpd_connect(mpd) == MPD_OK && !log.any;
+    bool up = connectBefore(mpd, host, server.port, deadline) && !log.any;
     if (up)
         sendWithoutDelay(mpd);
+    mpd_set_connection_timeout(mpd, secondsLeft(deadline));  // for the password and status
     up = up && mpd_send_password(mpd) == MPD_OK && !log.any;
     up = up && mpd_status_update(mpd) == MPD_OK && !log.any && mpd_check_connected(mpd);
     // The server answers; whoever takes the connection over reads a status of its own time.
     if (up)
         mpd_status_queue_update(mpd);
+    // Whoever takes the connection over gives every answer the whole timeout.
+    mpd_set_connection_timeout(mpd, ConnectionTimeoutMs / 1000.0f);
     mpd_signal_connect_error(mpd, ignoreError, nullptr);
     if (!up) {
         freeConnection(mpd);
         mpd = nullptr;
     }
-    return {mpd, log.first, log.refused};
+    return {mpd, firstErrorText(log, server), log.refused};
 }
 
 void ConnectAttempt::abandon()
