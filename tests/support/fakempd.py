@@ -37,16 +37,22 @@ LIBRARY = {  # folder: its songs' lines
 }
 
 
+def folder_argument(args):
+    """The folder asked for; empty for the root, which clients name "", "/" or not at all."""
+    return args[0].strip("/") if args else ""
+
+
 def list_all_info(args):
-    folders = [args[0]] if args and args[0] else sorted(LIBRARY)
-    if any(folder not in LIBRARY for folder in folders):
-        raise Ack(50, "No such directory")
-    return "".join(f"directory: {f}\nLast-Modified: 2020-09-13T12:26:40Z\n" * (not args) + LIBRARY[f]
-                   for f in folders)
+    folder = folder_argument(args)
+    if folder:
+        if folder not in LIBRARY:
+            raise Ack(50, "No such directory")
+        return LIBRARY[folder]
+    return "".join(f"directory: {f}\nLast-Modified: 2020-09-13T12:26:40Z\n" + LIBRARY[f] for f in sorted(LIBRARY))
 
 
 def ls_info(args):
-    if args and args[0]:
+    if folder_argument(args):
         return list_all_info(args)
     return "".join(f"directory: {folder}\nLast-Modified: 2020-09-13T12:26:40Z\n" for folder in sorted(LIBRARY))
 
@@ -71,6 +77,7 @@ ANSWERS = {
     "outputs": fixed("outputid: 0\noutputname: Null\nplugin: null\noutputenabled: 1\n"),
     "tagtypes": fixed("tagtype: Artist\ntagtype: Album\ntagtype: Title\ntagtype: Track\ntagtype: Date\n"),
     "urlhandlers": fixed(""),
+    "plchanges": fixed(""),
     "notcommands": fixed(""),
     "listallinfo": list_all_info,
     "lsinfo": ls_info,
