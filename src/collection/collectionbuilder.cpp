@@ -127,6 +127,7 @@ bool CollectionBuilder::build(const Server &server, Built *built)
     const CollectionCache cache(server.host);
     if (!server.forceFromMPD && cache.isFresh(updateTime)) {
         built->index = cache.load();
+        built->unreadable = cache.loadUnreadableFolders();
         return true;
     }
     return buildFromServer(source, cache, updateTime, built);
@@ -154,6 +155,8 @@ bool CollectionBuilder::buildFromServer(CollectionSource &source, const Collecti
     }
     built->index.sortNames();
     built->unreadable = source.unreadableFolders();
+    for (const UnreadableFolder &folder : std::as_const(built->unreadable))
+        writer.addUnreadableFolder(folder);
     // A database update that ended during the listing may not be in it: such a
     // cache would look fresh while it is not, so the old (now stale) one stays.
     quint32 updateTimeAfter = 0;

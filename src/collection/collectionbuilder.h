@@ -45,7 +45,8 @@ public:
     // previous index and the previous cache files are kept then.
     bool lastBuildFailed() const;
     // The folders the published index lacks because the server's listing of them could not
-    // be read; empty after a complete build. A build from the cache reports none.
+    // be read; empty after a complete build. A build from the cache reports what the build
+    // that wrote it left out: the folders are asked again once the database changes.
     QList<UnreadableFolder> unreadableFolders() const;
 
 signals:
