@@ -40,10 +40,12 @@ int logError(MpdObj *, int id, char *msg, void *userdata)
     const QString text = Qmpd::errorText(id, msg);
     // One failed attempt often raises several errors in a row (the password, then every query
     // made while connecting): the first is shown, the rest go to the log.
-    if (log->any)
+    if (log->any) {
         qCWarning(lcQmpd) << text;
-    else
-        log->first = text, log->firstId = id;
+    } else {
+        log->first = text;
+        log->firstId = id;
+    }
     log->any = true;
     log->refused = log->refused || !Qmpd::isConnectionError(id);
     return 0;
