@@ -3,10 +3,11 @@
 
 Usage: fakempd.py SCENARIO. Listens on a free loopback port, prints the port on stdout once it
 listens, then "accepted" for every connection. Every answer comes from ANSWERS (a small library in
-three folders: "Alpha", "Huge", "Zeta"); a scenario replaces the greeting (and may hang up after
-it), the library, single answers or the pace. An answer is a function of the command's arguments returning the lines before "OK", or
-raising Ack; SILENT never answers. Unknown commands are acknowledged with an empty answer (and
-named on stderr), so a client's routine queries never raise errors in tests.
+three folders: "Alpha", "Huge", "Zeta"); a scenario in SCENARIOS replaces the greeting (and may hang
+up after it), folders of the library, single answers or the pace. An answer is a function of the
+command's arguments returning the lines before "OK", or raising Ack; SILENT never answers. Unknown
+commands get an empty answer (and are named on stderr), so that a client's routine queries raise
+no errors in tests.
 """
 import socket
 import sys
