@@ -59,6 +59,12 @@ bool CollectionBuilder::lastBuildFailed() const
     return failed;
 }
 
+QList<UnreadableFolder> CollectionBuilder::unreadableFolders() const
+{
+    QMutexLocker lock(&mutex);
+    return unreadable;
+}
+
 CollectionBuilder::Server CollectionBuilder::server() const
 {
     QMutexLocker lock(&mutex);
@@ -71,7 +77,7 @@ void CollectionBuilder::run()
     if (current.host.isEmpty())
         return;
     {
-        CollectionIndex built;
+        Built built;
         const bool succeeded = build(current, &built) && !isInterruptionRequested();
         publish(succeeded, &built);
     }
@@ -99,16 +105,18 @@ void CollectionBuilder::indexListings(ListingPipe &pipe, CollectionCacheWriter &
     }
 }
 
-void CollectionBuilder::publish(bool succeeded, CollectionIndex *built)
+void CollectionBuilder::publish(bool succeeded, Built *built)
 {
     QMutexLocker lock(&mutex);
     failed = !succeeded;
     // Swapped, so the old index is released after the lock, in this thread.
-    if (succeeded)
-        std::swap(index, *built);
+    if (succeeded) {
+        std::swap(index, built->index);
+        unreadable = built->unreadable;
+    }
 }
 
-bool CollectionBuilder::build(const Server &server, CollectionIndex *built)
+bool CollectionBuilder::build(const Server &server, Built *built)
 {
     CollectionSource source(server.host, server.port, server.password);
     quint32 updateTime = 0;
@@ -118,22 +126,23 @@ bool CollectionBuilder::build(const Server &server, CollectionIndex *built)
     }
     const CollectionCache cache(server.host);
     if (!server.forceFromMPD && cache.isFresh(updateTime)) {
-        *built = cache.load();
+        built->index = cache.load();
+        built->unreadable = cache.loadUnreadableFolders();
         return true;
     }
     return buildFromServer(source, cache, updateTime, built);
 }
 
 bool CollectionBuilder::buildFromServer(CollectionSource &source, const CollectionCache &cache,
-                                        quint32 updateTime, CollectionIndex *built)
+                                        quint32 updateTime, Built *built)
 {
     CollectionCacheWriter writer(cache);
     writer.open();
-    built->reserve(source.songCount());
+    built->index.reserve(source.songCount());
     // This thread waits on the server and libmpd's parsing while a second one
     // indexes what already arrived: on two cores the two halves overlap.
     ListingPipe pipe;
-    std::thread indexer([&] { indexListings(pipe, writer, built); });
+    std::thread indexer([&] { indexListings(pipe, writer, &built->index); });
     bool complete = source.listSongs([&pipe](MpdData *listing) { return pipe.push(listing); });
     pipe.close();
     indexer.join();
@@ -144,7 +153,10 @@ bool CollectionBuilder::buildFromServer(CollectionSource &source, const Collecti
                 << (isInterruptionRequested() ? QStringLiteral("interrupted") : source.errorText());
         return false;
     }
-    built->sortNames();
+    built->index.sortNames();
+    built->unreadable = source.unreadableFolders();
+    for (const UnreadableFolder &folder : std::as_const(built->unreadable))
+        writer.addUnreadableFolder(folder);
     // A database update that ended during the listing may not be in it: such a
     // cache would look fresh while it is not, so the old (now stale) one stays.
     quint32 updateTimeAfter = 0;

@@ -9,6 +9,7 @@
 #define COLLECTIONBUILDER_H
 
 #include "collectionindex.h"
+#include "unreadablefolder.h"
 
 #include <QMutex>
 #include <QThread>
@@ -43,6 +44,10 @@ public:
     // a listing failed, or the build was interrupted (requestInterruption()). The
     // previous index and the previous cache files are kept then.
     bool lastBuildFailed() const;
+    // The folders the published index lacks because the server's listing of them could not
+    // be read; empty after a complete build. A build from the cache reports what the build
+    // that wrote it left out: the folders are asked again once the database changes.
+    QList<UnreadableFolder> unreadableFolders() const;
 
 signals:
     // Emitted at the end of every build that had a server, failed or not.
@@ -61,18 +66,26 @@ private:
     };
 
     Server server() const;
-    bool build(const Server &server, CollectionIndex *built);
+    // What a build makes: the index and the folders it lacks.
+    struct Built
+    {
+        CollectionIndex index;
+        QList<UnreadableFolder> unreadable;
+    };
+
+    bool build(const Server &server, Built *built);
     bool buildFromServer(CollectionSource &source, const CollectionCache &cache, quint32 updateTime,
-                         CollectionIndex *built);
+                         Built *built);
     // Runs in a thread of its own beside the listing: decodes, indexes and
     // writes the cache, in listing order.
     void indexListings(ListingPipe &pipe, CollectionCacheWriter &writer,
                        CollectionIndex *built) const;
-    void publish(bool succeeded, CollectionIndex *built);
+    void publish(bool succeeded, Built *built);
 
     mutable QMutex mutex;  // guards everything below
     Server nextServer;
     CollectionIndex index;
+    QList<UnreadableFolder> unreadable;
     bool failed = false;
 };
 

@@ -35,7 +35,8 @@ CollectionCache::CollectionCache(const QString &host)
 
 QString CollectionCache::filePath(File file) const
 {
-    static const char *const suffixes[] = {".artists", ".artistalbums", ".albums", ".songs"};
+    static const char *const suffixes[]
+            = {".artists", ".artistalbums", ".albums", ".songs", ".unreadable"};
     return pathPrefix + QLatin1String(suffixes[file]);
 }
 
@@ -81,6 +82,16 @@ CollectionIndex CollectionCache::load() const
     });
     songs.readInto(&index);
     return index;
+}
+
+QList<UnreadableFolder> CollectionCache::loadUnreadableFolders() const
+{
+    QList<UnreadableFolder> folders;
+    readRecords(filePath(UnreadableFolders), [&](CacheLineReader &in) {
+        const QString path = text(in.readLine());
+        folders.append({path, number(in.readLine(), "unreadable folder reason") != 0});
+    });
+    return folders;
 }
 
 QString CollectionCache::encodeValue(const QString &value)

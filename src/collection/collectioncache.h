@@ -1,18 +1,20 @@
-// CollectionCache: the four files that keep one host's collection index between
-// connections (~/.config/tuneloom/.<host>.artists, .albums, .artistalbums, .songs):
-// where they are, whether they are fresh, how a value is stored and how they load.
+// CollectionCache: the files that keep one host's collection index between connections
+// (~/.config/tuneloom/.<host>.artists, .albums, .artistalbums, .songs, and .unreadable, the
+// folders the index lacks): where they are, whether they are fresh, how a value is stored
+// and how they load.
 // Used by the collection builder inside its own thread; CollectionCacheWriter writes them.
 #ifndef COLLECTIONCACHE_H
 #define COLLECTIONCACHE_H
 
 #include "collectionindex.h"
+#include "unreadablefolder.h"
 
 #include <QString>
 
 class CollectionCache
 {
 public:
-    enum File { Artists, ArtistAlbums, Albums, Songs };
+    enum File { Artists, ArtistAlbums, Albums, Songs, UnreadableFolders };
 
     explicit CollectionCache(const QString &host);
 
@@ -24,8 +26,10 @@ public:
     // Fresh when the .songs file was written after the server's last database update.
     bool isFresh(quint32 databaseUpdateTime) const;
 
-    // Reads the four files as they are; a file that cannot be read leaves its part empty.
+    // Reads the four index files as they are; a file that cannot be read leaves its part empty.
     CollectionIndex load() const;
+    // The folders the build that wrote the files left out; none when the file is missing.
+    QList<UnreadableFolder> loadUnreadableFolders() const;
 
     // A line break inside a value would split its record, so line breaks (and the
     // escape character itself) are stored as escape pairs; other values are verbatim.

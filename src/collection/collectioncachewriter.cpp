@@ -82,14 +82,25 @@ void CollectionCacheWriter::addSong(const QmpdSong &song, CollectionIndex::Novel
     writeLine(CollectionCache::Songs, song.date, true);
 }
 
+void CollectionCacheWriter::addUnreadableFolder(const UnreadableFolder &folder)
+{
+    if (!isOpen)
+        return;
+    writeLine(CollectionCache::UnreadableFolders, folder.path);
+    writeLine(CollectionCache::UnreadableFolders, QString::number(folder.tagsTooLong), true);
+}
+
 bool CollectionCacheWriter::commit()
 {
     if (!isOpen)
         return false;
+    static constexpr CollectionCache::File order[fileCount]
+            = {CollectionCache::Artists, CollectionCache::ArtistAlbums, CollectionCache::Albums,
+               CollectionCache::UnreadableFolders, CollectionCache::Songs};
     bool complete = true;
     for (int i = 0; i < fileCount && complete; ++i) {
-        writePending(outputs[i]);
-        complete = outputs[i].file.commit();
+        writePending(outputs[order[i]]);
+        complete = outputs[order[i]].file.commit();
     }
     if (!complete) {
         // What was replaced no longer matches the .songs file: make the set stale.

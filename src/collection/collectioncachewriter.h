@@ -1,4 +1,4 @@
-// CollectionCacheWriter: writes one host's four cache files while the collection
+// CollectionCacheWriter: writes one host's cache files while the collection
 // builder walks the server's listing. Everything goes to temporary files that
 // replace the old ones only in commit(), so a listing that fails or is cut short
 // leaves the previous cache as it was. Lives inside the builder's run().
@@ -19,11 +19,13 @@ public:
     bool open();
     // Writes the song's record, and its artist, album and pair when they are new.
     void addSong(const QmpdSong &song, CollectionIndex::Novelty novelty);
+    // Records a folder the listing left out, so that a load of the cache knows it too.
+    void addUnreadableFolder(const UnreadableFolder &folder);
     // Replaces the old files; the .songs file last, since it stands for the set.
     bool commit();
 
 private:
-    static constexpr int fileCount = 4;
+    static constexpr int fileCount = 5;
 
     // Lines are gathered in memory and written in large blocks: a stream per line
     // costs more than the listing itself on a big library.

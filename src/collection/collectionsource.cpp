@@ -163,6 +163,7 @@ bool CollectionSource::listSongs(const ListingSink &listingSink)
 {
     sink = &listingSink;
     sinkStopped = false;
+    unreadable.clear();
     const bool complete = connection && listTree({QByteArray(), totalSongs}) && flush();
     sink = nullptr;
     batch.clear();
@@ -192,13 +193,8 @@ bool CollectionSource::flush()
 bool CollectionSource::listDirectory(const Request &request)
 {
     ListingAnswer answer;
-    if (!mpd_send_list_meta(connection.get(), pathArgument(request.path)))
-        return fail();
-    acknowledgeAtOnce();
-    if (!readAnswer(&answer))
-        return false;
-    if (!mpd_response_finish(connection.get()))
-        return fail();
+    if (!askDirectory(request.path, &answer))
+        return listUnreadable(request.path);
     MpdData *songs = answer.takeSongs();
     if (songs && !(*sink)(songs))
         return false;
@@ -212,8 +208,34 @@ bool CollectionSource::listDirectory(const Request &request)
     return true;
 }
 
+bool CollectionSource::askDirectory(const QByteArray &path, ListingAnswer *answer)
+{
+    if (!mpd_send_list_meta(connection.get(), pathArgument(path)))
+        return fail();
+    acknowledgeAtOnce();
+    return readAnswer(answer) && (mpd_response_finish(connection.get()) || fail());
+}
+
+// A directory whose own listing failed: libmpd reads lines up to 50,000 bytes, where
+// libmpdclient stops at 4 KiB; past that, or when the server closes the connection on
+// the directory, the directory is left out so that one bad folder costs only itself.
+bool CollectionSource::listUnreadable(const QByteArray &path)
+{
+    const bool tooLong = lastErrorCode == MPD_ERROR_MALFORMED;
+    if (interrupted() || !connectServer())
+        return false;
+    if (tooLong && listThroughLibmpd(path))
+        return true;
+    if (sinkStopped)
+        return false;
+    qCWarning(lcCollection).noquote() << "folder left out of the collection:" << path << lastError;
+    unreadable.append({QString::fromUtf8(path), tooLong});
+    return true;
+}
+
 // After a refusal the connection is gone: the directories not answered yet are
-// asked again in halves, and one alone too big for the server in its pieces.
+// asked again in halves, and one alone in its pieces: its own songs, then its
+// subdirectories.
 bool CollectionSource::listBatch(QList<Request> requests)
 {
     int answered = 0;
@@ -225,8 +247,6 @@ bool CollectionSource::listBatch(QList<Request> requests)
     requests.remove(0, answered);
     if (requests.isEmpty())  // only the final OK went missing
         return true;
-    if (requests.size() == 1 && lastErrorCode == MPD_ERROR_MALFORMED)
-        return listThroughLibmpd(requests.first().path);
     if (requests.size() == 1)
         return listDirectory(requests.first()) && flush();
     const qsizetype half = requests.size() / 2;

@@ -3,9 +3,12 @@
 // connection goes on undisturbed during a long listing. Lists every song of the
 // database in the server's tree order: directories whose expected share is
 // small are listed recursively, many of them per command list; larger ones
-// directory by directory.
+// directory by directory. A directory that cannot be listed even alone is left out
+// (unreadableFolders()), and the listing goes on with the rest.
 #ifndef COLLECTIONSOURCE_H
 #define COLLECTIONSOURCE_H
+
+#include "unreadablefolder.h"
 
 #include <QByteArray>
 #include <QList>
@@ -33,8 +36,11 @@ public:
     bool databaseUpdateTime(quint32 *updateTime);
     // The number of songs the server reported with the update time.
     int songCount() const;
-    // True only when every song arrived; false on an error or when the sink stopped it.
+    // True when every song arrived but those of unreadableFolders(); false on an error
+    // or when the sink stopped it.
     bool listSongs(const ListingSink &sink);
+    // The directories the last listSongs() had to leave out, in listing order.
+    QList<UnreadableFolder> unreadableFolders() const { return unreadable; }
     QString errorText() const;
 
 private:
@@ -52,6 +58,8 @@ private:
     void acknowledgeAtOnce();
     bool listTree(const Request &request);
     bool listDirectory(const Request &request);
+    bool askDirectory(const QByteArray &path, ListingAnswer *answer);
+    bool listUnreadable(const QByteArray &path);
     bool flush();
     bool listBatch(QList<Request> requests);
     bool askBatch(const QList<Request> &requests, int *answered);
@@ -69,6 +77,7 @@ private:
     bool sinkStopped = false;
     QList<Request> batch;
     int batchSongs = 0;
+    QList<UnreadableFolder> unreadable;
 };
 
 #endif

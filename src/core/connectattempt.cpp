@@ -4,6 +4,17 @@
 #include "qmpd.h"
 
 #include <libmpd/libmpd.h>
+<<<<<<< HEAD
+=======
+#include <libmpd/libmpd-internal.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+>>>>>>> odd-servers
 
 #include <condition_variable>
 #include <thread>
@@ -11,7 +22,8 @@
 
 namespace {
 
-constexpr double ConnectionTimeoutSeconds = 10.0;
+// One deadline for the whole attempt: socket, greeting, password and first status.
+constexpr int ConnectionTimeoutMs = 10000;
 
 // Attempt threads still running, in the whole process.
 std::mutex runningMutex;
@@ -21,6 +33,7 @@ int runningThreads = 0;
 struct ErrorLog
 {
     QString first;
+    int firstId = 0;
     bool any = false;
     bool refused = false;
 };
@@ -31,10 +44,12 @@ int logError(MpdObj *, int id, char *msg, void *userdata)
     const QString text = Qmpd::errorText(id, msg);
     // One failed attempt often raises several errors in a row (the password, then every query
     // made while connecting): the first is shown, the rest go to the log.
-    if (log->any)
+    if (log->any) {
         qCWarning(lcQmpd) << text;
-    else
+    } else {
         log->first = text;
+        log->firstId = id;
+    }
     log->any = true;
     log->refused = log->refused || !Qmpd::isConnectionError(id);
     return 0;
@@ -45,6 +60,56 @@ int ignoreError(MpdObj *, int, char *, void *)
     return 0;
 }
 
+<<<<<<< HEAD
+=======
+// libmpd writes some requests in more than one piece. With Nagle's algorithm a later piece waits
+// for the server's acknowledgement of the first, which the server delays (40 ms on Linux): every
+// poll that found a change held the window that long. The pieces go out at once instead.
+void sendWithoutDelay(MpdObj *mpd)
+{
+    const int on = 1;
+    if (mpd->connection)
+        setsockopt(mpd->connection->sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+float secondsLeft(const QDeadlineTimer &deadline)
+{
+    return float(deadline.remainingTime()) / 1000.0f;
+}
+
+// libmpd's connect waits up to its timeout for the greeting and then again for each of its
+// first two queries ("commands", "notcommands"), the second even after the first timed out: a
+// server that greeted and fell silent held an attempt for twice the timeout. The greeting is read
+// here instead, and the two queries share what is left of the one deadline.
+bool connectBefore(MpdObj *mpd, const QByteArray &host, int port, const QDeadlineTimer &deadline)
+{
+    mpd_Connection *connection = mpd_newConnection(host.constData(), port, secondsLeft(deadline));
+    // Handed over on failure too: libmpd reports its error and frees it.
+    if (connection)
+        mpd_setConnectionTimeout(connection, secondsLeft(deadline) / 2);
+    return mpd_connect_real(mpd, connection) == MPD_OK;
+}
+
+// libmpd says "mpd not running" of a server that greets otherwise, and "problems getting a
+// response" with an unrelated system error of one that hangs up before greeting: both answered,
+// but not as MPD. Its "timeout" (same code) is a silent server, perhaps a wedged mpd.
+bool answeredOtherwise(const ErrorLog &log)
+{
+    return log.firstId == MPD_ERROR_NOTMPD
+            || (log.firstId == MPD_ERROR_NORESPONSE && !log.first.contains(QLatin1String("timeout")));
+}
+
+QString firstErrorText(const ErrorLog &log, const ServerAddress &server)
+{
+    if (!answeredOtherwise(log))
+        return log.first;
+    return QCoreApplication::translate("ConnectAttempt",
+                                       "The server at %1:%2 did not answer as an MPD server")
+            .arg(server.host)
+            .arg(server.port);
+}
+
+>>>>>>> odd-servers
 void freeConnection(MpdObj *mpd)
 {
     if (!mpd)
@@ -95,24 +160,33 @@ ConnectAttempt::Outcome ConnectAttempt::connectNow(const ServerAddress &server)
         return {};
     ErrorLog log;
     mpd_signal_connect_error(mpd, logError, &log);
-    mpd_set_connection_timeout(mpd, ConnectionTimeoutSeconds);
+    const QDeadlineTimer deadline(ConnectionTimeoutMs);
     // A connection the server complained about (a refused password, say) is of no use.
+<<<<<<< HEAD
     bool up = mpd_connect(mpd) == MPD_OK && !log.any;
     // libmpd writes some requests in more than one piece; with Nagle's algorithm a later piece
     // would wait for the server's delayed acknowledgement of the first (40 ms on Linux).
     if (up)
         LibmpdLink::sendWithoutDelay(mpd);
+=======
+    bool up = connectBefore(mpd, host, server.port, deadline) && !log.any;
+    if (up)
+        sendWithoutDelay(mpd);
+    mpd_set_connection_timeout(mpd, secondsLeft(deadline));  // for the password and status
+>>>>>>> odd-servers
     up = up && mpd_send_password(mpd) == MPD_OK && !log.any;
     up = up && mpd_status_update(mpd) == MPD_OK && !log.any && mpd_check_connected(mpd);
     // The server answers; whoever takes the connection over reads a status of its own time.
     if (up)
         mpd_status_queue_update(mpd);
+    // Whoever takes the connection over gives every answer the whole timeout.
+    mpd_set_connection_timeout(mpd, ConnectionTimeoutMs / 1000.0f);
     mpd_signal_connect_error(mpd, ignoreError, nullptr);
     if (!up) {
         freeConnection(mpd);
         mpd = nullptr;
     }
-    return {mpd, log.first, log.refused};
+    return {mpd, firstErrorText(log, server), log.refused};
 }
 
 void ConnectAttempt::abandon()

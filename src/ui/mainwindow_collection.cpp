@@ -73,7 +73,8 @@ void MainWindow::onCollectionBuilt()
     const bool current = server() && buildSerial == connectionSerial;
     if (current && !collectionBuilder.lastBuildFailed()) {
         collectionSearch->showCollection();
-        myShowMessage(tr("Collection built succesfully!"));
+        const QString unreadable = UnreadableFolder::report(collectionBuilder.unreadableFolders());
+        myShowMessage(unreadable.isEmpty() ? tr("Collection built succesfully!") : unreadable);
     }
     endCollectionBusy();
     if (current)

@@ -2,6 +2,7 @@
 // and what happens when the server, the listing or the user interrupts a build.
 #include "busyindicator.h"
 #include "collectioncachewriter.h"
+#include "fakempd.h"
 #include "qmpd.h"
 #include "songdecoder.h"
 #include "testmain.h"
@@ -255,7 +256,7 @@ private slots:
         // The cache directory is private, and a host that looks like a path stays a file name in it.
         writeSongs({}, "unix/../../socket");
         QCOMPARE(QFileInfo(Cache::directory()).permissions() & 0x0077, QFile::Permissions());
-        QCOMPARE(QDir(Cache::directory()).entryList(QDir::Files | QDir::Hidden).size(), 12);
+        QCOMPARE(QDir(Cache::directory()).entryList(QDir::Files | QDir::Hidden).size(), 15);
     }
 
     void listingInPiecesEqualsAWholeListing()
@@ -352,6 +353,54 @@ private slots:
         paths.insert(100, "Missing/Song.flac");
         QVERIFY(mpd->resetState() && !connection.addPaths(paths));
         QCOMPARE(mpd->queue(), paths.mid(0, 100));
+    }
+
+    void unreadableFolder_data()
+    {
+        QTest::addColumn<QString>("server");  // a fakempd.py scenario, or "cramped" for a real mpd
+        QTest::addColumn<QString>("banner");
+        QTest::addColumn<QStringList>("artists");
+        QTest::addColumn<int>("songs");
+        QTest::addRow("a 1 MiB tag") << "huge-tag-listing" << R"(The folder "Huge" could not be read: its tags are too long)"
+                                      << QStringList{"Alpha Artist", "Zeta Artist"} << 3;
+        QTest::addRow("a folder over the server's output buffer") << "cramped" << R"(The folder "Crowded" could not be read)"
+                                                                   << QStringList{"Fine"} << 2;
+    }
+
+    // A folder the server cannot list is left out; the rest is shown, and cached without it but
+    // with a note of it that the next start, reading the cache, shows again.
+    void unreadableFolder()
+    {
+        QFETCH(QString, server);
+        QTemporaryDir dir;
+        QVERIFY(TestLibrary::writeDatabase(dir.filePath("cramped.db"), 802, [](int i) {
+            return TestLibrary::Song{(i < 2 ? "Fine/" : "Crowded/") + QByteArray::number(i) + ".flac",
+                                     "Artist: " + (i < 2 ? "Fine" : QByteArray(200, 'c')) + '\n'};
+        }));
+        FakeMpd fake(server);
+        std::unique_ptr<MpdFixture> cramped;
+        if (server == "cramped")
+            cramped = TestLibrary::startServer(dir.filePath("cramped.db"), 64);
+        else
+            QVERIFY2(fake.start(), qPrintable(fake.errorString()));
+        const int port = cramped ? cramped->port() : fake.port();
+        QVERIFY(f.open() && WindowTesting::connectAndWaitForCollection(f.window.get(), host, port));
+        QTEST(f.rows("artistList"), "artists");
+        QFETCH(QString, banner);
+        QCOMPARE(f.banners().filter("could not be read"), QStringList(banner));
+        QVERIFY(!f.bannerShows("Collection built succesfully!"));
+        QFETCH(int, songs);
+        const QByteArray cached = readCache(Cache::Songs);
+        QVERIFY(!cached.contains("Huge/") && !cached.contains("Crowded/"));
+        QCOMPARE(lineCount(cached), 8 * songs);  // eight lines a song, no stray ones
+        QCOMPARE(allSongs(Cache(host).load()).size(), songs);
+        QVERIFY(writeCache(Cache::Artists, readCache(Cache::Artists) + "Only In The Cache\n"));
+        QVERIFY(!cramped || ageCache(cramped.get(), 60));  // mpd's update is of this second too
+        QCOMPARE(f.close(), QStringList());
+        QVERIFY(f.open() && WindowTesting::connectAndWaitForCollection(f.window.get(), host, port));
+        QVERIFY(f.rows("artistList").contains("Only In The Cache"));
+        QCOMPARE(f.banners().filter("could not be read"), QStringList(banner));
+        QCOMPARE(f.close(), QStringList());  // before its server goes
     }
 
     void browse_data()

@@ -1,6 +1,7 @@
 // The window's connection against a real server: the queue followed by increments while another
 // client edits it, connecting without blocking the window, and reconnecting by itself.
 #include "connectattempt.h"
+#include "fakempd.h"
 #include "mpdconnector.h"
 #include "qmpd.h"
 #include "songmodel.h"
@@ -79,6 +80,30 @@ private slots:
         QVERIFY(!ConnectAttempt::waitForAll(0));
         silent.reset();
         QVERIFY(ConnectAttempt::waitForAll(15000));
+    }
+
+    void oddFirstContact_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("box");  // %1: the port
+        const QString notMpd = "The server at 127.0.0.1:%1 did not answer as an MPD server";
+        QTest::addRow("wrong greeting") << "wrong-greeting" << notMpd;
+        QTest::addRow("hangs up before greeting") << "closes-at-once" << notMpd;
+        // Within one 10 s deadline: libmpd used to wait that long twice after the greeting.
+        QTest::addRow("silent after greeting") << "silent-after-greeting" << "MPD Error 10 'connection timeout'";
+    }
+
+    void oddFirstContact()
+    {
+        QFETCH(QString, scenario);
+        FakeMpd fake(scenario);
+        QVERIFY2(fake.start(), qPrintable(fake.errorString()));
+        f.window->connectMPD("127.0.0.1", fake.port(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(f.closer->texts.size(), 1, 15000);
+        QFETCH(QString, box);
+        QCOMPARE(f.closer->texts.takeFirst(), box.arg(fake.port()));
+        QVERIFY(f.bannerShows("Could not connect to MPD, check your settings.") && !controlsEnabled());
+        QCOMPARE(fake.connectionCount(), 1);
     }
 
     void queueFollowsRandomEdits()
