@@ -56,7 +56,7 @@ void runEventsUntil(const QElapsedTimer &clock, qint64 ms)
     runEventsFor(int(qMax<qint64>(0, ms - clock.elapsed())));
 }
 
-// Connected, queue shown, collection built (its build talks to the server too), settled.
+// Connected, the collection built (its build talks to the server too), then settled.
 bool connectAndSettle(MainWindow &window, quint16 port)
 {
     if (!WindowTesting::connectAndWaitForCollection(&window, host, port))
