@@ -24,8 +24,6 @@ namespace {
 constexpr int probeTimeoutMs = 240000;
 constexpr int bigOutputBufferKiB = 512 * 1024;
 const QList<int> playlistSizes = {1000, 10000};
-// The queue of the connection rows: a whole library, as many keep it.
-constexpr int connectionQueue = 15000;
 
 void say(const QString &text)
 {
@@ -83,6 +81,8 @@ BenchSuite::BenchSuite()
     windowRuns = envInt("TUNELOOM_BENCH_WINDOW_RUNS", windowRuns);
     idleSeconds = envInt("TUNELOOM_BENCH_IDLE_SECONDS", idleSeconds);
     idleAtEverySize = envInt("TUNELOOM_BENCH_IDLE_EVERY_SIZE", 0) != 0;
+    quietSeconds = envInt("TUNELOOM_BENCH_QUIET_SECONDS", quietSeconds);
+    only = qEnvironmentVariable("TUNELOOM_BENCH_ONLY");
 }
 
 bool BenchSuite::run()
@@ -96,18 +96,26 @@ bool BenchSuite::run()
                 .arg(QThread::idealThreadCount())
                 .arg(runs)
                 .arg(windowRuns));
-    for (const QString &library : std::as_const(libraries)) {
+    const QStringList measured = only.isEmpty() ? libraries : QStringList();
+    for (const QString &library : measured) {
         for (int songs : std::as_const(sizes)) {
             if (!benchSize(library, songs))
                 broken = true;
         }
     }
+    if (!benchResponsiveness())
+        broken = true;
     return !broken;
 }
 
 void BenchSuite::add(const QString &label, const QList<double> &values, const QString &unit)
 {
     rows.append({label, values, unit});
+}
+
+void BenchSuite::note(const QString &label, const QString &text)
+{
+    rows.append({label, {}, text});
 }
 
 bool BenchSuite::runProbe(const QStringList &args, Results *results, qint64 *startNs)
@@ -131,12 +139,17 @@ bool BenchSuite::runProbe(const QStringList &args, Results *results, qint64 *sta
     }
     if (startNs)
         *startNs = start;
-    for (const QByteArray &line : probe.readAllStandardOutput().split('\n')) {
+    readResults(probe.readAllStandardOutput(), results);
+    return true;
+}
+
+void BenchSuite::readResults(const QByteArray &output, Results *results)
+{
+    for (const QByteArray &line : output.split('\n')) {
         const QList<QByteArray> fields = line.split(' ');
         if (fields.size() == 3 && fields.at(0) == "RESULT")
             results->insert(QString::fromLatin1(fields.at(1)), fields.at(2).toDouble());
     }
-    return true;
 }
 
 bool BenchSuite::runProbes(int count, const QStringList &args, const std::function<void()> &before,
@@ -411,13 +424,22 @@ bool BenchSuite::benchConnection(int port, const QString &database, int songs)
 
 void BenchSuite::printTable(const QString &library, int songs, double databaseMiB)
 {
+    printRows(QStringLiteral("%1 library, %2 songs (database %3 MiB), mpd %4 on 127.0.0.1")
+                      .arg(library)
+                      .arg(songs)
+                      .arg(databaseMiB, 0, 'f', 1)
+                      .arg(QStringLiteral("0.23")));
+}
+
+void BenchSuite::printRows(const QString &title)
+{
     say(QString());
-    say(QStringLiteral("== %1 library, %2 songs (database %3 MiB), mpd %4 on 127.0.0.1 ==")
-                .arg(library)
-                .arg(songs)
-                .arg(databaseMiB, 0, 'f', 1)
-                .arg(QStringLiteral("0.23")));
+    say(QStringLiteral("== %1 ==").arg(title));
     for (const Row &row : std::as_const(rows)) {
+        if (row.values.isEmpty()) {
+            say(QStringLiteral("%1 %2").arg(row.label, -68).arg(row.unit));
+            continue;
+        }
         const auto [low, high] = std::minmax_element(row.values.cbegin(), row.values.cend());
         say(QStringLiteral("%1 %2 %3  [%4 - %5]")
                     .arg(row.label, -68)

@@ -18,6 +18,8 @@ class BenchSuite
 {
 public:
     BenchSuite();
+    // The queue of the connection and responsiveness rows: a whole library, as many keep it.
+    static constexpr int connectionQueue = 15000;
     // False when something broke (a server, a probe); never because of a time.
     bool run();
 
@@ -28,10 +30,22 @@ private:
     {
         QString label;
         QList<double> values;
-        QString unit;
+        QString unit;  // the words of a note, which has no values
     };
 
     bool benchSize(const QString &library, int songs);
+    // Whether the window ever waits on its server (benchsuite_responsiveness.cpp): its own
+    // servers and table, once per benchmark.
+    bool benchResponsiveness();
+    bool benchTraffic(int port, int roundTripMs);
+    bool benchExternalChange(int port, int roundTripMs);
+    bool benchStall(const MpdFixture &server);
+    bool benchQuiet(int port);
+    bool benchBigQueue();
+    // The stall probe with its server stopped from ready on: its results and its exit time.
+    bool runStallProbe(qint64 serverPid, int port, int quitAfterMs, Results *results,
+                       qint64 *exitNs);
+    static void readResults(const QByteArray &output, Results *results);
     // Needs the autoconnect settings and the fresh cache of the window runs.
     bool benchSearch();
     bool runProbe(const QStringList &args, Results *results, qint64 *startNs = nullptr);
@@ -43,13 +57,19 @@ private:
     void writeAutoconnect(int port);
     void removeCache();
     void printTable(const QString &library, int songs, double databaseMiB);
+    void printRows(const QString &title);
     void add(const QString &label, const QList<double> &values, const QString &unit);
+    // A row that has words instead of figures ("not shown", or which commands).
+    void note(const QString &label, const QString &text);
 
     QStringList libraries;
     QList<int> sizes;
     int runs = 5;
     int windowRuns = 3;
     int idleSeconds = 15;
+    int quietSeconds = 60;
+    // "responsiveness": only those rows; empty: everything.
+    QString only;
     bool idleAtEverySize = false;
     QString home;
     QList<Row> rows;

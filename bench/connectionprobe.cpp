@@ -31,11 +31,6 @@ double threadCpuMs()
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
-int queueLength(const MainWindow &window)
-{
-    return window.findChild<QTableView *>(QStringLiteral("playlistTableview"))->model()->rowCount();
-}
-
 // Connected, queue shown, collection built (its build talks to the server too).
 bool connectAndSettle(MainWindow &window, int port)
 {
@@ -53,7 +48,7 @@ int change(int port, int roundTripMs)
     const QByteArray add = "add " + RawConnection::quoted(TestLibrary::syntheticSongUri(0).toUtf8())
             + '\n';
     for (int i = 0; i < changes; ++i) {
-        const int before = queueLength(window);
+        const int before = ConnectionProbe::queueLength(window);
         if (other.discardAnswer(add) < 0)
             return 1;
         const qint64 bytes = link.bytes();
@@ -61,7 +56,7 @@ int change(int port, int roundTripMs)
         QElapsedTimer wall;
         wall.start();
         // The server tells the connection of the change; the window shows it when it arrives.
-        if (!QTest::qWaitFor([&] { return queueLength(window) == before + 1; }, waitMs))
+        if (!QTest::qWaitFor([&] { return ConnectionProbe::queueLength(window) == before + 1; }, waitMs))
             return 1;
         Probe::report("change_wall_ms", wall.nsecsElapsed() / 1e6);
         Probe::report("change_cpu_ms", threadCpuMs() - cpu);
@@ -115,7 +110,8 @@ int restart(const QString &database, int queue)
     RawConnection filler;
     MainWindow window;
     if (!filler.open(server.port()) || filler.discardAnswer(adds + "command_list_end\n") < 0
-        || !connectAndSettle(window, server.port()) || queueLength(window) != queue)
+        || !connectAndSettle(window, server.port())
+        || ConnectionProbe::queueLength(window) != queue)
         return 1;
     // mpd saves its queue on the way out and restores it when it starts again.
     server.stop();
@@ -127,13 +123,18 @@ int restart(const QString &database, int queue)
     // restart() returns once the server accepts connections.
     QElapsedTimer back;
     back.start();
-    if (!QTest::qWaitFor([&] { return queueLength(window) == queue; }, waitMs))
+    if (!QTest::qWaitFor([&] { return ConnectionProbe::queueLength(window) == queue; }, waitMs))
         return 1;
     Probe::report("reconnect_ms", back.nsecsElapsed() / 1e6);
     return 0;
 }
 
 }  // namespace
+
+int ConnectionProbe::queueLength(const MainWindow &window)
+{
+    return window.findChild<QTableView *>(QStringLiteral("playlistTableview"))->model()->rowCount();
+}
 
 int ConnectionProbe::run(const QStringList &args)
 {

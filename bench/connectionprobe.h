@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+class MainWindow;
+
 namespace ConnectionProbe {
 // "change PORT ROUNDTRIPMS": per song added by another client, the GUI thread's CPU time, the
 //     bytes on the link and the wall time of the poll that shows it, through a relay that
@@ -15,6 +17,8 @@ namespace ConnectionProbe {
 // "restart DATABASE QUEUE": from a restarted server accepting connections to the window
 //     showing its queue of QUEUE songs again.
 int run(const QStringList &args);
+// The rows of the window's playlist view.
+int queueLength(const MainWindow &window);
 }
 
 #endif

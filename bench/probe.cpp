@@ -5,6 +5,7 @@
 #include "connectionprobe.h"
 #include "mainwindow.h"
 #include "qmpd.h"
+#include "responsivenessprobe.h"
 #include "windowwatcher.h"
 
 #include <QApplication>
@@ -50,16 +51,6 @@ double currentRssKiB()
         std::fclose(statm);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024.0);
-}
-
-// Runs the event loop until `done` is called or the watchdog gives up.
-int runLoop()
-{
-    QTimer::singleShot(watchdogMs, qApp, [] {
-        std::fprintf(stderr, "probe: no result within %d ms\n", watchdogMs);
-        QCoreApplication::exit(3);
-    });
-    return QCoreApplication::exec();
 }
 
 void afterMs(int ms, const std::function<void()> &step)
@@ -118,6 +109,15 @@ void Probe::report(const char *name, double value)
     std::fflush(stdout);
 }
 
+int Probe::loop()
+{
+    QTimer::singleShot(watchdogMs, qApp, [] {
+        std::fprintf(stderr, "probe: no result within %d ms\n", watchdogMs);
+        QCoreApplication::exit(3);
+    });
+    return QCoreApplication::exec();
+}
+
 int Probe::run(const QStringList &args)
 {
     if (args.size() == 4 && args.at(0) == QLatin1String("builder"))
@@ -127,6 +127,8 @@ int Probe::run(const QStringList &args)
         return window(args.at(1));
     if (!args.isEmpty() && args.at(0) == QLatin1String("connection"))
         return ConnectionProbe::run(args.mid(1));
+    if (!args.isEmpty() && args.at(0) == QLatin1String("responsiveness"))
+        return ResponsivenessProbe::run(args.mid(1));
     std::fprintf(stderr, "probe: unknown arguments\n");
     return 2;
 }
@@ -212,6 +214,6 @@ int Probe::window(const QString &scenario)
             finish(0);
         }
     });
-    const int code = runLoop();
+    const int code = loop();
     return code != 0 ? code : status;
 }
