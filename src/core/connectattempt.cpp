@@ -4,17 +4,9 @@
 #include "qmpd.h"
 
 #include <libmpd/libmpd.h>
-<<<<<<< HEAD
-=======
-#include <libmpd/libmpd-internal.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
->>>>>>> odd-servers
 
 #include <condition_variable>
 #include <thread>
@@ -60,34 +52,9 @@ int ignoreError(MpdObj *, int, char *, void *)
     return 0;
 }
 
-<<<<<<< HEAD
-=======
-// libmpd writes some requests in more than one piece. With Nagle's algorithm a later piece waits
-// for the server's acknowledgement of the first, which the server delays (40 ms on Linux): every
-// poll that found a change held the window that long. The pieces go out at once instead.
-void sendWithoutDelay(MpdObj *mpd)
-{
-    const int on = 1;
-    if (mpd->connection)
-        setsockopt(mpd->connection->sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-}
-
 float secondsLeft(const QDeadlineTimer &deadline)
 {
     return float(deadline.remainingTime()) / 1000.0f;
-}
-
-// libmpd's connect waits up to its timeout for the greeting and then again for each of its
-// first two queries ("commands", "notcommands"), the second even after the first timed out: a
-// server that greeted and fell silent held an attempt for twice the timeout. The greeting is read
-// here instead, and the two queries share what is left of the one deadline.
-bool connectBefore(MpdObj *mpd, const QByteArray &host, int port, const QDeadlineTimer &deadline)
-{
-    mpd_Connection *connection = mpd_newConnection(host.constData(), port, secondsLeft(deadline));
-    // Handed over on failure too: libmpd reports its error and frees it.
-    if (connection)
-        mpd_setConnectionTimeout(connection, secondsLeft(deadline) / 2);
-    return mpd_connect_real(mpd, connection) == MPD_OK;
 }
 
 // libmpd says "mpd not running" of a server that greets otherwise, and "problems getting a
@@ -109,7 +76,6 @@ QString firstErrorText(const ErrorLog &log, const ServerAddress &server)
             .arg(server.port);
 }
 
->>>>>>> odd-servers
 void freeConnection(MpdObj *mpd)
 {
     if (!mpd)
@@ -162,18 +128,12 @@ ConnectAttempt::Outcome ConnectAttempt::connectNow(const ServerAddress &server)
     mpd_signal_connect_error(mpd, logError, &log);
     const QDeadlineTimer deadline(ConnectionTimeoutMs);
     // A connection the server complained about (a refused password, say) is of no use.
-<<<<<<< HEAD
-    bool up = mpd_connect(mpd) == MPD_OK && !log.any;
+    bool up = LibmpdLink::connectWithin(mpd, host, server.port, secondsLeft(deadline)) && !log.any;
     // libmpd writes some requests in more than one piece; with Nagle's algorithm a later piece
     // would wait for the server's delayed acknowledgement of the first (40 ms on Linux).
     if (up)
         LibmpdLink::sendWithoutDelay(mpd);
-=======
-    bool up = connectBefore(mpd, host, server.port, deadline) && !log.any;
-    if (up)
-        sendWithoutDelay(mpd);
     mpd_set_connection_timeout(mpd, secondsLeft(deadline));  // for the password and status
->>>>>>> odd-servers
     up = up && mpd_send_password(mpd) == MPD_OK && !log.any;
     up = up && mpd_status_update(mpd) == MPD_OK && !log.any && mpd_check_connected(mpd);
     // The server answers; whoever takes the connection over reads a status of its own time.

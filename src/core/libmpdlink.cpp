@@ -20,6 +20,17 @@ int LibmpdLink::socketOf(MpdObj *mpd)
     return mpd && mpd->connection && mpd_check_connected(mpd) ? mpd->connection->sock : -1;
 }
 
+bool LibmpdLink::connectWithin(MpdObj *mpd, const QByteArray &host, int port, float seconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    mpd_Connection *connection = mpd_newConnection(host.constData(), port, seconds);
+    // Handed over on failure too: libmpd reports its error and frees it.
+    if (connection)
+        mpd_setConnectionTimeout(connection, (seconds - float(clock.elapsed()) / 1000.0f) / 2);
+    return mpd_connect_real(mpd, connection) == MPD_OK;
+}
+
 void LibmpdLink::leaveIdleToCaller(MpdObj *mpd)
 {
     mpd->has_idle = 0;

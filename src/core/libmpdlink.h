@@ -5,6 +5,8 @@
 #ifndef LIBMPDLINK_H
 #define LIBMPDLINK_H
 
+#include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QPair>
 
@@ -15,6 +17,12 @@ namespace LibmpdLink {
 
 // The connection's socket, or -1 without one.
 int socketOf(MpdObj *mpd);
+// Connects (socket, greeting, libmpd's first queries) within `seconds` in all. libmpd's own
+// connect waits up to its timeout for the greeting and then again for each of its first two
+// queries ("commands", "notcommands"), the second even after the first timed out: a server that
+// greeted and fell silent held an attempt for twice the timeout. Here the greeting has the whole
+// time and the two queries share what is left.
+bool connectWithin(MpdObj *mpd, const QByteArray &host, int port, float seconds);
 // libmpd ends every status query with an "idle" and "noidle" of its own, which takes the
 // server's news of changes made after the status was read: the connection's own idle would
 // never hear of them. Without it libmpd asks for the outputs with each status instead.

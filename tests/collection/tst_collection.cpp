@@ -566,6 +566,7 @@ private slots:
             // The list is the new server's: adding from it adds its songs.
             QVERIFY(f.widget("tabCollection")->isEnabled() && f.click("artistList", "The Stones Of Time"));
             f.widget("artistList")->actions().constFirst()->trigger();
+            QVERIFY(f.settle());
             QCOMPARE(f.server.queue().size(), 4);
         } else if (how == "kill") {
             f.reconnectFromDialog(mpd);

@@ -76,6 +76,7 @@ ANSWERS = {
     "stats": fixed("artists: 3\nalbums: 3\nsongs: 4\nuptime: 10\nplaytime: 0\ndb_playtime: 400\n"
                    "db_update: 1600000000\n"),
     "outputs": fixed("outputid: 0\noutputname: Null\nplugin: null\noutputenabled: 1\n"),
+    "replay_gain_status": fixed("replay_gain_mode: off\n"),
     "tagtypes": fixed("tagtype: Artist\ntagtype: Album\ntagtype: Title\ntagtype: Track\ntagtype: Date\n"),
     "urlhandlers": fixed(""),
     "plchanges": fixed(""),
@@ -159,7 +160,7 @@ class Session:
         self.send(self.scenario.get("greeting", b"OK MPD 0.23.0\n"))
         if self.scenario.get("hang_up"):
             return
-        pending, command_list, ok_list = b"", None, False
+        pending, command_list, ok_list, idling = b"", None, False, False
         while True:
             data = self.conn.recv(65536)
             if not data:
@@ -176,6 +177,13 @@ class Session:
                     continue
                 if line == "close":
                     return
+                # Nothing ever changes here: an idle waits until noidle ends it (one OK); a noidle
+                # without an idle is ignored, as mpd does.
+                if line in ("idle", "noidle"):
+                    if line == "noidle" and idling:
+                        self.send(b"OK\n")
+                    idling = line == "idle"
+                    continue
                 reply = self.run_list(command_list if command_list is not None else [line], ok_list)
                 command_list, ok_list = None, False
                 if reply is not SILENT:
