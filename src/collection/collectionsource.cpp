@@ -8,7 +8,6 @@
 
 #include <QThread>
 
-#include <mpd/client.h>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>

@@ -8,7 +8,6 @@
 #include <QMutexLocker>
 
 #include <mpd/async.h>
-#include <mpd/client.h>
 
 #include <netdb.h>
 #include <poll.h>

@@ -9,11 +9,15 @@
 #include "windowfixture.h"
 
 #include <QAbstractItemModelTester>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTcpServer>
 
 #include <random>
+
+#include <csignal>
 
 class TestConnection : public QObject
 {
@@ -165,6 +169,37 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shownPlayingRow(), 1, 3000);
         QVERIFY(title() == "Now playing" && controlsEnabled());
         QVERIFY(!ready.wait(1500));
+    }
+
+    // A server that stops answering (suspended, its disk stalled): the window goes on, the
+    // connection is given up after its deadline, and the server is reconnected once it answers.
+    void stalledServerHoldsNothing()
+    {
+        QVERIFY(f.server.add(library.mid(0, 3)) && connectWindow(f.server.port()));
+        QTRY_COMPARE_WITH_TIMEOUT(shownQueue().size(), 3, 5000);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(10);
+        const pid_t pid = pid_t(f.server.pid());
+        const auto resume = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
+        QVERIFY(::kill(pid, SIGSTOP) == 0);
+        // Commands during the stall wait in line behind the one the server does not answer.
+        f.widget<QPushButton>("nextButton")->click();
+        f.widget<QPushButton>("playlistDelAllButton")->click();
+        QVERIFY(!QTest::qWaitFor([this] { return title() == "Reconnecting to MPD..."; }, 1000));
+        QVERIFY2(ticks > 20, "the window's event loop was held");  // 100 ticks if never held
+        QTRY_COMPARE_WITH_TIMEOUT(title(), QString("Reconnecting to MPD..."), Qmpd::AnswerDeadlineMs + 5000);
+        QCOMPARE(f.closer->texts, QStringList());
+        QVERIFY(::kill(pid, SIGCONT) == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(controlsEnabled(), 15000);
+        // Given up with the connection, not carried out behind the user's back later.
+        QCOMPARE(f.server.queue(), library.mid(0, 3));
+        QTRY_COMPARE_WITH_TIMEOUT(shownQueue(), library.mid(0, 3), 5000);
+        // Quitting while the server is stopped does not wait for it.
+        QVERIFY(::kill(pid, SIGSTOP) == 0);
+        f.widget<QPushButton>("nextButton")->click();
+        f.window.reset();
     }
 
     void disconnectStopsRetries()

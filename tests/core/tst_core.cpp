@@ -12,6 +12,8 @@
 #include <QSlider>
 #include <QTcpServer>
 
+#include <dlfcn.h>
+
 static QString settingsPath() { return SettingsStore::directory() + "/config.conf"; }
 
 static bool writeSettings(const QByteArray &ini)
@@ -37,6 +39,23 @@ private slots:
     void initTestCase() { QVERIFY2(f.startServer(), qPrintable(f.server.errorString())); }
     void init() { QVERIFY(WindowFixture::resetHome()); }
     void cleanup() { QCOMPARE(f.close(), expectedBoxes); expectedBoxes.clear(); }
+
+    // Names both MPD libraries export: the program's calls by these names mean libmpd's, and so
+    // must every call the dynamic linker resolves (libmpdclient's users cannot name them at all).
+    void sharedNamesMeanLibmpd_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        for (const char *name : {"mpd_send_password", "mpd_status_get_volume", "mpd_status_get_crossfade", "mpd_stats_get_uptime"})
+            QTest::addRow("%s", name) << QByteArray(name);
+    }
+    void sharedNamesMeanLibmpd()
+    {
+        QFETCH(QByteArray, name);
+        Dl_info library{};
+        void *bound = dlsym(RTLD_DEFAULT, name.constData());
+        QVERIFY(bound && dladdr(bound, &library));
+        QVERIFY2(QByteArray(library.dli_fname).contains("/libmpd.so"), library.dli_fname);
+    }
 
     void controls_data()
     {
