@@ -13,8 +13,6 @@ extern "C" {
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-#include <utility>
-
 int LibmpdLink::socketOf(MpdObj *mpd)
 {
     return mpd && mpd->connection && mpd_check_connected(mpd) ? mpd->connection->sock : -1;
@@ -29,11 +27,6 @@ bool LibmpdLink::connectWithin(MpdObj *mpd, const QByteArray &host, int port, fl
     if (connection)
         mpd_setConnectionTimeout(connection, (seconds - float(clock.elapsed()) / 1000.0f) / 2);
     return mpd_connect_real(mpd, connection) == MPD_OK;
-}
-
-void LibmpdLink::leaveIdleToCaller(MpdObj *mpd)
-{
-    mpd->has_idle = 0;
 }
 
 void LibmpdLink::sendWithoutDelay(MpdObj *mpd)
@@ -58,29 +51,6 @@ bool LibmpdLink::sendMoveList(MpdObj *mpd, const QList<QPair<int, int>> &moves)
     // Hands a refusal to the error hook, like every other libmpd command.
     mpd_check_error(mpd);
     return !refused && mpd_check_connected(mpd);
-}
-
-MpdData *LibmpdLink::queueSongs(MpdObj *mpd, int first, int last)
-{
-    if (first > last || !mpd_check_connected(mpd) || mpd_lock_conn(mpd) != MPD_OK)
-        return nullptr;
-    mpd_sendCommandListBegin(mpd->connection);
-    for (int position = first; position <= last; ++position)
-        mpd_sendPlaylistInfoCommand(mpd->connection, position);
-    mpd_sendCommandListEnd(mpd->connection);
-    MpdData *songs = nullptr;
-    while (mpd_InfoEntity *entity = mpd_getNextInfoEntity(mpd->connection)) {
-        if (entity->type == MPD_INFO_ENTITY_TYPE_SONG && entity->info.song) {
-            songs = appendEntry(songs);
-            songs->type = MPD_DATA_TYPE_SONG;
-            songs->song = std::exchange(entity->info.song, nullptr);
-        }
-        mpd_freeInfoEntity(entity);
-    }
-    mpd_finishCommand(mpd->connection);
-    mpd_unlock_conn(mpd);
-    mpd_check_error(mpd);
-    return songs ? mpd_data_get_first(songs) : nullptr;
 }
 
 MpdData *LibmpdLink::appendEntry(MpdData *last)

@@ -23,18 +23,11 @@ int socketOf(MpdObj *mpd);
 // greeted and fell silent held an attempt for twice the timeout. Here the greeting has the whole
 // time and the two queries share what is left.
 bool connectWithin(MpdObj *mpd, const QByteArray &host, int port, float seconds);
-// libmpd ends every status query with an "idle" and "noidle" of its own, which takes the
-// server's news of changes made after the status was read: the connection's own idle would
-// never hear of them. Without it libmpd asks for the outputs with each status instead.
-void leaveIdleToCaller(MpdObj *mpd);
 // Requests go out at once (TCP_NODELAY): libmpd writes some requests in more than one piece.
 void sendWithoutDelay(MpdObj *mpd);
 // "move FROM TO" for each pair, in one command list. False when the server refused one or the
 // connection broke; the error reaches the connection's error hook like any libmpd error.
 bool sendMoveList(MpdObj *mpd, const QList<QPair<int, int>> &moves);
-// The queue's songs at positions [first, last], in one command list (libmpd's own range query
-// answers with the last song only). Null when the query failed; the error reaches the hook.
-MpdData *queueSongs(MpdObj *mpd, int first, int last);
 // A new entry behind `last` (or a new list), as libmpd's own lists are built.
 MpdData *appendEntry(MpdData *last);
 

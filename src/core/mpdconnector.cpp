@@ -21,6 +21,7 @@ void MpdConnector::connectTo(const ServerAddress &address)
 {
     cancel();
     server = address;
+    retryMs = FirstRetryMs;
     startAttempt();
 }
 
@@ -28,7 +29,8 @@ void MpdConnector::reconnect()
 {
     cancel();
     reconnecting = true;
-    retryMs = FirstRetryMs;
+    const bool healthy = connectedSince.isValid() && connectedSince.elapsed() >= HealthyMs;
+    retryMs = healthy ? FirstRetryMs : std::min(retryMs * 2, MaxRetryMs);
     retryTimer.start(retryMs);
 }
 
@@ -53,6 +55,7 @@ void MpdConnector::onAttemptDone(ConnectAttempt::Outcome outcome)
     attempt.reset();
     if (outcome.connection) {
         reconnecting = false;
+        connectedSince.start();
         emit connected(new ServerConnection(outcome.connection, server));
         return;
     }

@@ -7,6 +7,7 @@
 
 #include "connectattempt.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -21,6 +22,10 @@ class MpdConnector : public QObject
 public:
     static constexpr int FirstRetryMs = 500;
     static constexpr int MaxRetryMs = 30000;
+    // A connection lost sooner than this after it came up counts as another failure: the pause
+    // before the next attempt keeps growing (a server that drops every connection at once, say
+    // on an answer the window cannot take, is not asked again twice a second).
+    static constexpr int HealthyMs = 30000;
     // How long quitting waits for given-up attempts to close their connections.
     static constexpr int ExitWaitMs = 200;
 
@@ -49,6 +54,7 @@ private:
     std::shared_ptr<ConnectAttempt> attempt;
     QTimer retryTimer;
     int retryMs = FirstRetryMs;
+    QElapsedTimer connectedSince;
     bool reconnecting = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "libmpdlink.h"
 #include "playlistadder.h"
+#include "rawanswer.h"
 
 #include <libmpd/libmpd.h>
 
@@ -10,6 +11,8 @@
 #include <QThread>
 
 #include <algorithm>
+
+#include <sys/socket.h>
 
 Q_LOGGING_CATEGORY(lcQmpd, "tuneloom.core")
 
@@ -102,7 +105,7 @@ void Qmpd::start()
     Q_ASSERT(QThread::currentThread() == thread());
     mpd_set_connection_timeout(mpdObj, AnswerDeadlineMs / 1000.0);
     LibmpdLink::sendWithoutDelay(mpdObj);
-    LibmpdLink::leaveIdleToCaller(mpdObj);
+    askOnlyShownTags();
     const int socket = LibmpdLink::socketOf(mpdObj);
     if (socket >= 0) {
         idleNotifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
@@ -114,6 +117,40 @@ void Qmpd::start()
     pendingChanges |= MpdStatus::FirstStatus;
     deliver();
     waitForChanges();
+}
+
+void Qmpd::askOnlyShownTags()
+{
+    // Long tags the window never shows (comments, lyrics) then never reach it. A server before
+    // 0.21 refuses, and sends everything as before.
+    const int socket = LibmpdLink::socketOf(mpdObj);
+    const QByteArray request = "tagtypes clear\ntagtypes enable Artist Album Title Track Date Genre Name\n";
+    if (socket < 0 || !RawAnswer::send(socket, "command_list_begin\n" + request + "command_list_end\n")
+        || !RawAnswer::read(socket, AnswerDeadlineMs))
+        markLost();
+}
+
+std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
+                                         QmpdSong::TrackDateDecoding trackDate)
+{
+    const int socket = LibmpdLink::socketOf(mpdObj);
+    if (lost || socket < 0)
+        return std::nullopt;
+    std::optional<RawAnswer::Answer> answer;
+    if (RawAnswer::send(socket, request))
+        answer = RawAnswer::read(socket, WholeAnswerDeadlineMs);
+    if (!answer) {
+        qCWarning(lcQmpd) << "No whole answer in time to" << request.trimmed();
+        markLost();
+        return std::nullopt;
+    }
+    if (!answer->refusal.isEmpty()) {
+        // "ACK [50@0] {lsinfo} No such directory", as libmpd reports it.
+        const int code = answer->refusal.mid(5).split('@').value(0).toInt();
+        onError(code, answer->refusal.constData());
+        return std::nullopt;
+    }
+    return SongList::parse(answer->lines, trackDate);
 }
 
 void Qmpd::run(const std::function<void(Qmpd &)> &job)
@@ -156,13 +193,22 @@ void Qmpd::onIdleAnswer()
     noteIdleEvents(idle.collect(LibmpdLink::socketOf(mpdObj), AnswerDeadlineMs));
     if (isConnected())
         refreshStatus();
+    const bool changed = pendingChanges != 0;
     deliver();
+    // libmpd ends its status query with an idle of its own, which takes the server's news of a
+    // change made just after the status was read (a pause right after a play): a change seen is
+    // checked once more, so that such a second change is not missed until the next one.
+    if (changed && isConnected()) {
+        refreshStatus();
+        deliver();
+    }
     waitForChanges();
 }
 
 void Qmpd::noteIdleEvents(const std::optional<QStringList> &subsystems)
 {
     if (!subsystems) {
+        qCWarning(lcQmpd) << "The server did not answer in time";
         markLost();
         return;
     }
@@ -186,9 +232,10 @@ void Qmpd::markLost()
 {
     if (lost)
         return;
-    qCWarning(lcQmpd) << "The server stopped answering";
     lost = true;
-    mpd_disconnect(mpdObj);
+    // The calls still to come in this job fail at once instead of each waiting for the
+    // deadline; the connection is closed once the job is over.
+    ::shutdown(LibmpdLink::socketOf(mpdObj), SHUT_RDWR);
 }
 
 void Qmpd::refreshStatus()
@@ -210,7 +257,7 @@ void Qmpd::onError(int id, const char *message)
     ++errorsThisJob;
     if (isConnectionError(id)) {
         qCWarning(lcQmpd) << text;
-        lost = true;
+        markLost();
     } else if (isRace(id, message)) {
         qCDebug(lcQmpd) << "Overtaken by another client:" << text;
         raceSeen = true;
@@ -225,7 +272,10 @@ void Qmpd::deliver()
         const auto what = MpdStatus::Changes(pendingChanges);
         pendingChanges = 0;
         // Before the status, so that whoever follows the status finds the new queue.
-        if (const std::optional<QueueChange> change = queueSync.update(mpdObj))
+        const auto fetch = [this](const QByteArray &request) {
+            return fetchSongs(request, QmpdSong::TrackDateDecoding::Locale);
+        };
+        if (const std::optional<QueueChange> change = queueSync.update(mpdObj, fetch))
             emit queueChanged(*change);
         current = readStatus(what);
         emit statusChanged(current, what);
@@ -243,6 +293,8 @@ void Qmpd::deliver()
     }
     // One loss, told once; what failed with it is part of it.
     pendingErrors.clear();
+    if (mpd_check_connected(mpdObj))
+        mpd_disconnect(mpdObj);
     if (idleNotifier)
         idleNotifier->setEnabled(false);
     if (!lossReported) {
@@ -257,8 +309,9 @@ MpdStatus Qmpd::readStatus(MpdStatus::Changes what)
     status.connected = isConnected();
     status.takenAtMs = MpdStatus::nowMs();
     status.state = PlayerState(mpd_player_get_state(mpdObj));
-    status.songId = mpd_player_get_current_song_id(mpdObj);
-    status.songPos = mpd_player_get_current_song_pos(mpdObj);
+    // libmpd answers a negative code for both while stopped, whose song it then reads as none.
+    status.songId = std::max(-1, mpd_player_get_current_song_id(mpdObj));
+    status.songPos = std::max(-1, mpd_player_get_current_song_pos(mpdObj));
     status.elapsed = mpd_status_get_elapsed_song_time(mpdObj);
     status.total = mpd_status_get_total_song_time(mpdObj);
     status.volume = mpd_status_get_volume(mpdObj);
@@ -280,16 +333,19 @@ MpdStatus Qmpd::readStatus(MpdStatus::Changes what)
                 ? MpdStatus::ReplayGainMode(mpd_server_get_replaygain_mode(mpdObj))
                 : MpdStatus::ReplayGainMode::Unknown;
     }
-    firstStatus = false;
-    status.song.reset();
-    status.songGenre.clear();
     // A stopped server still names a current song; it is the one play would start.
-    if (status.songPos >= 0) {
-        if (mpd_Song *song = mpd_playlist_get_current_song(mpdObj)) {
-            status.song = QmpdSong::fromMpdSong(song, QmpdSong::TrackDateDecoding::Latin1);
-            status.songGenre = QString::fromLatin1(song->genre ? song->genre : "");
+    if (firstStatus || (what & (MpdStatus::Song | MpdStatus::Queue | MpdStatus::State))) {
+        const std::optional<SongList> current
+                = fetchSongs("currentsong\n", QmpdSong::TrackDateDecoding::Latin1);
+        status.song.reset();
+        status.songGenre.clear();
+        if (current && !current->songs.empty()) {
+            status.song = current->songs.front();
+            status.songGenre = current->genres.front();
+            status.songId = status.song->id;
         }
     }
+    firstStatus = false;
     return status;
 }
 
@@ -525,16 +581,12 @@ int Qmpd::playNextPosition(int length)
 
 Qmpd::DirectoryListing Qmpd::listDirectory(const QString &path)
 {
-    DirectoryListing listing;
-    for (MpdData *data = mpd_database_get_directory(mpdObj, local(path).data()); data;
-         data = mpd_data_get_next(data)) {
-        if (data->type == MPD_DATA_TYPE_DIRECTORY)
-            listing.subdirectories << QString::fromLocal8Bit(data->directory);
-        else if (data->type == MPD_DATA_TYPE_SONG)
-            listing.songs.push_back(
-                    QmpdSong::fromMpdSong(data->song, QmpdSong::TrackDateDecoding::Latin1));
-    }
-    return listing;
+    std::optional<SongList> listed
+            = fetchSongs(RawAnswer::request("lsinfo", {path.toUtf8()}),
+                         QmpdSong::TrackDateDecoding::Latin1);
+    if (!listed)
+        return {};
+    return {listed->directories, std::move(listed->songs)};
 }
 
 QStringList Qmpd::storedPlaylistNames()

@@ -11,6 +11,7 @@
 #include "mpdstatus.h"
 #include "queuesync.h"
 #include "serveridle.h"
+#include "songlist.h"
 
 #include <QList>
 #include <QLoggingCategory>
@@ -41,6 +42,8 @@ public:
 
     // A request that gets no answer within this time ends the connection as lost.
     static constexpr int AnswerDeadlineMs = 5000;
+    // The whole of a long answer (a window of the queue, a folder) within this time.
+    static constexpr int WholeAnswerDeadlineMs = 20000;
 
     // Takes over a connection that is up (opened on another thread, which no longer uses it).
     Qmpd(MpdObj *connected, const ServerAddress &address, QObject *parent = nullptr);
@@ -136,6 +139,11 @@ private:
     MpdStatus readStatus(MpdStatus::Changes what);
     QList<MpdOutput> readOutputs();
     QSet<QString> readPermissions();
+    // Sends a request and reads the songs of its answer itself (see RawAnswer); nothing when the
+    // server refused (reported like libmpd's errors) or the link failed (the connection is lost).
+    std::optional<SongList> fetchSongs(const QByteArray &request,
+                                       QmpdSong::TrackDateDecoding trackDate);
+    void askOnlyShownTags();
 
     MpdObj *mpdObj = nullptr;
     ServerAddress server;

@@ -1,6 +1,6 @@
 #include "queuesync.h"
 
-#include "libmpdlink.h"
+#include "rawanswer.h"
 
 #include <libmpd/libmpd.h>
 
@@ -21,33 +21,35 @@ constexpr size_t MaxScannedLookups = 16;
 using Changes = std::vector<std::pair<int, QmpdSong>>;
 using PositionIds = std::vector<std::pair<int, int>>;
 
-// Every song of a libmpd list with its queue position; mpd_data_get_next frees the list.
-Changes takeSongs(MpdData *data)
+// Every song of an answer with its queue position.
+Changes takeSongs(std::optional<SongList> list)
 {
     Changes songs;
-    for (; data; data = mpd_data_get_next(data)) {
-        if (data->type == MPD_DATA_TYPE_SONG && data->song)
-            songs.emplace_back(data->song->pos, QmpdSong::fromMpdSong(
-                                                        data->song, QmpdSong::TrackDateDecoding::Locale));
-    }
+    for (size_t i = 0; list && i < list->songs.size(); ++i)
+        songs.emplace_back(list->positions[i], std::move(list->songs[i]));
     return songs;
 }
 
 // The songs at positions [first, last], in requests of at most `window` songs each.
-Changes fetchRange(MpdObj *mpd, int first, int last, int window)
+Changes fetchRange(const QueueSync::Fetch &fetch, int first, int last, int window)
 {
     Changes songs;
-    for (int start = first; start <= last && mpd_check_connected(mpd); start += window) {
-        Changes part = takeSongs(
-                LibmpdLink::queueSongs(mpd, start, std::min(last, start + window - 1)));
-        std::move(part.begin(), part.end(), std::back_inserter(songs));
+    for (int start = first; start <= last; start += window) {
+        const QByteArray range = QByteArray::number(start) + ':'
+                + QByteArray::number(std::min(last, start + window - 1) + 1);
+        std::optional<SongList> part = fetch(RawAnswer::request("playlistinfo", {range}));
+        if (!part)
+            break;
+        Changes got = takeSongs(std::move(part));
+        std::move(got.begin(), got.end(), std::back_inserter(songs));
     }
     return songs;
 }
 
 // Fetches the songs at the given positions, run by run, into `changes`. False when there are
 // too many runs, or the queue changed meanwhile (a song is not the one expected).
-bool fetchPositions(MpdObj *mpd, const PositionIds &wanted, Changes &changes, int window)
+bool fetchPositions(const QueueSync::Fetch &fetch, const PositionIds &wanted, Changes &changes,
+                    int window)
 {
     std::vector<std::pair<size_t, size_t>> runs;  // [first, last] indexes into wanted
     for (size_t i = 0; i < wanted.size(); ++i) {
@@ -62,7 +64,7 @@ bool fetchPositions(MpdObj *mpd, const PositionIds &wanted, Changes &changes, in
     for (const auto &[first, last] : runs) {
         if (!matches)
             break;
-        Changes fetched = fetchRange(mpd, wanted[first].first, wanted[last].first, window);
+        Changes fetched = fetchRange(fetch, wanted[first].first, wanted[last].first, window);
         matches = matches && fetched.size() == last - first + 1;
         for (size_t i = 0; matches && i < fetched.size(); ++i)
             matches = fetched[i].second.id == wanted[first + i].second;
@@ -73,7 +75,7 @@ bool fetchPositions(MpdObj *mpd, const PositionIds &wanted, Changes &changes, in
 
 }  // namespace
 
-std::optional<QueueChange> QueueSync::update(MpdObj *mpd)
+std::optional<QueueChange> QueueSync::update(MpdObj *mpd, const Fetch &fetch)
 {
     const long long version = mpd_playlist_get_playlist_id(mpd);
     // Negative: no status, the connection failed (its error is on its way).
@@ -82,9 +84,9 @@ std::optional<QueueChange> QueueSync::update(MpdObj *mpd)
     const int length = mpd_playlist_get_playlist_length(mpd);
     QueueChange change;
     if (!shownVersion || version < *shownVersion)
-        change.tail = fetchAll(mpd, length);
+        change.tail = fetchAll(length, fetch);
     else
-        change = fetchChanges(mpd, length);
+        change = fetchChanges(mpd, length, fetch);
     // The status may be older than the answers: the next update asks from this version again.
     shownVersion = version;
     change.version = version;
@@ -106,17 +108,17 @@ int QueueSync::rowOf(int id) const
     return found == shown.end() ? -1 : int(found - shown.begin());
 }
 
-std::vector<QmpdSong> QueueSync::fetchAll(MpdObj *mpd, int length)
+std::vector<QmpdSong> QueueSync::fetchAll(int length, const Fetch &fetch)
 {
     // In windows: one answer with the whole queue may not fit the server's output buffer.
     std::vector<QmpdSong> songs;
     songs.reserve(size_t(std::max(0, length)));
-    for (auto &[position, song] : fetchRange(mpd, 0, length - 1, windowSongs))
+    for (auto &[position, song] : fetchRange(fetch, 0, length - 1, windowSongs))
         songs.push_back(std::move(song));
     return songs;
 }
 
-QueueChange QueueSync::fetchChanges(MpdObj *mpd, int length)
+QueueChange QueueSync::fetchChanges(MpdObj *mpd, int length, const Fetch &fetch)
 {
     const int from = int(*shownVersion);
     // Positions and ids only: songs that merely moved are already here.
@@ -147,11 +149,11 @@ QueueChange QueueSync::fetchChanges(MpdObj *mpd, int length)
     }
     // Everything before the first change stays as it is; past it, unlisted rows are unchanged.
     const int first = std::min(listed.empty() ? length : listed.front().first, length);
-    if (!fetchPositions(mpd, wanted, changes, windowSongs)) {
+    if (!fetchPositions(fetch, wanted, changes, windowSongs)) {
         // Many changed songs: the changed part in windows rather than one unbounded answer.
         changes = listed.size() > size_t(windowSongs)
-                ? fetchRange(mpd, first, length - 1, windowSongs)
-                : takeSongs(mpd_playlist_get_changes(mpd, from));
+                ? fetchRange(fetch, first, length - 1, windowSongs)
+                : takeSongs(fetch(RawAnswer::request("plchanges", {QByteArray::number(from)})));
     }
     std::sort(changes.begin(), changes.end(),
               [](const auto &a, const auto &b) { return a.first < b.first; });

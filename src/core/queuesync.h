@@ -6,9 +6,12 @@
 #define QUEUESYNC_H
 
 #include "qmpdsong.h"
+#include "songlist.h"
 
+#include <QByteArray>
 #include <QMetaType>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -26,6 +29,9 @@ Q_DECLARE_METATYPE(QueueChange)
 class QueueSync
 {
 public:
+    // Sends one request and reads the songs of its answer; nothing when that failed.
+    using Fetch = std::function<std::optional<SongList>(const QByteArray &request)>;
+
     // Songs per request of a whole-queue fetch: a window of tag-rich songs (about 1 KB each)
     // stays well under a default server's 8 MiB output buffer.
     static constexpr int DefaultWindowSongs = 2000;
@@ -35,13 +41,13 @@ public:
     // The change that brings the shown queue to the one the connection's last status describes,
     // or nothing when the version is the one shown. The whole queue is fetched only when nothing
     // is shown yet or the server's version went backwards.
-    std::optional<QueueChange> update(MpdObj *mpd);
+    std::optional<QueueChange> update(MpdObj *mpd, const Fetch &fetch);
     // The next update fetches the whole queue.
     void reset();
 
 private:
-    std::vector<QmpdSong> fetchAll(MpdObj *mpd, int length);
-    QueueChange fetchChanges(MpdObj *mpd, int length);
+    std::vector<QmpdSong> fetchAll(int length, const Fetch &fetch);
+    QueueChange fetchChanges(MpdObj *mpd, int length, const Fetch &fetch);
     int rowOf(int id) const;
 
     int windowSongs;

@@ -5,7 +5,6 @@
 #ifndef SERVERIDLE_H
 #define SERVERIDLE_H
 
-#include <QByteArray>
 #include <QStringList>
 
 #include <optional>
@@ -24,7 +23,6 @@ public:
 
 private:
     bool waiting = false;
-    QByteArray received;
 };
 
 #endif

@@ -21,6 +21,10 @@ InfoBanner::InfoBanner(QWidget *window) : QWidget(window), layout(new QVBoxLayou
 
 void InfoBanner::showMessage(const QString &message, int timeoutMs)
 {
+    // The same notice again while it still shows (a server that keeps dropping the connection):
+    // one notice, not a pile.
+    if (visibleMessages().value(visibleMessages().size() - 1) == message)
+        return;
     auto *label = new QLabel(message, this);
     label->setObjectName(QStringLiteral("infoBannerMessage"));
     label->setWordWrap(true);

@@ -494,7 +494,7 @@ private slots:
             QCOMPARE(driver.readAllStandardOutput(), "closing\n");
             QVERIFY2(exited && driver.exitStatus() == QProcess::NormalExit && driver.exitCode() == 0
                              && !QRegularExpression("Sanitizer|runtime error|QThread: Destroyed").match(errors).hasMatch(),
-                     qPrintable(mode + (exited ? " quit: " : " did not quit within 10 s: ") + errors));
+                     qPrintable(mode + (exited ? " quit: " : " did not quit within 10 s: ") + QString::number(driver.exitStatus()) + "/" + QString::number(driver.exitCode()) + " " + errors));
             QVERIFY2(mode != "update" || updating, "the update ended before the window closed");
         }
     }

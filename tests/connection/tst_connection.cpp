@@ -9,6 +9,7 @@
 #include "windowfixture.h"
 
 #include <QAbstractItemModelTester>
+#include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -200,6 +201,23 @@ private slots:
         QVERIFY(::kill(pid, SIGSTOP) == 0);
         f.widget<QPushButton>("nextButton")->click();
         f.window.reset();
+    }
+
+    // Tags no client library takes whole, and a NUL byte in one: every song shown (what is too long
+    // cut), no box, and the window stays on its connection instead of reconnecting for ever.
+    void oddTagsShowTheQueue()
+    {
+        FakeMpd fake("odd-tags");
+        QVERIFY2(fake.start(), qPrintable(fake.errorString()));
+        QVERIFY(connectWindow(quint16(fake.port())));
+        QTRY_COMPARE_WITH_TIMEOUT(shownQueue(), QStringList({"Alpha/a1.flac", "Alpha/a2.flac", "Zeta/z1.flac"}), 5000);
+        const QStringList titles = f.rows("playlistTableview", SongModel::Title);
+        QVERIFY2(titles[0].endsWith(QString::fromUtf8("x…")) && titles[0].size() < 20000, qPrintable(titles[0].left(20)));
+        QCOMPARE(titles.mid(1), QStringList({"A Two", "Z One"}));
+        QTRY_VERIFY2_WITH_TIMEOUT(f.widget<QLabel>("lblArtistSong")->text().endsWith(QString::fromUtf8("x…")), qPrintable(f.widget<QLabel>("lblArtistSong")->text().left(40) + "/" + title()), 5000);
+        QSignalSpy reconnected(WindowTesting::controller(f.window.get()), &ConnectionController::connectionReady);
+        QVERIFY(!QTest::qWaitFor([&] { return !reconnected.isEmpty() || !controlsEnabled(); }, 2000));
+        QCOMPARE(f.banners().count("Connected to MPD succesfully!"), 1);
     }
 
     void disconnectStopsRetries()

@@ -267,7 +267,7 @@ private slots:
         QFETCH(QString, fault);
         constexpr int Songs = 16000;
         if (!longServer)
-            longServer = TestLibrary::startSyntheticServer(longDir.path(), Songs, 1024);  // the whole queue does not fit its buffer
+            longServer = TestLibrary::startSyntheticServer(longDir.path(), Songs, 4096);  // the whole queue does not fit its buffer
         MpdFixture &mpd = *longServer;
         QVERIFY(openWindow({"Synthetic"}, mpd));
         QCOMPARE(viewFiles().size(), Songs);

@@ -87,6 +87,7 @@ private slots:
             }, [&outcome](const StoredPlaylistStore::Outcome &done) { outcome = done; });
         }
         QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 5000);
+        QVERIFY(f.settle());
         QTEST(outcome->status, "status");
         QStringList onServer = server.mpc({"lsplaylists"});
         QCOMPARE((onServer.sort(), onServer), names.split(' '));

@@ -58,6 +58,26 @@ def ls_info(args):
     return "".join(f"directory: {folder}\nLast-Modified: 2020-09-13T12:26:40Z\n" for folder in sorted(LIBRARY))
 
 
+QUEUE = []  # the songs' lines, in queue order; a scenario may fill it
+
+
+def queue_song(position):
+    return QUEUE[position] + f"Pos: {position}\nId: {position + 1}\n"
+
+
+def status(args):
+    return (f"volume: 100\nrepeat: 0\nrandom: 0\nsingle: 0\nconsume: 0\nplaylist: 2\n"
+            f"playlistlength: {len(QUEUE)}\nmixrampdb: 0.000000\nstate: stop\n"
+            + ("song: 0\nsongid: 1\n" if QUEUE else ""))
+
+
+def playlist_info(args):
+    """One position, a START:END range or the whole queue."""
+    first, _, last = (args[0] if args else f"0:{len(QUEUE)}").partition(":")
+    end = min(int(last or len(QUEUE)), len(QUEUE)) if ":" in (args[0] if args else ":") else int(first) + 1
+    return "".join(queue_song(position) for position in range(int(first), end))
+
+
 def fixed(text):
     return lambda args: text
 
@@ -71,15 +91,17 @@ def ack(code, message):
 ANSWERS = {
     "ping": fixed(""),
     "password": fixed(""),
-    "status": fixed("volume: 100\nrepeat: 0\nrandom: 0\nsingle: 0\nconsume: 0\nplaylist: 1\n"
-                    "playlistlength: 0\nmixrampdb: 0.000000\nstate: stop\n"),
+    "status": status,
+    "playlistinfo": playlist_info,
+    "plchanges": playlist_info,
+    "plchangesposid": lambda args: "".join(f"cpos: {p}\nId: {p + 1}\n" for p in range(len(QUEUE))),
+    "currentsong": lambda args: queue_song(0) if QUEUE else "",
     "stats": fixed("artists: 3\nalbums: 3\nsongs: 4\nuptime: 10\nplaytime: 0\ndb_playtime: 400\n"
                    "db_update: 1600000000\n"),
     "outputs": fixed("outputid: 0\noutputname: Null\nplugin: null\noutputenabled: 1\n"),
     "replay_gain_status": fixed("replay_gain_mode: off\n"),
     "tagtypes": fixed("tagtype: Artist\ntagtype: Album\ntagtype: Title\ntagtype: Track\ntagtype: Date\n"),
     "urlhandlers": fixed(""),
-    "plchanges": fixed(""),
     "notcommands": fixed(""),
     "listallinfo": list_all_info,
     "lsinfo": ls_info,
@@ -96,6 +118,11 @@ SCENARIOS = {  # name: what differs from a working server
     "huge-tag-listing": {"library": {"Huge": LIBRARY["Huge"] + song("Huge/h2.flac", "Huge Artist",
                                                                    "x" * (1 << 20))}},
     "trickle": {"byte_delay": 0.01},
+    # Tags no client library takes whole: a 100,000-character title and a 60,000-character comment
+    # (lyrics, liner notes), and a NUL byte inside a title.
+    "odd-tags": {"queue": [song("Alpha/a1.flac", "Alpha Artist", "x" * 100000),
+                           song("Alpha/a2.flac", "Alpha Artist", "A Two") + "Comment: " + "c" * 60000 + "\n",
+                           song("Zeta/z1.flac", "Zeta Artist", "Z\0One")]},
 }
 
 
@@ -201,6 +228,7 @@ def serve_connection(conn, scenario):
 def main():
     scenario = SCENARIOS[sys.argv[1]]
     LIBRARY.update(scenario.get("library", {}))
+    QUEUE.extend(scenario.get("queue", []))
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", 0))
