@@ -96,6 +96,8 @@ bool BenchSuite::run()
                 .arg(QThread::idealThreadCount())
                 .arg(runs)
                 .arg(windowRuns));
+    if (only == QLatin1String("connection"))
+        return benchConnectionOnly();
     const QStringList measured = only.isEmpty() ? libraries : QStringList();
     for (const QString &library : measured) {
         for (int songs : std::as_const(sizes)) {
@@ -106,6 +108,32 @@ bool BenchSuite::run()
     if (!benchResponsiveness())
         broken = true;
     return !broken;
+}
+
+bool BenchSuite::benchConnectionOnly()
+{
+    rows.clear();
+    // The probes connect by themselves; a window must not reach for another server.
+    {
+        SettingsStore settings;
+        for (const char *key : {SettingsKey::AutoconnectHost, SettingsKey::AutoconnectPort,
+                                SettingsKey::AutoconnectPassword})
+            settings->remove(QLatin1String(key));
+    }
+    removeCache();
+    QTemporaryDir work;
+    const QString database = work.filePath(QStringLiteral("mpd.db"));
+    MpdFixture::Options options;
+    options.databaseFile = database;
+    MpdFixture server(options);
+    if (!TestLibrary::writeDatabase(database, connectionQueue) || !server.start()) {
+        say(QStringLiteral("connection: no server: %1").arg(server.errorString()));
+        return false;
+    }
+    const bool ok = benchConnection(server.port(), database, connectionQueue);
+    printRows(QStringLiteral("connection: generated library of %1 songs, mpd 0.23 on 127.0.0.1")
+                      .arg(connectionQueue));
+    return ok;
 }
 
 void BenchSuite::add(const QString &label, const QList<double> &values, const QString &unit)
@@ -410,8 +438,9 @@ bool BenchSuite::benchConnection(int port, const QString &database, int songs)
             = QStringLiteral("queue of %1, one song added by another client: ").arg(queue);
     add(perChange + QStringLiteral("bytes on the link"), bytes, QStringLiteral("B"));
     add(perChange + QStringLiteral("GUI-thread CPU"), cpu, QStringLiteral("ms"));
-    add(perChange + QStringLiteral("GUI blocked, loopback"), wall, QStringLiteral("ms"));
-    add(perChange + QStringLiteral("GUI blocked, 50 ms round trips"), slowWall,
+    // The connection thread fetches it; the GUI thread only waits in its event loop.
+    add(perChange + QStringLiteral("to shown, loopback"), wall, QStringLiteral("ms"));
+    add(perChange + QStringLiteral("to shown, 50 ms round trips"), slowWall,
         QStringLiteral("ms"));
     add(QStringLiteral("connecting to a silent listener: longest gap between 10 ms ticks"), gaps,
         QStringLiteral("ms"));

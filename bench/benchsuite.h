@@ -54,6 +54,8 @@ private:
     bool fillPlaylist(int port, int entries, int librarySongs);
     // The connection rows, at the first size with a library as long as their queue.
     bool benchConnection(int port, const QString &database, int songs);
+    // TUNELOOM_BENCH_ONLY=connection: those rows alone, on a server of their own.
+    bool benchConnectionOnly();
     void writeAutoconnect(int port);
     void removeCache();
     void printTable(const QString &library, int songs, double databaseMiB);

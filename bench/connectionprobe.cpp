@@ -31,10 +31,12 @@ double threadCpuMs()
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
-// Connected, queue shown, collection built (its build talks to the server too).
+// Connected, collection built (its build talks to the server too), queue shown: the connection
+// thread fetches the queue while the collection builds, and may still be at it.
 bool connectAndSettle(MainWindow &window, int port)
 {
-    return WindowTesting::connectAndWaitForCollection(&window, QStringLiteral("127.0.0.1"), port);
+    return WindowTesting::connectAndWaitForCollection(&window, QStringLiteral("127.0.0.1"), port)
+            && WindowTesting::settle(&window);
 }
 
 int change(int port, int roundTripMs)

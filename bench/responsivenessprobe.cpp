@@ -56,10 +56,12 @@ void runEventsUntil(const QElapsedTimer &clock, qint64 ms)
     runEventsFor(int(qMax<qint64>(0, ms - clock.elapsed())));
 }
 
-// Connected, the collection built (its build talks to the server too), then settled.
+// Connected, the collection built (its build talks to the server too), the connection's first
+// jobs done (the queue shown), then settled.
 bool connectAndSettle(MainWindow &window, quint16 port)
 {
-    if (!WindowTesting::connectAndWaitForCollection(&window, host, port))
+    if (!WindowTesting::connectAndWaitForCollection(&window, host, port)
+        || !WindowTesting::settle(&window))
         return false;
     runEventsFor(settleMs);
     return true;
@@ -83,21 +85,32 @@ int traffic(int port, int roundTripMs, int seconds)
     int changes = 0;
     QElapsedTimer clock;
     clock.start();
-    SocketClock::watch({linkPort, quint16(port)});
+    // The window's sockets only: the other client and the relay's own way on talk to the
+    // server's port.
+    SocketClock::watch({linkPort});
     // Halfway into each interval, so the last change has time to show.
     for (; changes * changeIntervalMs < seconds * 1000; ++changes) {
         runEventsUntil(clock, changes * changeIntervalMs + changeIntervalMs / 2);
-        // The other client's own socket calls are not the window's.
-        SocketClock::setCounting(false);
-        const bool added = other.discardAnswer(addOneSong()) >= 0;
-        SocketClock::setCounting(true);
-        if (!added)
+        if (other.discardAnswer(addOneSong()) < 0)
             return 1;
     }
     runEventsUntil(clock, seconds * 1000);
     SocketClock::setCounting(false);
     Probe::report("gui_socket_ms", SocketClock::totalMs());
     Probe::report("gui_socket_calls", double(SocketClock::calls()));
+    // The same sockets from the window's other threads: its connection thread (named after
+    // ServerConnection's QThread) and whatever else, which should be nothing.
+    double connectionMs = 0, elsewhereMs = 0;
+    qint64 connectionCalls = 0, elsewhereCalls = 0;
+    for (const SocketClock::Totals &thread : SocketClock::otherThreads()) {
+        const bool isConnection = thread.thread == "MPD connection";
+        (isConnection ? connectionMs : elsewhereMs) += thread.ms;
+        (isConnection ? connectionCalls : elsewhereCalls) += thread.calls;
+    }
+    Probe::report("connection_socket_ms", connectionMs);
+    Probe::report("connection_socket_calls", double(connectionCalls));
+    Probe::report("elsewhere_socket_calls", double(elsewhereCalls));
+    Probe::report("elsewhere_socket_ms", elsewhereMs);
     Probe::report("changes", changes);
     Probe::report("changes_shown", ConnectionProbe::queueLength(window) - before);
     return 0;
@@ -151,20 +164,31 @@ int stall(int port, int quitAfterMs, int stallMs)
     auto *quit = window.findChild<QAction *>(QStringLiteral("action_Quit"));
     if (!next || !quit || !connectAndSettle(window, quint16(port)))
         return 1;
-    QElapsedTimer sinceTick;
+    QElapsedTimer sinceTick, sinceReady;
     qint64 longestGap = 0;
+    qint64 longestGapEndMs = 0;
     QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout,
-                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 gap = sinceTick.restart();
+        if (gap > longestGap) {
+            longestGap = gap;
+            longestGapEndMs = sinceReady.elapsed();
+        }
+    });
     sinceTick.start();
     ticker.start(tickMs);
     Probe::report("ready_ns", double(WindowWatcher::monotonicNs()));
-    QTimer::singleShot(clickAfterMs, next, &QAbstractButton::click);
+    sinceReady.start();
+    // Precise: a coarse timer may fire up to 5 % early, before the Quit it stands for was due.
+    QTimer::singleShot(clickAfterMs, Qt::PreciseTimer, next, &QAbstractButton::click);
     if (quitAfterMs > 0)
-        QTimer::singleShot(quitAfterMs, quit, &QAction::trigger);
+        QTimer::singleShot(quitAfterMs, Qt::PreciseTimer, quit, &QAction::trigger);
     else
-        QTimer::singleShot(stallMs, qApp, [&] {
+        QTimer::singleShot(stallMs, Qt::PreciseTimer, qApp, [&] {
             Probe::report("longest_tick_gap_ms", double(longestGap));
+            // When it happened tells what held the thread: the click, the loss after 5 s...
+            Probe::report("longest_tick_gap_start_ms", double(longestGapEndMs - longestGap));
             QCoreApplication::exit(0);
         });
     return Probe::loop();

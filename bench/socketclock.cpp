@@ -9,9 +9,11 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/select.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -27,8 +29,31 @@ std::array<std::atomic<signed char>, cachedFds> kinds{};
 std::array<std::atomic<quint16>, 4> ports{};
 std::atomic<pthread_t> watchedThread{};
 std::atomic<bool> counting{false};
-std::atomic<qint64> nanoseconds{0};
-std::atomic<qint64> callCount{0};
+
+// One per thread that ever made a counted call; kept for the process's life, zeroed by watch().
+struct ThreadSlot
+{
+    std::atomic<pthread_t> thread{};
+    char name[16] = {};
+    std::atomic<qint64> nanoseconds{0};
+    std::atomic<qint64> calls{0};
+};
+constexpr int maxThreads = 32;
+std::array<ThreadSlot, maxThreads> threadSlots;
+std::atomic<int> slotsUsed{0};
+// The calling thread's slot, or -1 before its first counted call; past maxThreads, the last.
+thread_local int ownSlot = -1;
+
+ThreadSlot &callerSlot()
+{
+    if (ownSlot < 0) {
+        ownSlot = std::min(slotsUsed++, maxThreads - 1);
+        ThreadSlot &slot = threadSlots[std::size_t(ownSlot)];
+        prctl(PR_GET_NAME, slot.name);
+        slot.thread = pthread_self();
+    }
+    return threadSlots[std::size_t(ownSlot)];
+}
 
 qint64 nowNs()
 {
@@ -75,21 +100,20 @@ bool isServerSocket(int fd)
     return kind == Server;
 }
 
-// Cheap for every other thread and while counting is off: no look-up at all.
-bool watchedCaller()
+// Cheap while counting is off: no look-up at all.
+bool countingOn()
 {
-    return counting.load(std::memory_order_acquire)
-            && pthread_equal(pthread_self(), watchedThread.load(std::memory_order_relaxed));
+    return counting.load(std::memory_order_acquire);
 }
 
 bool counted(int fd)
 {
-    return watchedCaller() && isServerSocket(fd);
+    return countingOn() && isServerSocket(fd);
 }
 
 bool anyCounted(const pollfd *fds, nfds_t count)
 {
-    if (!watchedCaller())
+    if (!countingOn())
         return false;
     for (nfds_t i = 0; i < count; ++i) {
         if (isServerSocket(fds[i].fd))
@@ -100,7 +124,7 @@ bool anyCounted(const pollfd *fds, nfds_t count)
 
 bool anyCounted(int count, const fd_set *reads, const fd_set *writes, const fd_set *errors)
 {
-    if (!watchedCaller())
+    if (!countingOn())
         return false;
     for (int fd = 0; fd < count; ++fd) {
         for (const fd_set *set : {reads, writes, errors}) {
@@ -127,10 +151,11 @@ template<typename Call> auto timed(bool isCounted, Call call)
 {
     if (!isCounted)
         return call();
+    ThreadSlot &slot = callerSlot();
     const qint64 start = nowNs();
     const auto result = call();
-    nanoseconds += nowNs() - start;
-    ++callCount;
+    slot.nanoseconds += nowNs() - start;
+    ++slot.calls;
     return result;
 }
 
@@ -144,8 +169,10 @@ void SocketClock::watch(const QList<quint16> &watchedPorts)
     for (auto &kind : kinds)
         kind = Unknown;
     watchedThread = pthread_self();
-    nanoseconds = 0;
-    callCount = 0;
+    for (ThreadSlot &slot : threadSlots) {
+        slot.nanoseconds = 0;
+        slot.calls = 0;
+    }
     counting = true;
 }
 
@@ -154,14 +181,43 @@ void SocketClock::setCounting(bool on)
     counting = on;
 }
 
+namespace {
+
+const ThreadSlot *watchedSlot()
+{
+    const int used = std::min(slotsUsed.load(), maxThreads);
+    for (int i = 0; i < used; ++i) {
+        if (pthread_equal(threadSlots[std::size_t(i)].thread, watchedThread))
+            return &threadSlots[std::size_t(i)];
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 double SocketClock::totalMs()
 {
-    return nanoseconds / 1e6;
+    const ThreadSlot *slot = watchedSlot();
+    return slot ? slot->nanoseconds / 1e6 : 0.0;
 }
 
 qint64 SocketClock::calls()
 {
-    return callCount;
+    const ThreadSlot *slot = watchedSlot();
+    return slot ? slot->calls.load() : 0;
+}
+
+QList<SocketClock::Totals> SocketClock::otherThreads()
+{
+    QList<Totals> totals;
+    const ThreadSlot *watched = watchedSlot();
+    const int used = std::min(slotsUsed.load(), maxThreads);
+    for (int i = 0; i < used; ++i) {
+        const ThreadSlot &slot = threadSlots[std::size_t(i)];
+        if (&slot != watched && slot.calls > 0)
+            totals.append({QByteArray(slot.name), slot.nanoseconds / 1e6, slot.calls});
+    }
+    return totals;
 }
 
 // The calls themselves: they replace the C library's for the whole process.
@@ -240,7 +296,7 @@ int connect(int fd, const sockaddr *address, socklen_t size)
     static const auto real = next<decltype(&connect)>("connect");
     // The descriptor may have been another socket before; its peer is this address now.
     forget(fd);
-    return timed(watchedCaller() && address && watchedPort(address),
+    return timed(countingOn() && address && watchedPort(address),
                  [&] { return real(fd, address, size); });
 }
 
