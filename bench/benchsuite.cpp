@@ -305,14 +305,13 @@ bool BenchSuite::benchSize(const QString &library, int songs)
     }
 
     writeAutoconnect(server.port());
-    QList<double> tickGaps, pollGaps, guiPeak, shown, built, builtAfterShown;
+    QList<double> tickGaps, guiPeak, shown, built, builtAfterShown;
     ok = ok
             && runProbes(
                     windowRuns, {QStringLiteral("window"), QStringLiteral("build")},
                     [this] { removeCache(); },
                     [&](const Results &r, qint64) {
                         tickGaps << r.value(QStringLiteral("longest_tick_gap_ms"));
-                        pollGaps << r.value(QStringLiteral("longest_poll_gap_ms"));
                         guiPeak << r.value(QStringLiteral("peak_rss_kib")) / 1024;
                     });
     // The last build left a fresh cache behind.
@@ -327,8 +326,6 @@ bool BenchSuite::benchSize(const QString &library, int songs)
                          });
     if (ok) {
         add(QStringLiteral("GUI: longest gap between 10 ms timer ticks during a build"), tickGaps,
-            QStringLiteral("ms"));
-        add(QStringLiteral("GUI: longest gap between two 700 ms status polls"), pollGaps,
             QStringLiteral("ms"));
         add(QStringLiteral("start-up: process start to window shown"), shown, QStringLiteral("ms"));
         add(QStringLiteral("start-up: to \"Collection built succesfully!\" (fresh cache)"), built,

@@ -182,18 +182,7 @@ int Probe::window(const QString &scenario)
         report("built_ns", watcher.builtNs());
         report("longest_tick_gap_ms", watcher.longestTickGapMs());
         report("peak_rss_kib", peakRssKiB());
-        if (scenario == QLatin1String("build")) {
-            // The poll that follows the end of the build closes the last gap.
-            const int pollsAtEnd = watcher.pollCount();
-            QObject::connect(&watcher, &WindowWatcher::polled, qApp, [&, pollsAtEnd] {
-                if (watcher.pollCount() < pollsAtEnd + 2)
-                    return;
-                watcher.stopPollCounting();
-                report("longest_poll_gap_ms", watcher.longestPollGapMs());
-                report("polls", watcher.pollCount());
-                finish(0);
-            });
-        } else if (scenario == QLatin1String("search")
+        if (scenario == QLatin1String("search")
                    || scenario == QLatin1String("queuesearch")) {
             // From every song down to one album's ten (synthetic names: "Album 00999").
             const bool queue = scenario == QLatin1String("queuesearch");

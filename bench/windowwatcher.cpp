@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int tickIntervalMs = 10;
-constexpr int pollIntervalMs = 700;
 
 }  // namespace
 
@@ -40,16 +39,6 @@ void WindowWatcher::onTick()
     lastTick = now;
 }
 
-void WindowWatcher::onPoll()
-{
-    const qint64 now = monotonicNs();
-    if (countPolls && lastPoll > 0)
-        longestPollGap = qMax(longestPollGap, now - lastPoll);
-    lastPoll = now;
-    ++polls;
-    emit polled();
-}
-
 bool WindowWatcher::collectionShownAsBuilt(QObject *tab) const
 {
     auto *widget = qobject_cast<QWidget *>(tab);
@@ -74,12 +63,6 @@ bool WindowWatcher::eventFilter(QObject *watched, QEvent *event)
             emit collectionBuilt();
         }
         break;
-    case QEvent::Timer: {
-        const auto *timer = qobject_cast<QTimer *>(watched);
-        if (timer && timer != &ticker && timer->interval() == pollIntervalMs)
-            onPoll();
-        break;
-    }
     default:
         break;
     }

@@ -1,8 +1,7 @@
 // WindowWatcher: watches a MainWindow from outside through an application event
 // filter, with no help from the window's code: when it is first shown, when the
 // collection tab is enabled again with "Collection built succesfully!" on the
-// banner, how regularly the connection's 700 ms status poll fires, and how late
-// a 10 ms timer of its own ticks. Lives in the GUI thread of a benchmark probe.
+// banner, and how late a 10 ms timer of its own ticks. Lives in the GUI thread of a benchmark probe.
 #ifndef WINDOWWATCHER_H
 #define WINDOWWATCHER_H
 
@@ -23,15 +22,12 @@ public:
     qint64 builtNs() const { return built; }
     // Longest gaps seen so far; counting stops with stopGapCounting().
     double longestTickGapMs() const { return longestTickGap / 1e6; }
-    double longestPollGapMs() const { return longestPollGap / 1e6; }
-    int pollCount() const { return polls; }
     // Also stops the timer, so it adds nothing to an idle window's CPU time.
     void stopTickCounting()
     {
         countTicks = false;
         ticker.stop();
     }
-    void stopPollCounting() { countPolls = false; }
     // Counts tick gaps afresh from now on.
     void restartTickCounting()
     {
@@ -43,26 +39,20 @@ public:
 
 signals:
     void collectionBuilt();
-    void polled();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void onTick();
-    void onPoll();
     bool collectionShownAsBuilt(QObject *tab) const;
 
     QTimer ticker;
     qint64 shown = 0;
     qint64 built = 0;
     qint64 lastTick = 0;
-    qint64 lastPoll = 0;
     qint64 longestTickGap = 0;
-    qint64 longestPollGap = 0;
-    int polls = 0;
     bool countTicks = true;
-    bool countPolls = true;
 };
 
 #endif
