@@ -110,10 +110,10 @@ bool BenchSuite::run()
     return !broken;
 }
 
-bool BenchSuite::benchConnectionOnly()
+void BenchSuite::startWithoutServer()
 {
     rows.clear();
-    // The probes connect by themselves; a window must not reach for another server.
+    // The probes connect by themselves; a window must not reach for an earlier table's server.
     {
         SettingsStore settings;
         for (const char *key : {SettingsKey::AutoconnectHost, SettingsKey::AutoconnectPort,
@@ -121,6 +121,11 @@ bool BenchSuite::benchConnectionOnly()
             settings->remove(QLatin1String(key));
     }
     removeCache();
+}
+
+bool BenchSuite::benchConnectionOnly()
+{
+    startWithoutServer();
     QTemporaryDir work;
     const QString database = work.filePath(QStringLiteral("mpd.db"));
     MpdFixture::Options options;

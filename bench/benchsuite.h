@@ -58,6 +58,8 @@ private:
     bool benchConnectionOnly();
     void writeAutoconnect(int port);
     void removeCache();
+    // No rows yet, no stored server, no cache: the probes connect by themselves.
+    void startWithoutServer();
     void printTable(const QString &library, int songs, double databaseMiB);
     void printRows(const QString &title);
     void add(const QString &label, const QList<double> &values, const QString &unit);

@@ -58,15 +58,7 @@ QString commandCounts(const QMultiMap<QString, double> &results)
 
 bool BenchSuite::benchResponsiveness()
 {
-    rows.clear();
-    // The probes connect by themselves; a window must not reach for an earlier table's server.
-    {
-        SettingsStore settings;
-        for (const char *key : {SettingsKey::AutoconnectHost, SettingsKey::AutoconnectPort,
-                                SettingsKey::AutoconnectPassword})
-            settings->remove(QLatin1String(key));
-    }
-    removeCache();
+    startWithoutServer();
     QTemporaryDir work;
     MpdFixture::Options options;
     options.databaseFile = work.filePath(QStringLiteral("mpd.db"));
