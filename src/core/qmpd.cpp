@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -35,6 +36,9 @@ const char *const offeredCommands[] = {
         "random", "repeat", "single", "consume", "crossfade", "replay_gain_status",
         "replay_gain_mode", "outputs", "enableoutput", "seek", "setvol", "sticker",
         "partition", "readcomments"};
+
+// How long after a change the status is read once more (see Qmpd::onRecheck).
+constexpr int RecheckMs = 200;
 
 // Deletions per command list; "delete 0\n" is far below the server's list limit.
 constexpr int deletionsPerList = 10000;
@@ -112,6 +116,10 @@ void Qmpd::start()
         idleNotifier->setEnabled(false);
         connect(idleNotifier, &QSocketNotifier::activated, this, &Qmpd::onIdleAnswer);
     }
+    recheckTimer = new QTimer(this);
+    recheckTimer->setSingleShot(true);
+    recheckTimer->setInterval(RecheckMs);
+    connect(recheckTimer, &QTimer::timeout, this, &Qmpd::onRecheck);
     // libmpd read the first status on the thread that connected; a database update that runs
     // is not news.
     pendingChanges |= MpdStatus::FirstStatus;
@@ -160,8 +168,8 @@ void Qmpd::run(const std::function<void(Qmpd &)> &job)
     errorsThisJob = 0;
     job(*this);
     // What the job changed shows now rather than when the server's idle answer arrives.
-    if (pendingChanges == 0 && isConnected())
-        refreshStatus();
+    if (isConnected())
+        refreshAndRecheck();
     deliver();
     waitForChanges();
 }
@@ -192,17 +200,30 @@ void Qmpd::onIdleAnswer()
     idleNotifier->setEnabled(false);
     noteIdleEvents(idle.collect(LibmpdLink::socketOf(mpdObj), AnswerDeadlineMs));
     if (isConnected())
-        refreshStatus();
-    const bool changed = pendingChanges != 0;
+        refreshAndRecheck();
     deliver();
-    // libmpd ends its status query with an idle of its own, which takes the server's news of a
-    // change made just after the status was read (a pause right after a play): a change seen is
-    // checked once more, so that such a second change is not missed until the next one.
-    if (changed && isConnected()) {
-        refreshStatus();
-        deliver();
-    }
     waitForChanges();
+}
+
+void Qmpd::onRecheck()
+{
+    leaveIdle();
+    if (isConnected())
+        refreshAndRecheck();
+    deliver();
+    waitForChanges();
+}
+
+void Qmpd::refreshAndRecheck()
+{
+    const int reportsBefore = statusReports;
+    refreshStatus();
+    // libmpd ends its status query with an idle of its own, which takes the server's news of a
+    // change made just after the status was read (a pause right after a play): after a change
+    // the status is read once more, so that such a change shows at most this much later. The
+    // link stays quiet while nothing changes.
+    if (statusReports != reportsBefore)
+        recheckTimer->start();
 }
 
 void Qmpd::noteIdleEvents(const std::optional<QStringList> &subsystems)
@@ -249,6 +270,7 @@ void Qmpd::onStatusChanged(int what)
 {
     // Remembered, not sent: this runs inside libmpd.
     pendingChanges |= what;
+    ++statusReports;
 }
 
 void Qmpd::onError(int id, const char *message)

@@ -24,6 +24,7 @@
 #include <vector>
 
 class QSocketNotifier;
+class QTimer;
 
 Q_DECLARE_LOGGING_CATEGORY(lcQmpd)
 
@@ -132,6 +133,9 @@ private:
     void leaveIdle();
     void waitForChanges();
     void onIdleAnswer();
+    void onRecheck();
+    // Reads the status; when it changed, looks again a moment later (see onRecheck).
+    void refreshAndRecheck();
     void noteIdleEvents(const std::optional<QStringList> &subsystems);
     void markLost();
     void refreshStatus();
@@ -149,9 +153,11 @@ private:
     ServerAddress server;
     ServerIdle idle;
     QSocketNotifier *idleNotifier = nullptr;
+    QTimer *recheckTimer = nullptr;
     QueueSync queueSync;
     MpdStatus current;
     int pendingChanges = 0;
+    int statusReports = 0;  // libmpd's reports of a changed status, counted
     QStringList pendingErrors;
     int errorsThisJob = 0;
     bool lost = false;

@@ -137,6 +137,7 @@ private slots:
         else
             QVERIFY(!f.widget<QAction>("actionDisconnect")->isEnabled() && !f.widget("controlFrame")->isEnabled());
         QCOMPARE(f.banners().mid(0, 1), connects ? QStringList{"Connected to MPD succesfully!"} : QStringList());
+        QVERIFY(!connects || f.settle());
         QVERIFY(!connects || f.widget<QSlider>("volumeSlider")->value() == 100);
         f.window.reset();
         // The file holds a password: only its owner may read it.
