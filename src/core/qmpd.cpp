@@ -51,9 +51,10 @@ void statusHook(MpdObj *, ChangedStatusType what, void *qmpd)
 int errorHook(MpdObj *, int id, char *message, void *qmpd)
 {
     static_cast<Qmpd *>(qmpd)->onError(id, message);
-    // A broken link is dropped at once, so that the calls still to come fail at once instead
-    // of each waiting for the deadline. After a refusal by the server the connection stays.
-    return Qmpd::isConnectionError(id) ? 1 : 0;
+    // Never "disconnect" here: libmpd would free its status inside the status query that failed
+    // and then read it. A broken link is shut at once instead (the calls still to come fail at
+    // once) and closed when the job is over.
+    return 0;
 }
 
 // A refusal of a queue request because another client's edit came first: the song or the
