@@ -2,12 +2,17 @@
 
 #include "libmpdlink.h"
 
+#include <csignal>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
 ServerConnection::ServerConnection(MpdObj *connected, const ServerAddress &address, QObject *parent)
     : QObject(parent), server(address), worker(new Qmpd(connected, address))
 {
+    // libmpd writes without MSG_NOSIGNAL: a write to a link that broke (or that the connection
+    // shut itself, see Qmpd::markLost) must fail, not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
     qRegisterMetaType<MpdStatus>();
     qRegisterMetaType<MpdStatus::Changes>();
     qRegisterMetaType<QueueChange>();
