@@ -77,8 +77,7 @@ QByteArray local(const QString &text)
 
 }  // namespace
 
-Qmpd::Qmpd(MpdObj *connected, const ServerAddress &address, QObject *parent)
-    : QObject(parent), mpdObj(connected), server(address)
+Qmpd::Qmpd(MpdObj *connected, QObject *parent) : QObject(parent), mpdObj(connected)
 {
     // Without a connection, an object that answers every call as not connected.
     if (!mpdObj)
@@ -443,11 +442,6 @@ void Qmpd::previous()
     mpd_player_prev(mpdObj);
 }
 
-void Qmpd::playId(int id)
-{
-    mpd_player_play_id(mpdObj, id);
-}
-
 void Qmpd::playPosition(int position)
 {
     mpd_status_update(mpdObj);
@@ -476,11 +470,6 @@ void Qmpd::seekBy(int seconds)
         return;
     const int elapsed = mpd_status_get_elapsed_song_time(mpdObj);
     mpd_player_seek(mpdObj, std::clamp(elapsed + seconds, 0, length - 1));
-}
-
-void Qmpd::pauseWhilePlaying()
-{
-    pause();
 }
 
 void Qmpd::resumeIfPaused()

@@ -47,10 +47,9 @@ public:
     static constexpr int WholeAnswerDeadlineMs = 20000;
 
     // Takes over a connection that is up (opened on another thread, which no longer uses it).
-    Qmpd(MpdObj *connected, const ServerAddress &address, QObject *parent = nullptr);
+    explicit Qmpd(MpdObj *connected, QObject *parent = nullptr);
     ~Qmpd() override;
 
-    const ServerAddress &address() const { return server; }
     bool isConnected() const;
     // An error since the current job began, or no connection any more.
     bool failed() const;
@@ -62,19 +61,18 @@ public:
 
     // Playback.
     void play();
+    // Only while playing: a paused or stopped server is left as it is.
     void pause();
     void playPause();
     void stop();
     void next();
     void previous();
-    void playId(int id);
     // A position outside the queue plays nothing (the server would answer with an error).
     void playPosition(int position);
     void seek(int seconds);
     // From where the song is now; nothing while stopped or for a stream without a length.
     void seekBy(int seconds);
-    // While the user drags the position, playback pauses.
-    void pauseWhilePlaying();
+    // While the user drags the position, playback pauses (pause) and then goes on.
     void resumeIfPaused();
     void setVolume(int percent);
     void changeVolumeBy(int step);
@@ -150,7 +148,6 @@ private:
     void askOnlyShownTags();
 
     MpdObj *mpdObj = nullptr;
-    ServerAddress server;
     ServerIdle idle;
     QSocketNotifier *idleNotifier = nullptr;
     QTimer *recheckTimer = nullptr;

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 ServerConnection::ServerConnection(MpdObj *connected, const ServerAddress &address, QObject *parent)
-    : QObject(parent), server(address), worker(new Qmpd(connected, address))
+    : QObject(parent), server(address), worker(new Qmpd(connected))
 {
     // libmpd writes without MSG_NOSIGNAL: a write to a link that broke (or that the connection
     // shut itself, see Qmpd::markLost) must fail, not end the program.

@@ -53,7 +53,7 @@ void NowPlayingPanel::wireControls(ServerConnection *connection)
             sendOn(ui->nextButton, &QPushButton::clicked, connection, &Qmpd::next),
             sendOn(ui->volumeButton, &QPushButton::clicked, connection, &Qmpd::toggleMute),
             sendOn(ui->songProgressSlider, &QSlider::sliderPressed, connection,
-                   &Qmpd::pauseWhilePlaying),
+                   &Qmpd::pause),
             sendOn(ui->songProgressSlider, &QSlider::sliderReleased, connection,
                    &Qmpd::resumeIfPaused),
     };

@@ -347,7 +347,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f.rows("playlistTableview").size(), 0, 5000);
         QCOMPARE(f.close(), QStringList());  // before its server goes
         // Many paths go in batches, in order; one the server does not know ends its batch and the adding.
-        Qmpd connection(ConnectAttempt::connectNow({host, mpd->port(), QString()}).connection, {});
+        Qmpd connection(ConnectAttempt::connectNow({host, mpd->port(), QString()}).connection);
         QVERIFY(connection.addPaths(paths));
         QCOMPARE(mpd->queue(), paths);
         paths.insert(100, "Missing/Song.flac");
