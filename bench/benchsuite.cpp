@@ -1,11 +1,11 @@
 #include "benchsuite.h"
 
-#include "collectioncache.h"
+#include "collection/collectioncache.h"
 #include "mpdfixture.h"
 #include "rawconnection.h"
 #include "rawlisting.h"
 #include "realisticlibrary.h"
-#include "settingsstore.h"
+#include "core/settingsstore.h"
 #include "testmain.h"
 #include "windowwatcher.h"
 

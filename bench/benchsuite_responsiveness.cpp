@@ -7,7 +7,7 @@
 #include "mpdfixture.h"
 #include "rawconnection.h"
 #include "realisticlibrary.h"
-#include "settingsstore.h"
+#include "core/settingsstore.h"
 #include "windowwatcher.h"
 
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
 #include "probe.h"
 
-#include "collectionbuilder.h"
-#include "collectionfilter.h"
+#include "collection/collectionbuilder.h"
+#include "collection/collectionfilter.h"
 #include "connectionprobe.h"
-#include "mainwindow.h"
-#include "qmpd.h"
+#include "ui/mainwindow.h"
+#include "core/qmpd.h"
 #include "responsivenessprobe.h"
 #include "windowwatcher.h"
 

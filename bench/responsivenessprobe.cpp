@@ -2,7 +2,7 @@
 
 #include "connectionprobe.h"
 #include "loopbackproxy.h"
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 #include "mpdfixture.h"
 #include "probe.h"
 #include "rawconnection.h"

@@ -1,7 +1,7 @@
 #include "windowwatcher.h"
 
-#include "infobanner.h"
-#include "mainwindow.h"
+#include "ui/infobanner.h"
+#include "ui/mainwindow.h"
 
 #include <QCoreApplication>
 #include <QEvent>

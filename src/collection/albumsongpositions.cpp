@@ -1,4 +1,4 @@
-#include "albumsongpositions.h"
+#include "collection/albumsongpositions.h"
 
 bool AlbumSongPositions::continuesLastPair(const QmpdSong &song) const
 {

@@ -4,7 +4,7 @@
 #ifndef ALBUMSONGPOSITIONS_H
 #define ALBUMSONGPOSITIONS_H
 
-#include "qmpdsong.h"
+#include "core/qmpdsong.h"
 
 #include <QHash>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "cachelinereader.h"
+#include "collection/cachelinereader.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
-#include "cachesongreader.h"
+#include "collection/cachesongreader.h"
 
-#include "cachevalue.h"
-#include "collectionindex.h"
-#include "textblock.h"
+#include "collection/cachevalue.h"
+#include "collection/collectionindex.h"
+#include "collection/textblock.h"
 
 using namespace CacheValue;
 

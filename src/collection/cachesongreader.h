@@ -7,8 +7,8 @@
 #ifndef CACHESONGREADER_H
 #define CACHESONGREADER_H
 
-#include "albumsongpositions.h"
-#include "cachelinereader.h"
+#include "collection/albumsongpositions.h"
+#include "collection/cachelinereader.h"
 
 #include <QList>
 

@@ -1,6 +1,6 @@
-#include "cachevalue.h"
+#include "collection/cachevalue.h"
 
-#include "collectioncache.h"
+#include "collection/collectioncache.h"
 
 #include <QDebug>
 

@@ -1,3 +1,3 @@
-#include "collectionalbummodel.h"
+#include "collection/collectionalbummodel.h"
 
 CollectionAlbumModel::CollectionAlbumModel(QObject *parent) : QStringListModel(parent) { }

@@ -1,3 +1,3 @@
-#include "collectionartistmodel.h"
+#include "collection/collectionartistmodel.h"
 
 CollectionArtistModel::CollectionArtistModel(QObject *parent) : QStringListModel(parent) { }

@@ -1,11 +1,11 @@
-#include "collectionbuilder.h"
+#include "collection/collectionbuilder.h"
 
-#include "collectioncache.h"
-#include "collectioncachewriter.h"
-#include "collectionlog.h"
-#include "collectionsource.h"
-#include "listingpipe.h"
-#include "songdecoder.h"
+#include "collection/collectioncache.h"
+#include "collection/collectioncachewriter.h"
+#include "collection/collectionlog.h"
+#include "collection/collectionsource.h"
+#include "collection/listingpipe.h"
+#include "collection/songdecoder.h"
 
 #include <QMutexLocker>
 

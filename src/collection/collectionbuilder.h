@@ -8,8 +8,8 @@
 #ifndef COLLECTIONBUILDER_H
 #define COLLECTIONBUILDER_H
 
-#include "collectionindex.h"
-#include "unreadablefolder.h"
+#include "collection/collectionindex.h"
+#include "collection/unreadablefolder.h"
 
 #include <QMutex>
 #include <QThread>

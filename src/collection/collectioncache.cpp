@@ -1,8 +1,8 @@
-#include "collectioncache.h"
+#include "collection/collectioncache.h"
 
-#include "cachelinereader.h"
-#include "cachesongreader.h"
-#include "cachevalue.h"
+#include "collection/cachelinereader.h"
+#include "collection/cachesongreader.h"
+#include "collection/cachevalue.h"
 
 #include <QDir>
 #include <QFile>

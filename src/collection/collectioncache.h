@@ -6,8 +6,8 @@
 #ifndef COLLECTIONCACHE_H
 #define COLLECTIONCACHE_H
 
-#include "collectionindex.h"
-#include "unreadablefolder.h"
+#include "collection/collectionindex.h"
+#include "collection/unreadablefolder.h"
 
 #include <QString>
 

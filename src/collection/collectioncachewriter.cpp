@@ -1,6 +1,6 @@
-#include "collectioncachewriter.h"
+#include "collection/collectioncachewriter.h"
 
-#include "collectionlog.h"
+#include "collection/collectionlog.h"
 
 #include <QFile>
 

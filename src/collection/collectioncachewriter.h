@@ -5,7 +5,7 @@
 #ifndef COLLECTIONCACHEWRITER_H
 #define COLLECTIONCACHEWRITER_H
 
-#include "collectioncache.h"
+#include "collection/collectioncache.h"
 
 #include <QSaveFile>
 #include <QStringEncoder>

@@ -1,6 +1,6 @@
-#include "collectionfilter.h"
+#include "collection/collectionfilter.h"
 
-#include "searchtext.h"
+#include "collection/searchtext.h"
 
 #include <algorithm>
 

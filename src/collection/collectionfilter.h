@@ -5,7 +5,7 @@
 #ifndef COLLECTIONFILTER_H
 #define COLLECTIONFILTER_H
 
-#include "qmpdsong.h"
+#include "core/qmpdsong.h"
 
 #include <QByteArray>
 #include <QHash>

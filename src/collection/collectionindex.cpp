@@ -1,4 +1,4 @@
-#include "collectionindex.h"
+#include "collection/collectionindex.h"
 
 QString CollectionIndex::sharedAlbum(const QString &album, bool *isNew)
 {

@@ -5,8 +5,8 @@
 #ifndef COLLECTIONINDEX_H
 #define COLLECTIONINDEX_H
 
-#include "albumsongpositions.h"
-#include "qmpdsong.h"
+#include "collection/albumsongpositions.h"
+#include "core/qmpdsong.h"
 
 #include <QHash>
 #include <QList>

@@ -1,3 +1,3 @@
-#include "collectionlog.h"
+#include "collection/collectionlog.h"
 
 Q_LOGGING_CATEGORY(lcCollection, "tuneloom.collection")

@@ -1,6 +1,6 @@
-#include "collectionsearch.h"
+#include "collection/collectionsearch.h"
 
-#include "collectionbuilder.h"
+#include "collection/collectionbuilder.h"
 
 #include <QItemSelection>
 #include <QLineEdit>

@@ -7,7 +7,7 @@
 #ifndef COLLECTIONSEARCH_H
 #define COLLECTIONSEARCH_H
 
-#include "collectionfilter.h"
+#include "collection/collectionfilter.h"
 
 #include <QObject>
 #include <QStringListModel>

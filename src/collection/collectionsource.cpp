@@ -1,10 +1,10 @@
-#include "collectionsource.h"
+#include "collection/collectionsource.h"
 
-#include "mpdclientlogin.h"
+#include "core/mpdclientlogin.h"
 
-#include "collectionlog.h"
-#include "libmpdlisting.h"
-#include "listinganswer.h"
+#include "collection/collectionlog.h"
+#include "collection/libmpdlisting.h"
+#include "collection/listinganswer.h"
 
 #include <QThread>
 

@@ -8,7 +8,7 @@
 #ifndef COLLECTIONSOURCE_H
 #define COLLECTIONSOURCE_H
 
-#include "unreadablefolder.h"
+#include "collection/unreadablefolder.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "libmpdlisting.h"
+#include "collection/libmpdlisting.h"
 
 #include <libmpd/libmpd.h>
 

@@ -1,6 +1,6 @@
-#include "listinganswer.h"
+#include "collection/listinganswer.h"
 
-#include "libmpdlink.h"
+#include "core/libmpdlink.h"
 
 #include <libmpd/libmpd.h>
 

@@ -1,4 +1,4 @@
-#include "listingpipe.h"
+#include "collection/listingpipe.h"
 
 #include <QMutexLocker>
 

@@ -1,4 +1,4 @@
-#include "searchtext.h"
+#include "collection/searchtext.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "songdecoder.h"
+#include "collection/songdecoder.h"
 
 #include <libmpd/libmpd.h>
 

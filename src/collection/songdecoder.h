@@ -6,8 +6,8 @@
 #ifndef SONGDECODER_H
 #define SONGDECODER_H
 
-#include "qmpdsong.h"
-#include "textblock.h"
+#include "core/qmpdsong.h"
+#include "collection/textblock.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "textblock.h"
+#include "collection/textblock.h"
 
 #include <algorithm>
 

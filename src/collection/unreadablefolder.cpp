@@ -1,4 +1,4 @@
-#include "unreadablefolder.h"
+#include "collection/unreadablefolder.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "connectattempt.h"
+#include "core/connectattempt.h"
 
-#include "libmpdlink.h"
-#include "qmpd.h"
+#include "core/libmpdlink.h"
+#include "core/qmpd.h"
 
 #include <libmpd/libmpd.h>
 

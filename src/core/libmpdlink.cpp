@@ -1,4 +1,4 @@
-#include "libmpdlink.h"
+#include "core/libmpdlink.h"
 
 #include <libmpd/libmpd.h>
 // The header wants size_t declared, would redeclare strndup against the C library's, and has no

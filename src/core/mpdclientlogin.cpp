@@ -1,4 +1,4 @@
-#include "mpdclientlogin.h"
+#include "core/mpdclientlogin.h"
 
 bool MpdClientLogin::sendPassword(mpd_connection *connection, const char *password)
 {

@@ -1,6 +1,6 @@
-#include "mpdconnector.h"
+#include "core/mpdconnector.h"
 
-#include "serverconnection.h"
+#include "core/serverconnection.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #ifndef MPDCONNECTOR_H
 #define MPDCONNECTOR_H
 
-#include "connectattempt.h"
+#include "core/connectattempt.h"
 
 #include <QElapsedTimer>
 #include <QObject>

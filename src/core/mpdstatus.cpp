@@ -1,4 +1,4 @@
-#include "mpdstatus.h"
+#include "core/mpdstatus.h"
 
 #include <QElapsedTimer>
 

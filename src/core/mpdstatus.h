@@ -4,7 +4,7 @@
 #ifndef MPDSTATUS_H
 #define MPDSTATUS_H
 
-#include "qmpdsong.h"
+#include "core/qmpdsong.h"
 
 #include <QFlags>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "playlistadder.h"
+#include "core/playlistadder.h"
 
 #include <libmpd/libmpd.h>
 

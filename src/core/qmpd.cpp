@@ -1,8 +1,8 @@
-#include "qmpd.h"
+#include "core/qmpd.h"
 
-#include "libmpdlink.h"
-#include "playlistadder.h"
-#include "rawanswer.h"
+#include "core/libmpdlink.h"
+#include "core/playlistadder.h"
+#include "core/rawanswer.h"
 
 #include <libmpd/libmpd.h>
 

@@ -7,11 +7,11 @@
 #ifndef QMPD_H
 #define QMPD_H
 
-#include "connectattempt.h"
-#include "mpdstatus.h"
-#include "queuesync.h"
-#include "serveridle.h"
-#include "songlist.h"
+#include "core/connectattempt.h"
+#include "core/mpdstatus.h"
+#include "core/queuesync.h"
+#include "core/serveridle.h"
+#include "core/songlist.h"
 
 #include <QList>
 #include <QLoggingCategory>

@@ -1,4 +1,4 @@
-#include "qmpdsong.h"
+#include "core/qmpdsong.h"
 
 #include <libmpd/libmpd.h>
 

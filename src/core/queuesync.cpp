@@ -1,6 +1,6 @@
-#include "queuesync.h"
+#include "core/queuesync.h"
 
-#include "rawanswer.h"
+#include "core/rawanswer.h"
 
 #include <libmpd/libmpd.h>
 

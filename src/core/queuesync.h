@@ -5,8 +5,8 @@
 #ifndef QUEUESYNC_H
 #define QUEUESYNC_H
 
-#include "qmpdsong.h"
-#include "songlist.h"
+#include "core/qmpdsong.h"
+#include "core/songlist.h"
 
 #include <QByteArray>
 #include <QMetaType>

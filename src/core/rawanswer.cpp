@@ -1,4 +1,4 @@
-#include "rawanswer.h"
+#include "core/rawanswer.h"
 
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
-#include "serverconnection.h"
+#include "core/serverconnection.h"
 
-#include "libmpdlink.h"
+#include "core/libmpdlink.h"
 
 #include <csignal>
 

@@ -7,10 +7,10 @@
 #ifndef SERVERCONNECTION_H
 #define SERVERCONNECTION_H
 
-#include "connectattempt.h"
-#include "mpdstatus.h"
-#include "qmpd.h"
-#include "queuesync.h"
+#include "core/connectattempt.h"
+#include "core/mpdstatus.h"
+#include "core/qmpd.h"
+#include "core/queuesync.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "serveridle.h"
+#include "core/serveridle.h"
 
-#include "rawanswer.h"
+#include "core/rawanswer.h"
 
 bool ServerIdle::enter(int socket)
 {

@@ -1,4 +1,4 @@
-#include "songlist.h"
+#include "core/songlist.h"
 
 namespace {
 

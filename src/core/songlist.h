@@ -5,7 +5,7 @@
 #ifndef SONGLIST_H
 #define SONGLIST_H
 
-#include "qmpdsong.h"
+#include "core/qmpdsong.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,8 +1,8 @@
-#include "coverfetcher.h"
+#include "covers/coverfetcher.h"
 
-#include "albuminfoanswer.h"
-#include "coverimage.h"
-#include "lastfmlog.h"
+#include "lastfm/albuminfoanswer.h"
+#include "covers/coverimage.h"
+#include "lastfm/lastfmlog.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -6,8 +6,8 @@
 #ifndef COVERFETCHER_H
 #define COVERFETCHER_H
 
-#include "httpgetter.h"
-#include "servercoversource.h"
+#include "lastfm/httpgetter.h"
+#include "covers/servercoversource.h"
 
 #include <QMutex>
 #include <QString>

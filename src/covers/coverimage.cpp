@@ -1,6 +1,6 @@
-#include "coverimage.h"
+#include "covers/coverimage.h"
 
-#include "coverslog.h"
+#include "covers/coverslog.h"
 
 #include <QImage>
 

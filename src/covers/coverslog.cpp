@@ -1,3 +1,3 @@
-#include "coverslog.h"
+#include "covers/coverslog.h"
 
 Q_LOGGING_CATEGORY(lcCovers, "tuneloom.covers")

@@ -1,8 +1,8 @@
-#include "servercoversource.h"
+#include "covers/servercoversource.h"
 
-#include "coverimage.h"
-#include "coverslog.h"
-#include "mpdclientlogin.h"
+#include "covers/coverimage.h"
+#include "covers/coverslog.h"
+#include "core/mpdclientlogin.h"
 
 #include <QFile>
 #include <QMutexLocker>

@@ -1,11 +1,11 @@
-#include "desktopintegration.h"
+#include "desktop/desktopintegration.h"
 
-#include "desktoplog.h"
-#include "mprisservice.h"
-#include "playercontrol.h"
-#include "settingsstore.h"
-#include "songnotifier.h"
-#include "trayicon.h"
+#include "desktop/desktoplog.h"
+#include "desktop/mprisservice.h"
+#include "desktop/playercontrol.h"
+#include "core/settingsstore.h"
+#include "desktop/songnotifier.h"
+#include "desktop/trayicon.h"
 
 #include <QApplication>
 #include <QDBusConnection>

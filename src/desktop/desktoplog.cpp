@@ -1,3 +1,3 @@
-#include "desktoplog.h"
+#include "desktop/desktoplog.h"
 
 Q_LOGGING_CATEGORY(lcDesktop, "tuneloom.desktop")

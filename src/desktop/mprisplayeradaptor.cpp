@@ -1,7 +1,7 @@
-#include "mprisplayeradaptor.h"
+#include "desktop/mprisplayeradaptor.h"
 
-#include "mprisservice.h"
-#include "playercontrol.h"
+#include "desktop/mprisservice.h"
+#include "desktop/playercontrol.h"
 
 namespace {
 constexpr qlonglong MicrosecondsPerSecond = 1000000;

@@ -1,4 +1,4 @@
-#include "mprisrootadaptor.h"
+#include "desktop/mprisrootadaptor.h"
 
 MprisRootAdaptor::MprisRootAdaptor(QObject *service) : QDBusAbstractAdaptor(service) { }
 

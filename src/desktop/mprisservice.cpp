@@ -1,9 +1,9 @@
-#include "mprisservice.h"
+#include "desktop/mprisservice.h"
 
-#include "desktoplog.h"
-#include "mprisplayeradaptor.h"
-#include "mprisrootadaptor.h"
-#include "playercontrol.h"
+#include "desktop/desktoplog.h"
+#include "desktop/mprisplayeradaptor.h"
+#include "desktop/mprisrootadaptor.h"
+#include "desktop/playercontrol.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>

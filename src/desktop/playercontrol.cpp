@@ -1,7 +1,7 @@
-#include "playercontrol.h"
+#include "desktop/playercontrol.h"
 
-#include "coverfetcher.h"
-#include "serverconnection.h"
+#include "covers/coverfetcher.h"
+#include "core/serverconnection.h"
 
 #include <QFileInfo>
 

@@ -5,7 +5,7 @@
 #ifndef PLAYERCONTROL_H
 #define PLAYERCONTROL_H
 
-#include "mpdstatus.h"
+#include "core/mpdstatus.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "songnotifier.h"
+#include "desktop/songnotifier.h"
 
-#include "playercontrol.h"
+#include "desktop/playercontrol.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,6 +1,6 @@
-#include "trayicon.h"
+#include "desktop/trayicon.h"
 
-#include "playercontrol.h"
+#include "desktop/playercontrol.h"
 
 #include <QMenu>
 

@@ -1,3 +1,3 @@
-#include "filebrowserlog.h"
+#include "filebrowser/filebrowserlog.h"
 
 Q_LOGGING_CATEGORY(lcFileBrowser, "tuneloom.filebrowser")

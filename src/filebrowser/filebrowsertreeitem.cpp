@@ -1,4 +1,4 @@
-#include "filebrowsertreeitem.h"
+#include "filebrowser/filebrowsertreeitem.h"
 
 #include <utility>
 

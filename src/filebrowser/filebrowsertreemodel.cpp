@@ -1,6 +1,6 @@
-#include "filebrowsertreemodel.h"
+#include "filebrowser/filebrowsertreemodel.h"
 
-#include "filebrowserlog.h"
+#include "filebrowser/filebrowserlog.h"
 
 #include <QSet>
 #include <QVector>

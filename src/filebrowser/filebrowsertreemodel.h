@@ -4,7 +4,7 @@
 #ifndef FILEBROWSERTREEMODEL_H
 #define FILEBROWSERTREEMODEL_H
 
-#include "filebrowsertreeitem.h"
+#include "filebrowser/filebrowsertreeitem.h"
 
 #include <QAbstractItemModel>
 #include <QMultiHash>

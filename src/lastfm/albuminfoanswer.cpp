@@ -1,6 +1,6 @@
-#include "albuminfoanswer.h"
+#include "lastfm/albuminfoanswer.h"
 
-#include "lastfmlog.h"
+#include "lastfm/lastfmlog.h"
 
 #include <QXmlStreamReader>
 

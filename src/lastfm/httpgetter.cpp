@@ -1,6 +1,6 @@
-#include "httpgetter.h"
+#include "lastfm/httpgetter.h"
 
-#include "lastfmlog.h"
+#include "lastfm/lastfmlog.h"
 
 #include <QEventLoop>
 #include <QMutexLocker>

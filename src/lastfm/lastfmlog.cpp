@@ -1,3 +1,3 @@
-#include "lastfmlog.h"
+#include "lastfm/lastfmlog.h"
 
 Q_LOGGING_CATEGORY(lcLastfm, "tuneloom.lastfm")

@@ -1,6 +1,6 @@
-#include "scrobbler.h"
+#include "lastfm/scrobbler.h"
 
-#include "lastfmlog.h"
+#include "lastfm/lastfmlog.h"
 
 #include <QStringList>
 #include <QUrlQuery>

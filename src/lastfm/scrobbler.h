@@ -4,8 +4,8 @@
 #ifndef SCROBBLER_H
 #define SCROBBLER_H
 
-#include "httpgetter.h"
-#include "qmpdsong.h"
+#include "lastfm/httpgetter.h"
+#include "core/qmpdsong.h"
 
 #include <QList>
 #include <QString>

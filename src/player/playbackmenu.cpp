@@ -1,4 +1,4 @@
-#include "playbackmenu.h"
+#include "player/playbackmenu.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -10,8 +10,8 @@
 #include <QObject>
 #include <QPointer>
 
-#include "mpdstatus.h"
-#include "serverconnection.h"
+#include "core/mpdstatus.h"
+#include "core/serverconnection.h"
 
 class QAction;
 class QActionGroup;

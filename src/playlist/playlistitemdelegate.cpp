@@ -1,6 +1,6 @@
-#include "playlistitemdelegate.h"
+#include "playlist/playlistitemdelegate.h"
 
-#include "songmodel.h"
+#include "playlist/songmodel.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "queuefiltermodel.h"
+#include "playlist/queuefiltermodel.h"
 
-#include "searchtext.h"
-#include "songmodel.h"
+#include "collection/searchtext.h"
+#include "playlist/songmodel.h"
 
 QueueFilterModel::QueueFilterModel(QObject *parent) : QSortFilterProxyModel(parent) { }
 

@@ -1,7 +1,7 @@
-#include "queuemover.h"
+#include "playlist/queuemover.h"
 
-#include "queuemoves.h"
-#include "serverconnection.h"
+#include "playlist/queuemoves.h"
+#include "core/serverconnection.h"
 
 #include <QAbstractProxyModel>
 #include <QAction>

@@ -6,7 +6,7 @@
 #ifndef QUEUEMOVER_H
 #define QUEUEMOVER_H
 
-#include "mpdstatus.h"
+#include "core/mpdstatus.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "queuemoves.h"
+#include "playlist/queuemoves.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "songmodel.h"
+#include "playlist/songmodel.h"
 
 #include <QSet>
 

@@ -4,7 +4,7 @@
 #ifndef SONGMODEL_H
 #define SONGMODEL_H
 
-#include "qmpdsong.h"
+#include "core/qmpdsong.h"
 
 #include <QAbstractTableModel>
 

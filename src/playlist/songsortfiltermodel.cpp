@@ -1,3 +1,3 @@
-#include "songsortfiltermodel.h"
+#include "playlist/songsortfiltermodel.h"
 
 SongSortFilterModel::SongSortFilterModel(QObject *parent) : QSortFilterProxyModel(parent) { }

@@ -1,8 +1,8 @@
-#include "storedplaylistscontroller.h"
+#include "storedplaylists/storedplaylistscontroller.h"
 #include "ui_storedplaylistspage.h"
 
-#include "serverconnection.h"
-#include "songmodel.h"
+#include "core/serverconnection.h"
+#include "playlist/songmodel.h"
 
 #include <QAction>
 #include <QInputDialog>

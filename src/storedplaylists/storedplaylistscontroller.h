@@ -6,7 +6,7 @@
 #ifndef STOREDPLAYLISTSCONTROLLER_H
 #define STOREDPLAYLISTSCONTROLLER_H
 
-#include "storedplayliststore.h"
+#include "storedplaylists/storedplayliststore.h"
 
 #include <QObject>
 #include <QPointer>

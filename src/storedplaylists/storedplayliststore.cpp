@@ -1,6 +1,6 @@
-#include "storedplayliststore.h"
+#include "storedplaylists/storedplayliststore.h"
 
-#include "qmpd.h"
+#include "core/qmpd.h"
 
 #include <QCollator>
 

@@ -6,7 +6,7 @@
 #ifndef STOREDPLAYLISTSTORE_H
 #define STOREDPLAYLISTSTORE_H
 
-#include "qmpdsong.h"
+#include "core/qmpdsong.h"
 
 #include <QObject>
 #include <QStringList>

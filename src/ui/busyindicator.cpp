@@ -1,4 +1,4 @@
-#include "busyindicator.h"
+#include "ui/busyindicator.h"
 
 #include <QPainter>
 

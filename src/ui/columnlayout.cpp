@@ -1,7 +1,7 @@
-#include "columnlayout.h"
+#include "ui/columnlayout.h"
 
-#include "settingsstore.h"
-#include "songmodel.h"
+#include "core/settingsstore.h"
+#include "playlist/songmodel.h"
 
 #include <QCoreApplication>
 #include <QEvent>

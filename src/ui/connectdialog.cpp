@@ -1,4 +1,4 @@
-#include "connectdialog.h"
+#include "ui/connectdialog.h"
 #include "ui_connectdialog.h"
 
 ConnectDialog::ConnectDialog(QWidget *parent) : QDialog(parent), ui(new Ui_ConnectDialog)

@@ -1,9 +1,9 @@
-#include "connectioncontroller.h"
+#include "ui/connectioncontroller.h"
 
-#include "connectdialog.h"
-#include "qmpd.h"
-#include "serverconnection.h"
-#include "settingsstore.h"
+#include "ui/connectdialog.h"
+#include "core/qmpd.h"
+#include "core/serverconnection.h"
+#include "core/settingsstore.h"
 
 #include <QAction>
 #include <QDebug>

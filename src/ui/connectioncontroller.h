@@ -5,8 +5,8 @@
 #ifndef CONNECTIONCONTROLLER_H
 #define CONNECTIONCONTROLLER_H
 
-#include "connectattempt.h"
-#include "mpdconnector.h"
+#include "core/connectattempt.h"
+#include "core/mpdconnector.h"
 
 #include <QObject>
 #include <QPointer>

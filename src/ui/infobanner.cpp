@@ -1,4 +1,4 @@
-#include "infobanner.h"
+#include "ui/infobanner.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -16,13 +16,13 @@
 #include <memory>
 #include <optional>
 
-#include "collectionalbummodel.h"
-#include "collectionartistmodel.h"
-#include "collectionbuilder.h"
-#include "coverfetcher.h"
-#include "mpdstatus.h"
-#include "queuesync.h"
-#include "scrobbler.h"
+#include "collection/collectionalbummodel.h"
+#include "collection/collectionartistmodel.h"
+#include "collection/collectionbuilder.h"
+#include "covers/coverfetcher.h"
+#include "core/mpdstatus.h"
+#include "core/queuesync.h"
+#include "lastfm/scrobbler.h"
 
 class BusyIndicator;
 class ConnectionController;

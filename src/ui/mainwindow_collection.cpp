@@ -1,12 +1,12 @@
 // The collection tab: building the index, browsing it by artist and album, and
 // adding from it to the playlist.
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "busyindicator.h"
-#include "collectionsearch.h"
-#include "qmpdsong.h"
-#include "serverconnection.h"
+#include "ui/busyindicator.h"
+#include "collection/collectionsearch.h"
+#include "core/qmpdsong.h"
+#include "core/serverconnection.h"
 
 void MainWindow::buildCollectionMenus()
 {

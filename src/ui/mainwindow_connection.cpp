@@ -1,13 +1,13 @@
 // What the window does when a connection comes and goes, and with the database updates its
 // status reports.
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "collectionsearch.h"
-#include "connectioncontroller.h"
-#include "filebrowsertreemodel.h"
-#include "serverconnection.h"
-#include "songmodel.h"
+#include "collection/collectionsearch.h"
+#include "ui/connectioncontroller.h"
+#include "filebrowser/filebrowsertreemodel.h"
+#include "core/serverconnection.h"
+#include "playlist/songmodel.h"
 
 void MainWindow::connectMPD(QString host, int port, QString password)
 {

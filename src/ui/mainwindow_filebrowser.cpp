@@ -1,14 +1,14 @@
 // The file browser tab: the lazily listed directory tree, the song list of the directory opened
 // last, adding to the playlist and rescanning a directory.
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "filebrowserlog.h"
-#include "filebrowsertreemodel.h"
-#include "qmpdsong.h"
-#include "serverconnection.h"
-#include "songmodel.h"
-#include "songsortfiltermodel.h"
+#include "filebrowser/filebrowserlog.h"
+#include "filebrowser/filebrowsertreemodel.h"
+#include "core/qmpdsong.h"
+#include "core/serverconnection.h"
+#include "playlist/songmodel.h"
+#include "playlist/songsortfiltermodel.h"
 
 #include <QScopedValueRollback>
 

@@ -1,8 +1,8 @@
 // Handing played songs to the scrobbler, and Last.fm's refusals.
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "qmpdsong.h"
+#include "core/qmpdsong.h"
 
 void MainWindow::onApiKeyRejected()
 {

@@ -1,16 +1,16 @@
 // The playlist tab: mirroring the server's playlist, playing, removing, and
 // moving songs by cut and paste.
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "columnlayout.h"
-#include "playlistitemdelegate.h"
-#include "qmpdsong.h"
-#include "queuefiltermodel.h"
-#include "settingsstore.h"
-#include "serverconnection.h"
-#include "songmodel.h"
-#include "songsortfiltermodel.h"
+#include "ui/columnlayout.h"
+#include "playlist/playlistitemdelegate.h"
+#include "core/qmpdsong.h"
+#include "playlist/queuefiltermodel.h"
+#include "core/settingsstore.h"
+#include "core/serverconnection.h"
+#include "playlist/songmodel.h"
+#include "playlist/songsortfiltermodel.h"
 
 #include <QItemSelectionModel>
 

@@ -1,11 +1,11 @@
 // The user's settings and the window's geometry, kept in the settings store.
-#include "mainwindow.h"
+#include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "desktopintegration.h"
-#include "playlistitemdelegate.h"
-#include "settingsdialog.h"
-#include "settingsstore.h"
+#include "desktop/desktopintegration.h"
+#include "playlist/playlistitemdelegate.h"
+#include "ui/settingsdialog.h"
+#include "core/settingsstore.h"
 
 #include <QGuiApplication>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
-#include "nowplayingpanel.h"
+#include "ui/nowplayingpanel.h"
 #include "ui_mainwindow.h"
 
-#include "coverfetcher.h"
-#include "serverconnection.h"
+#include "covers/coverfetcher.h"
+#include "core/serverconnection.h"
 
 #include <QDialog>
 #include <QGraphicsScene>

@@ -5,7 +5,7 @@
 #ifndef NOWPLAYINGPANEL_H
 #define NOWPLAYINGPANEL_H
 
-#include "mpdstatus.h"
+#include "core/mpdstatus.h"
 
 #include <QList>
 #include <QObject>

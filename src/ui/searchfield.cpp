@@ -1,4 +1,4 @@
-#include "searchfield.h"
+#include "ui/searchfield.h"
 
 #include <QAction>
 #include <QLineEdit>

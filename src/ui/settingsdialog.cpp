@@ -1,6 +1,6 @@
-#include "settingsdialog.h"
+#include "ui/settingsdialog.h"
 
-#include "md5.h"
+#include "lastfm/md5.h"
 #include "ui_settingsdialog.h"
 
 #include <QColorDialog>

@@ -1,10 +1,10 @@
 // The collection: its cache files, the builder against real servers, the window's collection tab,
 // and what happens when the server, the listing or the user interrupts a build.
-#include "busyindicator.h"
-#include "collectioncachewriter.h"
+#include "ui/busyindicator.h"
+#include "collection/collectioncachewriter.h"
 #include "fakempd.h"
-#include "qmpd.h"
-#include "songdecoder.h"
+#include "core/qmpd.h"
+#include "collection/songdecoder.h"
 #include "testmain.h"
 #include "windowfixture.h"
 

@@ -1,10 +1,10 @@
 // The window's connection against a real server: the queue followed by increments while another
 // client edits it, connecting without blocking the window, and reconnecting by itself.
-#include "connectattempt.h"
+#include "core/connectattempt.h"
 #include "fakempd.h"
-#include "mpdconnector.h"
-#include "qmpd.h"
-#include "songmodel.h"
+#include "core/mpdconnector.h"
+#include "core/qmpd.h"
+#include "playlist/songmodel.h"
 #include "testmain.h"
 #include "windowfixture.h"
 

@@ -1,8 +1,8 @@
 // The window's connection to the server: controls, settings, connecting and its failures, a dying server.
-#include "collectioncache.h"
-#include "playlistitemdelegate.h"
-#include "qmpd.h"
-#include "settingsstore.h"
+#include "collection/collectioncache.h"
+#include "playlist/playlistitemdelegate.h"
+#include "core/qmpd.h"
+#include "core/settingsstore.h"
 #include "testmain.h"
 #include "windowfixture.h"
 

@@ -1,7 +1,7 @@
 // Covers of the now-playing panel from a real mpd, with a local server standing in for Last.fm.
-#include "coverfetcher.h"
+#include "covers/coverfetcher.h"
 #include "localhttpserver.h"
-#include "servercoversource.h"
+#include "covers/servercoversource.h"
 #include "testmain.h"
 #include "windowfixture.h"
 

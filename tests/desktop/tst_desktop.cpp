@@ -1,7 +1,7 @@
-#include "coverfetcher.h"
-#include "desktopintegration.h"
-#include "settingsstore.h"
-#include "songmodel.h"
+#include "covers/coverfetcher.h"
+#include "desktop/desktopintegration.h"
+#include "core/settingsstore.h"
+#include "playlist/songmodel.h"
 #include "testmain.h"
 #include "windowfixture.h"
 

@@ -1,5 +1,5 @@
 // The file browser: the directory tree model on its own, and the window's tab against a real server.
-#include "filebrowsertreemodel.h"
+#include "filebrowser/filebrowsertreemodel.h"
 #include "testmain.h"
 #include "windowfixture.h"
 

@@ -1,11 +1,11 @@
 // Last.fm: the password hash, the cover fetcher and the scrobbler's handshake against a local HTTP
 // server with good and hostile answers, and the window's settings and cover panel.
-#include "coverfetcher.h"
+#include "covers/coverfetcher.h"
 #include "localhttpserver.h"
-#include "playlistitemdelegate.h"
-#include "scrobbler.h"
-#include "settingsdialog.h"
-#include "settingsstore.h"
+#include "playlist/playlistitemdelegate.h"
+#include "lastfm/scrobbler.h"
+#include "ui/settingsdialog.h"
+#include "core/settingsstore.h"
 #include "testmain.h"
 #include "windowfixture.h"
 

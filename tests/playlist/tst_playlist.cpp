@@ -1,8 +1,8 @@
 // The playlist's model, sort proxy and row painter; the window's playlist tab against a real server.
-#include "playlistitemdelegate.h"
-#include "qmpd.h"
-#include "songmodel.h"
-#include "songsortfiltermodel.h"
+#include "playlist/playlistitemdelegate.h"
+#include "core/qmpd.h"
+#include "playlist/songmodel.h"
+#include "playlist/songsortfiltermodel.h"
 #include "testmain.h"
 #include "windowfixture.h"
 

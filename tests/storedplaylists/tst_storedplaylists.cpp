@@ -1,10 +1,10 @@
 // Stored playlists, drag and drop and "Play next" on a real mpd, read back from its own lists.
-#include "queuemover.h"
-#include "storedplayliststore.h"
+#include "playlist/queuemover.h"
+#include "storedplaylists/storedplayliststore.h"
 #include "testmain.h"
 #include "windowfixture.h"
 
-#include "qmpd.h"
+#include "core/qmpd.h"
 
 #include <QInputDialog>
 #include <QTabWidget>

@@ -1,9 +1,9 @@
 #include "windowfixture.h"
 
 #include <QSignalSpy>
-#include "busyindicator.h"
-#include "connectioncontroller.h"
-#include "serverconnection.h"
+#include "ui/busyindicator.h"
+#include "ui/connectioncontroller.h"
+#include "core/serverconnection.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -2,12 +2,12 @@
 // per test), and per test a fresh main window, connected, with a ModalCloser answering every box.
 #pragma once
 
-#include "connectioncontroller.h"
-#include "infobanner.h"
-#include "mainwindow.h"
+#include "ui/connectioncontroller.h"
+#include "ui/infobanner.h"
+#include "ui/mainwindow.h"
 #include "mpdfixture.h"
-#include "serverconnection.h"
-#include "settingsstore.h"
+#include "core/serverconnection.h"
+#include "core/settingsstore.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -1,12 +1,12 @@
 // tuneloom-quit-driver MODE PORT: the real window in a home of its own, autoconnecting to mpd on PORT as
 // the program starts, closed once MODE's work is under way ("build": a collection build; "cover": a cover
 // download from a service that never answers; "update": a database update the window started).
-#include "busyindicator.h"
-#include "connectioncontroller.h"
+#include "ui/busyindicator.h"
+#include "ui/connectioncontroller.h"
 #include "localhttpserver.h"
-#include "mainwindow.h"
-#include "serverconnection.h"
-#include "settingsstore.h"
+#include "ui/mainwindow.h"
+#include "core/serverconnection.h"
+#include "core/settingsstore.h"
 #include "testmain.h"
 
 int main(int argc, char **argv)
