@@ -263,14 +263,25 @@ void Qmpd::refreshStatus()
 {
     // The server closes a connection that sends anything but "noidle" while idle.
     Q_ASSERT(!idle.isWaiting());
+    LibmpdLink::hideDatabaseUpdateEnd(mpdObj);
     mpd_status_update(mpdObj);
+    if ((mpd_status_db_is_updating(mpdObj) != 0) != current.updatingDatabase)
+        noteChanges(MpdStatus::Updating);
+}
+
+void Qmpd::noteChanges(int what)
+{
+    if (what == 0)
+        return;
+    pendingChanges |= what;
+    ++statusReports;
 }
 
 void Qmpd::onStatusChanged(int what)
 {
-    // Remembered, not sent: this runs inside libmpd.
-    pendingChanges |= what;
-    ++statusReports;
+    // Remembered, not sent: this runs inside libmpd. Its view of database updates is not
+    // trusted (see refreshStatus).
+    noteChanges(what & ~MpdStatus::Updating);
 }
 
 void Qmpd::onError(int id, const char *message)

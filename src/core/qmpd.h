@@ -137,6 +137,8 @@ private:
     void noteIdleEvents(const std::optional<QStringList> &subsystems);
     void markLost();
     void refreshStatus();
+    // Changes the status showed, to be delivered once the job is over.
+    void noteChanges(int what);
     void deliver();
     MpdStatus readStatus(MpdStatus::Changes what);
     QList<MpdOutput> readOutputs();
