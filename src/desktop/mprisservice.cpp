@@ -124,6 +124,7 @@ QVariantMap MprisService::metadata() const
     const int trackNumber = song->track.section(QLatin1Char('/'), 0, 0).trimmed().toInt(&isNumber);
     if (isNumber)
         map.insert(QStringLiteral("xesam:trackNumber"), trackNumber);
+    insertIfSet(map, "xesam:asText", control->lyricsText());
     const QString cover = control->coverFile();
     if (!cover.isEmpty())
         map.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(cover).toString());

@@ -28,6 +28,10 @@ public:
     // The cached cover of the song's album; empty when there is none (an empty file is a
     // failed download, not a cover).
     QString coverFile() const;
+    // The words of the current song; empty while none are known.
+    QString lyricsText() const;
+    // The words of the song `file`; announced with the status.
+    void setLyrics(const QString &file, const QString &text);
 
     // Each command does nothing while disconnected.
     void play();
@@ -58,6 +62,8 @@ private:
     QPointer<ServerConnection> server;
     QMetaObject::Connection statusConnection;
     MpdStatus current;
+    QString lyricsFile;
+    QString lyrics;
 };
 
 #endif

@@ -7,6 +7,7 @@
 #include "collection/collectionsearch.h"
 #include "filebrowser/filebrowsertreemodel.h"
 #include "ui/infobanner.h"
+#include "lyrics/lyricscontroller.h"
 #include "player/playbackmenu.h"
 #include "ui/nowplayingpanel.h"
 #include "playlist/playlistitemdelegate.h"
@@ -123,6 +124,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->playlistFilter, &QLineEdit::textChanged, queueFilter, &QueueFilterModel::setSearch);
     SearchField::installKeys(ui->playlistFilter, ui->tabPlaylist);
     createQueueTools();
+    auto *lyrics = new LyricsController(this);
+    ui->tabWidget->addTab(lyrics->page(), tr("Lyrics"));
+    followConnection(connection, lyrics);
+    connect(lyrics, &LyricsController::lyricsChanged, desktop, &DesktopIntegration::onLyricsChanged);
     collectionSearch = new CollectionSearch(collectionBuilder,
                                             {ui->collectionFilter, ui->artistList, ui->albumList,
                                              ui->trackList, &artistModel, &albumModel},

@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "desktop/desktopintegration.h"
+#include "lyrics/lyricssettings.h"
 #include "playlist/playlistitemdelegate.h"
 #include "ui/settingsdialog.h"
 #include "core/settingsstore.h"
@@ -118,9 +119,11 @@ void MainWindow::onSettings()
     dialog.setInitialValues(lfmUser, deleteAlbumArt, playlistDelegate->getNpColor(),
                             desktop->songNotifications());
     dialog.setApiKey(coverFetcher.apiKey());
+    dialog.setLyricsSources(LyricsSettings::serviceUrl(), LyricsSettings::musicFolder());
     if (dialog.exec() != QDialog::Accepted)
         return;
     coverFetcher.setApiKey(dialog.getApiKey());
+    LyricsSettings::save(dialog.getLyricsUrl(), dialog.getMusicFolder());
     deleteAlbumArt = dialog.getDelArt();
     desktop->setSongNotifications(dialog.getTrayNote());
     npColor = dialog.getNpCol();
