@@ -59,6 +59,7 @@ MprisService::MprisService(const QDBusConnection &bus, PlayerControl *control, Q
     connect(root, &MprisRootAdaptor::quitRequested, this, &MprisService::quitRequested);
     player = new MprisPlayerAdaptor(this, control);
     connect(control, &PlayerControl::statusChanged, this, &MprisService::onStatusChanged);
+    connect(control, &PlayerControl::lyricsChanged, this, &MprisService::announceChanges);
     announced = playerProperties();
 
     this->bus.registerObject(QLatin1String(ObjectPath), this, QDBusConnection::ExportAdaptors);

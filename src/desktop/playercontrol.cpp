@@ -31,7 +31,7 @@ void PlayerControl::setLyrics(const QString &file, const QString &text)
 {
     lyricsFile = file;
     lyrics = text;
-    refresh();
+    emit lyricsChanged();
 }
 
 void PlayerControl::play()

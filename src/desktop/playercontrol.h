@@ -30,7 +30,7 @@ public:
     QString coverFile() const;
     // The words of the current song; empty while none are known.
     QString lyricsText() const;
-    // The words of the song `file`; announced with the status.
+    // The words of the song `file`.
     void setLyrics(const QString &file, const QString &text);
 
     // Each command does nothing while disconnected.
@@ -55,6 +55,8 @@ public slots:
 signals:
     // status() holds the new snapshot.
     void statusChanged();
+    // lyricsText() may have changed; the song did not.
+    void lyricsChanged();
 
 private:
     void onStatus(const MpdStatus &status);
