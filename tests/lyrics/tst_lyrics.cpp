@@ -58,6 +58,13 @@ class TestLyrics : public QObject
         return {{"Some/Song.flac", "AC/DC & Friends", "Mötley+Song", QString(), 245}, QString(), {},
                 service.url("/")};
     }
+    // Lyrics from the library's folder and tags only.
+    bool openWindow()
+    {
+        SettingsStore()->setValue(SettingsKey::LyricsMusicFolder, f.musicDir());
+        SettingsStore()->setValue(SettingsKey::LyricsUrl, QString());
+        return f.open() && f.connect();
+    }
     QString shownText() const
     {
         auto *page = f.widget<QStackedWidget>("lyricsPage");
@@ -221,8 +228,7 @@ private slots:
     void tab()
     {
         QFETCH(QString, song); QFETCH(QString, shown);
-        SettingsStore()->setValue(SettingsKey::LyricsMusicFolder, f.musicDir());
-        QVERIFY(f.open() && f.connect());
+        QVERIFY(openWindow());
         QVERIFY(f.server.add({song}) && f.server.send("play"));
         QTRY_VERIFY(shownText().startsWith(shown));
         QCOMPARE(f.window->findChild<PlayerControl *>()->lyricsText().startsWith(shown), shown != "No lyrics found");
@@ -244,8 +250,7 @@ private slots:
     void highlightFollowsSeeks()
     {
         QFETCH(int, seconds); QFETCH(int, row);
-        SettingsStore()->setValue(SettingsKey::LyricsMusicFolder, f.musicDir());
-        QVERIFY(f.open() && f.connect());
+        QVERIFY(openWindow());
         QVERIFY(f.server.add({FirstStone}) && f.server.send("play") && f.server.send("pause 1"));
         QTRY_COMPARE(f.widget<QListWidget>("lyricsLines")->count(), 15);
         QVERIFY(f.server.send(QString("seekcur %1").arg(seconds)));

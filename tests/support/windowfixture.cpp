@@ -30,9 +30,6 @@ bool WindowFixture::open(std::function<void(QDialog *)> dialogHandler)
     if ((!server.isRunning() && !server.restart()) || !server.resetState())
         return false;
     closer = std::make_unique<ModalCloser>(std::move(dialogHandler));
-    // No lyrics service unless a test names one: its requests would mix with those tests count.
-    if (SettingsStore settings; !settings->contains(SettingsKey::LyricsUrl))
-        settings->setValue(SettingsKey::LyricsUrl, QString());
     window = std::make_unique<MainWindow>();
     return true;
 }
