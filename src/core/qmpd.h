@@ -9,8 +9,8 @@
 
 #include "core/connectattempt.h"
 #include "core/mpdstatus.h"
-#include "core/rawanswer.h"
 #include "core/queuesync.h"
+#include "core/rawanswer.h"
 #include "core/serveridle.h"
 #include "core/songlist.h"
 
@@ -149,13 +149,13 @@ private:
     MpdStatus readStatus(MpdStatus::Changes what);
     QList<MpdOutput> readOutputs();
     QSet<QString> readPermissions();
-    // Sends a request and reads the songs of its answer itself (see RawAnswer); nothing when the
-    // server refused (reported like libmpd's errors) or the link failed (the connection is lost).
-    // A request and its whole answer read by the program itself; nothing when the link failed
-    // (the connection is then lost).
+    // A request and its whole answer, read by the program itself (see RawAnswer); nothing when
+    // the link failed (the connection is then lost).
     std::optional<RawAnswer::Answer> exchange(const QByteArray &request);
     // The "name: value" lines of the answer; a refusal is not reported, and gives none.
     QList<QPair<QString, QString>> quietPairs(const QByteArray &request);
+    // Sends a request and reads the songs of its answer itself; nothing when the server refused
+    // (reported like libmpd's errors) or the link failed (the connection is lost).
     std::optional<SongList> fetchSongs(const QByteArray &request,
                                        QmpdSong::TrackDateDecoding trackDate);
     void askOnlyShownTags();

@@ -1,6 +1,7 @@
 #include "lyrics/lyricsfetcher.h"
 
 #include "lyrics/lyricscache.h"
+#include "lyrics/lyricslog.h"
 #include "lyrics/sidecarlyrics.h"
 
 LyricsFetcher::LyricsFetcher(QObject *parent) : QThread(parent) { }
@@ -36,10 +37,16 @@ void LyricsFetcher::run()
 // service's answers are cached.
 QByteArray LyricsFetcher::find()
 {
-    QByteArray lyrics = SidecarLyrics::read(request.musicFolder, request.song.file);
-    if (lyrics.isEmpty())
-        lyrics = request.tagLyrics;
-    return lyrics.isEmpty() ? fetchOnline() : lyrics;
+    const QByteArray fromFile = SidecarLyrics::read(request.musicFolder, request.song.file);
+    if (!fromFile.isEmpty()) {
+        qCDebug(lcLyrics) << "Lyrics of" << request.song.file << "from its lyrics file";
+        return fromFile;
+    }
+    if (!request.tagLyrics.isEmpty()) {
+        qCDebug(lcLyrics) << "Lyrics of" << request.song.file << "from its tags";
+        return request.tagLyrics;
+    }
+    return fetchOnline();
 }
 
 QByteArray LyricsFetcher::fetchOnline()
