@@ -24,7 +24,6 @@ public:
     void showLyrics(const Lyrics &lyrics);
     // Highlights synced line `row` (-1: none) and scrolls it into the middle.
     void highlight(int row);
-    int highlighted() const { return current; }
 
 signals:
     void lineClicked(int row);
