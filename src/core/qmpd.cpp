@@ -138,8 +138,7 @@ void Qmpd::askOnlyShownTags()
         markLost();
 }
 
-std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
-                                         QmpdSong::TrackDateDecoding trackDate)
+std::optional<RawAnswer::Answer> Qmpd::exchange(const QByteArray &request)
 {
     const int socket = LibmpdLink::socketOf(mpdObj);
     if (lost || socket < 0)
@@ -150,8 +149,16 @@ std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
     if (!answer) {
         qCWarning(lcQmpd) << "No whole answer in time to" << request.trimmed();
         markLost();
-        return std::nullopt;
     }
+    return answer;
+}
+
+std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
+                                         QmpdSong::TrackDateDecoding trackDate)
+{
+    const std::optional<RawAnswer::Answer> answer = exchange(request);
+    if (!answer)
+        return std::nullopt;
     if (!answer->refusal.isEmpty()) {
         // "ACK [50@0] {lsinfo} No such directory", as libmpd reports it.
         const int code = answer->refusal.mid(5).split('@').value(0).toInt();
@@ -610,6 +617,35 @@ Qmpd::DirectoryListing Qmpd::listDirectory(const QString &path)
     if (!listed)
         return {};
     return {listed->directories, std::move(listed->songs)};
+}
+
+QList<QPair<QString, QString>> Qmpd::quietPairs(const QByteArray &request)
+{
+    const std::optional<RawAnswer::Answer> answer = exchange(request);
+    QList<QPair<QString, QString>> pairs;
+    if (!answer || !answer->refusal.isEmpty())
+        return pairs;
+    for (const QByteArray &line : answer->lines) {
+        const int colon = int(line.indexOf(": "));
+        if (colon > 0)
+            pairs.append({QString::fromUtf8(line.left(colon)), QString::fromUtf8(line.mid(colon + 2))});
+    }
+    return pairs;
+}
+
+QString Qmpd::musicDirectory()
+{
+    const QList<QPair<QString, QString>> pairs = quietPairs("config\n");
+    for (const auto &[name, value] : pairs) {
+        if (name == QLatin1String("music_directory"))
+            return value;
+    }
+    return QString();
+}
+
+QList<QPair<QString, QString>> Qmpd::songComments(const QString &file)
+{
+    return quietPairs(RawAnswer::request("readcomments", {file.toUtf8()}));
 }
 
 QStringList Qmpd::storedPlaylistNames()
