@@ -4,6 +4,7 @@
 #include "collection/collectioncachewriter.h"
 #include "collection/collectionlog.h"
 #include "collection/collectionsource.h"
+#include "collection/listinganswer.h"
 #include "collection/listingpipe.h"
 #include "collection/songdecoder.h"
 
@@ -53,6 +54,19 @@ QList<QmpdSong> CollectionBuilder::getSongs(const QString &artist, const QString
     return index.getSongs(artist, album);
 }
 
+QList<AlbumSummary> CollectionBuilder::getAlbumSummaries() const
+{
+    QMutexLocker lock(&mutex);
+    return index.getAlbumSummaries();
+}
+
+QList<QmpdSong> CollectionBuilder::getAlbumSongs(const QString &albumArtist,
+                                                 const QString &album) const
+{
+    QMutexLocker lock(&mutex);
+    return index.getAlbumSongs(albumArtist, album);
+}
+
 bool CollectionBuilder::lastBuildFailed() const
 {
     QMutexLocker lock(&mutex);
@@ -99,7 +113,7 @@ void CollectionBuilder::indexListings(ListingPipe &pipe, CollectionCacheWriter &
             }
             if (entry->type != MPD_DATA_TYPE_SONG || !entry->song)
                 continue;
-            const QmpdSong song = decoder.decode(*entry->song);
+            const QmpdSong song = decoder.decode(*entry->song, ListingAnswer::lastModifiedOf(entry));
             writer.addSong(song, built->addSong(song));
         }
     }

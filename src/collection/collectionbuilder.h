@@ -39,6 +39,8 @@ public:
     QStringList getAlbums(const QString &artist) const;
     // Every song for the album NULL_ARTIST_OR_ALBUM_STRING, else the pair's songs.
     QList<QmpdSong> getSongs(const QString &artist, const QString &album) const;
+    QList<AlbumSummary> getAlbumSummaries() const;
+    QList<QmpdSong> getAlbumSongs(const QString &albumArtist, const QString &album) const;
 
     // True when the last build published nothing: the server could not be reached,
     // a listing failed, or the build was interrupted (requestInterruption()). The

@@ -1,5 +1,7 @@
 #include "collection/collectionindex.h"
 
+#include <algorithm>
+
 QString CollectionIndex::sharedAlbum(const QString &album, bool *isNew)
 {
     const auto known = knownAlbums.constFind(album);
@@ -80,6 +82,41 @@ QStringList CollectionIndex::getAlbums(const QString &artist) const
     if (artist == NULL_ARTIST_OR_ALBUM_STRING)
         return albums;
     return artistAlbums.value(artist);
+}
+
+QList<AlbumSummary> CollectionIndex::getAlbumSummaries() const
+{
+    QList<AlbumSummary> summaries;
+    QHash<QPair<QString, QString>, qsizetype> known;
+    for (const QmpdSong &song : allSongs) {
+        const QPair<QString, QString> key(albumArtistOf(song), song.album);
+        auto found = known.find(key);
+        if (found == known.end()) {
+            found = known.insert(key, summaries.size());
+            summaries.append({key.first, song.album, QString(), 0, song.file});
+        }
+        AlbumSummary &summary = summaries[*found];
+        if (summary.year.isEmpty())
+            summary.year = song.date.left(4);
+        summary.lastModified = std::max(summary.lastModified, song.lastModified);
+    }
+    return summaries;
+}
+
+QList<QmpdSong> CollectionIndex::getAlbumSongs(const QString &albumArtist,
+                                               const QString &album) const
+{
+    QList<QmpdSong> songs;
+    for (const QmpdSong &song : allSongs) {
+        if (song.album == album && albumArtistOf(song) == albumArtist)
+            songs.append(song);
+    }
+    return songs;
+}
+
+QString CollectionIndex::albumArtistOf(const QmpdSong &song)
+{
+    return song.albumArtist.isEmpty() ? song.artist : song.albumArtist;
 }
 
 QList<QmpdSong> CollectionIndex::getSongs(const QString &artist, const QString &album) const

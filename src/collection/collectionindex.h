@@ -6,6 +6,7 @@
 #define COLLECTIONINDEX_H
 
 #include "collection/albumsongpositions.h"
+#include "collection/albumsummary.h"
 #include "core/qmpdsong.h"
 
 #include <QHash>
@@ -44,6 +45,12 @@ public:
     QStringList getArtists() const;
     QStringList getAlbums(const QString &artist) const;
     QList<QmpdSong> getSongs(const QString &artist, const QString &album) const;
+    // Every album, told apart by album artist (the artist when the songs have none) and title,
+    // in order of first occurrence.
+    QList<AlbumSummary> getAlbumSummaries() const;
+    // Such an album's songs, in listing order.
+    QList<QmpdSong> getAlbumSongs(const QString &albumArtist, const QString &album) const;
+    static QString albumArtistOf(const QmpdSong &song);
 
 private:
     QString sharedAlbum(const QString &album, bool *isNew);

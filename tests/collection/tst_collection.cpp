@@ -204,7 +204,7 @@ private slots:
             songs << QmpdSong(i, i, values[i], values[i], values[i], values[i] + QString::number(i), values[i], values[i])
                   << QmpdSong(-1, 65, "Plain", values[i], "3/12", QString("f%1").arg(i), "2001", "Album");
         const CollectionIndex built = writeSongs(songs);
-        QVERIFY(readCache(Cache::Songs).contains("\nPlain\nAlbum\n\t-1\n\t65\n\ttrail\t\n\t3/12\n\tf1\n\t2001\n"));
+        QVERIFY(readCache(Cache::Songs).contains("\nPlain\nAlbum\n\t-1\n\t65\n\ttrail\t\n\t3/12\n\tf1\n\t2001\n\t0\n\t\n\t\n\t\n"));
         QCOMPARE(describe(Cache(host).load()), describe(built));
         QByteArray good[4], written[4];
         for (Cache::File file : cacheFiles)
@@ -221,7 +221,7 @@ private slots:
             const QList<QmpdSong> found = index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
             QVERIFY2(index.getArtists().size() == lineCount(written[Cache::Artists])
                              && index.getAlbums(NULL_ARTIST_OR_ALBUM_STRING).size() == lineCount(written[Cache::Albums])
-                             && found.size() == (lineCount(written[Cache::Songs]) + 7) / 8,
+                             && found.size() == (lineCount(written[Cache::Songs]) + 11) / 12,
                      qPrintable(QString("kind %1, round %2").arg(kind).arg(round)));
             for (const QmpdSong &song : found)
                 QVERIFY(texts(index.getSongs(song.artist, song.album)).contains(texts({song}).first()));
@@ -253,7 +253,29 @@ private slots:
             QCOMPARE(index, fromServer);
             QVERIFY(c.fromCache || c.hostName != host || readCache(Cache::Artists) == written);
         }
-        // The cache directory is private, and a host that looks like a path stays a file name in it.
+        // A cache from before the files' modification times were kept, fresh as it is, is built again
+    // from the server and then replaced; the times come back from the new cache as they were.
+    {
+        QCOMPARE(build(builder, f.server.port(), true), fromServer);
+        const QList<QmpdSong> listed = builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
+        QVERIFY(std::all_of(listed.cbegin(), listed.cend(), [](const QmpdSong &s) { return s.lastModified > 1e9; }));
+        QList<QByteArray> lines = readCache(Cache::Songs).split('\n');
+        for (qsizetype line = 8; line < lines.size(); line += 8)
+            lines.remove(line, 4);  // the four lines after the eighth of each record
+        const QString old = Cache(host).obsoleteSongsPath();
+        QVERIFY(writeFile(old, lines.join('\n')) && QFile::remove(cachePath(Cache::Songs)));
+        QFile oldSongs(old);
+        QVERIFY(oldSongs.open(QIODevice::ReadWrite) && oldSongs.setFileTime(QDateTime::currentDateTime().addDays(1), QFileDevice::FileModificationTime));
+        oldSongs.close();
+        QCOMPARE(build(builder, f.server.port(), false), fromServer);
+        QVERIFY(!QFile::exists(old) && QFile::exists(cachePath(Cache::Songs)));
+        QVERIFY(ageCache(&f.server, 60));
+        QCOMPARE(build(builder, f.server.port(), false), fromServer);
+        const QList<QmpdSong> cached = builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
+        QVERIFY(std::equal(listed.cbegin(), listed.cend(), cached.cbegin(), cached.cend(),
+                           [](const QmpdSong &a, const QmpdSong &b) { return a.lastModified == b.lastModified; }));
+    }
+    // The cache directory is private, and a host that looks like a path stays a file name in it.
         writeSongs({}, "unix/../../socket");
         QCOMPARE(QFileInfo(Cache::directory()).permissions() & 0x0077, QFile::Permissions());
         QCOMPARE(QDir(Cache::directory()).entryList(QDir::Files | QDir::Hidden).size(), 15);
@@ -291,7 +313,7 @@ private slots:
         SongDecoder decoder;
         QList<QmpdSong> listed;
         for (MpdData *entry = mpd_database_get_complete(connection.get()); entry; entry = mpd_data_get_next(entry))
-            listed << decoder.decode(*entry->song);
+            listed << decoder.decode(*entry->song, 0);
         QCOMPARE(allSongs(builder), texts(listed));
         QCOMPARE(build(builder, cramped->port(), true), whole);
         QCOMPARE(readCache(Cache::Songs), wholeCache);
