@@ -141,6 +141,22 @@ void Qmpd::askOnlyShownTags()
 std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
                                          QmpdSong::TrackDateDecoding trackDate)
 {
+    const std::optional<QList<QByteArray>> lines = fetchLines(request);
+    if (!lines)
+        return std::nullopt;
+    return SongList::parse(*lines, trackDate);
+}
+
+std::optional<LibraryStats> Qmpd::libraryStats()
+{
+    const std::optional<QList<QByteArray>> lines = fetchLines("stats\n");
+    if (!lines)
+        return std::nullopt;
+    return LibraryStats::parse(*lines);
+}
+
+std::optional<QList<QByteArray>> Qmpd::fetchLines(const QByteArray &request)
+{
     const int socket = LibmpdLink::socketOf(mpdObj);
     if (lost || socket < 0)
         return std::nullopt;
@@ -158,7 +174,7 @@ std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
         onError(code, answer->refusal.constData());
         return std::nullopt;
     }
-    return SongList::parse(answer->lines, trackDate);
+    return answer->lines;
 }
 
 void Qmpd::run(const std::function<void(Qmpd &)> &job)

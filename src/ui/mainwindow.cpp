@@ -1,6 +1,7 @@
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "albums/albumscontroller.h"
 #include "ui/busyindicator.h"
 #include "ui/connectioncontroller.h"
 #include "desktop/desktopintegration.h"
@@ -12,8 +13,11 @@
 #include "playlist/playlistitemdelegate.h"
 #include "core/qmpdsong.h"
 #include "playlist/queuemover.h"
+#include "librarystats/librarystatsaction.h"
 #include "playlist/queuefiltermodel.h"
+#include "playlist/queuetotals.h"
 #include "ui/searchfield.h"
+#include "ui/tabkeys.h"
 #include "core/serverconnection.h"
 #include "playlist/songmodel.h"
 #include "playlist/songsortfiltermodel.h"
@@ -23,6 +27,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGraphicsScene>
+#include <QLabel>
 
 namespace {
 
@@ -122,7 +127,19 @@ MainWindow::MainWindow(QWidget *parent)
     ui->playlistTableview->setModel(queueFilter);
     connect(ui->playlistFilter, &QLineEdit::textChanged, queueFilter, &QueueFilterModel::setSearch);
     SearchField::installKeys(ui->playlistFilter, ui->tabPlaylist);
+    auto *queueTotalsLabel = new QLabel(ui->tabPlaylist);
+    queueTotalsLabel->setObjectName(QStringLiteral("queueTotals"));
+    ui->verticalLayout_2->insertWidget(ui->verticalLayout_2->indexOf(ui->playlistTableview) + 1,
+                                       queueTotalsLabel);
+    followConnection(connection, new QueueTotals(playlistModel.get(), queueFilter,
+                                                 queueTotalsLabel, this));
     createQueueTools();
+    auto *albums = new AlbumsController(ui->tabWidget, ui->tabCollection, collectionBuilder, this);
+    followConnection(connection, albums);
+    connect(albums, &AlbumsController::message, this, &MainWindow::myShowMessage);
+    TabKeys::install(ui->tabWidget);
+    followConnection(connection,
+                     new LibraryStatsAction(ui->menuFile, ui->action_Settings, this));
     collectionSearch = new CollectionSearch(collectionBuilder,
                                             {ui->collectionFilter, ui->artistList, ui->albumList,
                                              ui->trackList, &artistModel, &albumModel},

@@ -76,13 +76,11 @@ void MainWindow::activateFocusedList(bool enter)
 {
     // Both keys play the playlist's row; the other lists tell Enter (add) from
     // Space (open).
-    constexpr int collectionTab = 1;
-    constexpr int fileBrowserTab = 2;
     if (ui->playlistTableview->hasFocus())
         playLastSelectedRow();
-    else if (ui->tabWidget->currentIndex() == collectionTab)
+    else if (ui->tabWidget->currentWidget() == ui->tabCollection)
         collectionKey(enter);
-    else if (ui->tabWidget->currentIndex() == fileBrowserTab)
+    else if (ui->tabWidget->currentWidget() == ui->filebrowserTab)
         fileBrowserKey(enter);
 }
 
