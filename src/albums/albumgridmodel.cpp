@@ -1,7 +1,7 @@
 #include "albums/albumgridmodel.h"
 
 #include "albums/albumthumbnails.h"
-#include "collection/searchtext.h"
+#include "core/searchtext.h"
 
 #include <algorithm>
 

@@ -71,9 +71,6 @@ AlbumsController::AlbumsController(QTabWidget *tabs, QWidget *collectionTab,
     connect(&model, &QAbstractItemModel::modelReset, this, scheduleCovers);
     connect(tabs, &QTabWidget::currentChanged, this, scheduleCovers);
     connect(&thumbnails, &AlbumThumbnails::arrived, &model, &AlbumGridModel::onThumbnailArrived);
-    // Sent from the builder's thread as its run ends.
-    connect(&builder, &CollectionBuilder::finished, this, &AlbumsController::onCollectionBuilt,
-            Qt::QueuedConnection);
 }
 
 QWidget *AlbumsController::buildPage()
@@ -147,8 +144,8 @@ void AlbumsController::onConnectionClosed()
 
 void AlbumsController::onCollectionBuilt()
 {
-    // A failed build published nothing; a build that outlived its connection is not shown.
-    if (server && !builder.lastBuildFailed())
+    // A failed build published nothing: the grid stays as it is.
+    if (!builder.lastBuildFailed())
         model.setAlbums(builder.getAlbumSummaries());
 }
 

@@ -1,6 +1,6 @@
 // AlbumsController: the "Albums" tab, a wall of album covers over the collection index. Builds the
-// page (filter, sort, grid) right after the collection tab, fills the grid when a collection
-// build ends, asks for the covers of the tiles on screen and of the next screen only, and adds
+// page (filter, sort, grid) right after the collection tab, fills the grid when the collection
+// tab's build ends, asks for the covers of the tiles on screen and of the next screen only, and adds
 // albums to the queue (Enter or double click: add; Ctrl+Enter: play next; a context menu with
 // replace). Owned by the main window; GUI thread.
 #ifndef ALBUMSCONTROLLER_H
@@ -33,6 +33,8 @@ public:
 public slots:
     void onConnectionReady(ServerConnection *connection);
     void onConnectionClosed();
+    // A build of the live connection's collection ended.
+    void onCollectionBuilt();
 
 signals:
     void message(const QString &text);
@@ -45,7 +47,6 @@ private:
 
     QWidget *buildPage();
     void addActions();
-    void onCollectionBuilt();
     void wantVisibleCovers();
     QStringList selectedPaths(QString *title) const;
     void queueSelected(Placement placement);

@@ -46,6 +46,8 @@ public:
     // would count as cached. Any thread.
     static bool writeFile(const QString &path, const QByteArray &bytes);
     static QString coverDirectory();
+    // Empties the cover cache (the user's choice on exit); the fetcher must not be running.
+    static void removeCachedCovers();
     static QString answerPath();
 
 signals:

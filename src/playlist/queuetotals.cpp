@@ -3,14 +3,19 @@
 #include "core/serverconnection.h"
 #include "playlist/songmodel.h"
 
+#include <QAbstractItemView>
+#include <QAbstractProxyModel>
 #include <QLabel>
 #include <QTimer>
 
 #include <algorithm>
 
-QueueTotals::QueueTotals(const SongModel *queue, const QAbstractItemModel *shown, QLabel *label,
-                         QObject *parent)
-    : QObject(parent), queue(queue), shown(shown), label(label)
+QueueTotals::QueueTotals(const QAbstractItemView *view, QLabel *label, QObject *parent)
+    : QObject(parent),
+      queue(qobject_cast<const SongModel *>(
+              qobject_cast<const QAbstractProxyModel *>(view->model())->sourceModel())),
+      shown(view->model()),
+      label(label)
 {
     // One count for a burst of changes: a queue update arrives in several model signals.
     refresh = new QTimer(this);

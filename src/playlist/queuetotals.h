@@ -1,7 +1,8 @@
 // QueueTotals: the line under the playlist: how many songs the queue holds and how long they
 // play, the time left from the playing song on, and with a filter how many rows are shown.
 // Follows the queue model, the filter and the server's status (a tick a second while playing).
-// Made by the main window, which hands it the label; GUI thread.
+// Made by the main window, which hands it the playlist view (its model: the queue through the
+// filter) and the label; GUI thread.
 #ifndef QUEUETOTALS_H
 #define QUEUETOTALS_H
 
@@ -11,6 +12,7 @@
 #include <QObject>
 
 class QAbstractItemModel;
+class QAbstractItemView;
 class QLabel;
 class QTimer;
 class ServerConnection;
@@ -29,8 +31,7 @@ public:
         int shown = -1;           // none without a filter that hides rows
     };
 
-    QueueTotals(const SongModel *queue, const QAbstractItemModel *shown, QLabel *label,
-                QObject *parent);
+    QueueTotals(const QAbstractItemView *view, QLabel *label, QObject *parent);
 
     // "N songs, H:MM:SS", then "H:MM:SS left" and "M shown" when there are such.
     static QString describe(const Totals &totals);
