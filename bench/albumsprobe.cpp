@@ -15,9 +15,11 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -34,6 +36,13 @@ double currentRssKiB()
         std::fclose(statm);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024.0);
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }
 
 double msSince(qint64 startNs)
@@ -120,6 +129,7 @@ public:
     double addedMiB() const { return (currentRssKiB() - rssBefore) / 1024; }
     QScrollBar *scrollBar() const { return grid->verticalScrollBar(); }
     int screenHeight() const { return grid->viewport()->height(); }
+    void repaint() const { grid->viewport()->repaint(); }
 
 private:
     qint64 decorationKey(int row) const
@@ -160,13 +170,19 @@ void every(int intervalMs, int limitMs, const std::function<bool()> &step,
 void scrollAndFinish(Run &run, WindowWatcher &watcher, const std::function<void(int)> &finish)
 {
     watcher.restartTickCounting();
-    every(scrollStepMs, coversLimitMs, [&run, &watcher, finish] {
+    auto slowestStep = std::make_shared<double>(0);
+    every(scrollStepMs, coversLimitMs, [&run, &watcher, finish, slowestStep] {
         QScrollBar *bar = run.scrollBar();
         if (bar->value() < bar->maximum()) {
+            // The paint at once, so that the step's CPU time holds it: the machine's load aside.
+            const double before = threadCpuMs();
             bar->setValue(bar->value() + run.screenHeight());
+            run.repaint();
+            *slowestStep = std::max(*slowestStep, threadCpuMs() - before);
             return false;
         }
         Probe::report("scroll_tick_gap_ms", watcher.longestTickGapMs());
+        Probe::report("scroll_step_cpu_ms", *slowestStep);
         watcher.stopTickCounting();
         const qint64 stopped = WindowWatcher::monotonicNs();
         every(5, coversLimitMs, [&run, stopped, finish] {

@@ -47,6 +47,8 @@ public:
 public slots:
     void onConnectionReady(ServerConnection *connection);
     void onConnectionClosed();
+    // The first list shows that tag's values, the others their albums and tracks.
+    void groupBy(CollectionIndex::Grouping grouping);
 
 signals:
     void message(const QString &text);

@@ -114,6 +114,35 @@ QList<QmpdSong> CollectionIndex::getAlbumSongs(const QString &albumArtist,
     return songs;
 }
 
+CollectionIndex CollectionIndex::groupedBy(Grouping grouping) const
+{
+    CollectionIndex grouped;
+    grouped.reserve(allSongs.size());
+    for (QmpdSong song : allSongs) {
+        song.artist = groupOf(song, grouping);
+        grouped.addSong(std::move(song));
+    }
+    grouped.sortNames();
+    return grouped;
+}
+
+QString CollectionIndex::groupOf(const QmpdSong &song, Grouping grouping)
+{
+    switch (grouping) {
+    case Grouping::Artist:
+        return song.artist;
+    case Grouping::AlbumArtist:
+        return albumArtistOf(song);
+    case Grouping::Genre:
+        return song.genre;
+    case Grouping::Composer:
+        return song.composer;
+    case Grouping::Year:
+        return song.date.left(4);
+    }
+    return QString();
+}
+
 QString CollectionIndex::albumArtistOf(const QmpdSong &song)
 {
     return song.albumArtist.isEmpty() ? song.artist : song.albumArtist;

@@ -3,6 +3,7 @@
 
 #include "albums/albumscontroller.h"
 #include "collection/collectioncontroller.h"
+#include "collection/collectiongroupingbox.h"
 #include "core/serverconnection.h"
 #include "core/settingsstore.h"
 #include "desktop/desktopintegration.h"
@@ -86,6 +87,8 @@ void MainWindow::createTabs()
     followConnection(collection);
     showMessagesOf(collection);
     connect(collection, &CollectionController::busyChanged, this, &MainWindow::showCollectionBusy);
+    connect(new CollectionGroupingBox(ui->label), &CollectionGroupingBox::groupingChosen, collection,
+            &CollectionController::groupBy);
     fileBrowser = new FileBrowserController({ui->filebrowserTab, ui->directoryTree, ui->fileList},
                                             this);
     followConnection(fileBrowser);
