@@ -22,7 +22,7 @@
 #include "ui/nowplayingpanel.h"
 #include "ui/preferences.h"
 #include "ui/searchfield.h"
-#include "ui/tabkeys.h"
+#include "ui/tabnavigation.h"
 #include "ui/windowplacement.h"
 
 #include <QLabel>
@@ -59,6 +59,7 @@ MainWindow::~MainWindow()
     // The connection's thread ends before the parts it reports to.
     delete connection;
     WindowPlacement::save(this);
+    TabNavigation::save(ui->tabWidget);
     if (preferences->deletesCoversOnExit())
         CoverFetcher::removeCachedCovers();
     delete ui;
@@ -177,7 +178,7 @@ void MainWindow::createKeys()
     addKeys({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
             [this] { activateFocusedList(true); });
     addKeys({QKeySequence(Qt::Key_Space)}, [this] { activateFocusedList(false); });
-    TabKeys::install(ui->tabWidget);
+    TabNavigation::install(ui->tabWidget);
 }
 
 void MainWindow::activateFocusedList(bool enter)
