@@ -25,7 +25,7 @@ QStringList drawCovers(const QString &dir)
 {
     QStringList paths;
     QRandomGenerator random(24);
-    for (const int edge : {360, 510, 620, 720}) {
+    for (const int edge : {300, 430, 520, 600}) {
         QImage noise(edge, edge, QImage::Format_RGB32);
         for (int y = 0; y < edge; ++y) {
             auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));

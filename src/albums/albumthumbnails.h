@@ -23,7 +23,7 @@ class AlbumThumbnails : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int WORKERS = 3;
+    static constexpr int WORKERS = 4;
     // Decoded thumbnails kept, in KiB: 40 MiB is a few hundred covers at 2x.
     static constexpr int CACHE_KIB = 40 * 1024;
 

@@ -156,7 +156,7 @@ private slots:
         for (int row = 0; row < onScreen.size() * 2; ++row)
             expected << qobject_cast<AlbumGridModel *>(grid()->model())->albumAt(row).firstFile;
         QTRY_COMPARE_WITH_TIMEOUT(askedCovers(before).size(), expected.size(), 20000);
-        QStringList asked = askedCovers(before);  // three workers: in about that order
+        QStringList asked = askedCovers(before);  // several workers: in about that order
         asked.sort();
         expected.sort();
         QCOMPARE(asked, expected);
