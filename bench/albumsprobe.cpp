@@ -150,7 +150,7 @@ private:
 };
 
 // Calls step every intervalMs until it returns true, or fails the probe after limitMs.
-void every(int intervalMs, int limitMs, const std::function<bool()> &step,
+void every(const char *what, int intervalMs, int limitMs, const std::function<bool()> &step,
            const std::function<void(int)> &finish)
 {
     auto *timer = new QTimer(qApp);
@@ -159,7 +159,7 @@ void every(int intervalMs, int limitMs, const std::function<bool()> &step,
         if (step()) {
             timer->deleteLater();
         } else if (msSince(start) > limitMs) {
-            std::fprintf(stderr, "probe: albums step over %d ms\n", limitMs);
+            std::fprintf(stderr, "probe: albums step over %d ms (%s)\n", limitMs, what);
             timer->deleteLater();
             finish(4);
         }
@@ -171,7 +171,7 @@ void scrollAndFinish(Run &run, WindowWatcher &watcher, const std::function<void(
 {
     watcher.restartTickCounting();
     auto slowestStep = std::make_shared<double>(0);
-    every(scrollStepMs, coversLimitMs, [&run, &watcher, finish, slowestStep] {
+    every("scroll", scrollStepMs, coversLimitMs, [&run, &watcher, finish, slowestStep] {
         QScrollBar *bar = run.scrollBar();
         if (bar->value() < bar->maximum()) {
             // The paint at once, so that the step's CPU time holds it: the machine's load aside.
@@ -185,7 +185,7 @@ void scrollAndFinish(Run &run, WindowWatcher &watcher, const std::function<void(
         Probe::report("scroll_step_cpu_ms", *slowestStep);
         watcher.stopTickCounting();
         const qint64 stopped = WindowWatcher::monotonicNs();
-        every(5, coversLimitMs, [&run, stopped, finish] {
+        every("covers after the scroll", 5, coversLimitMs, [&run, stopped, finish] {
             if (!run.screenCovered())
                 return false;
             Probe::report("end_covers_ms", msSince(stopped));
@@ -226,7 +226,7 @@ int AlbumsProbe::run(const QStringList &args)
         QTimer::singleShot(settleMs, qApp, [&] {
             if (!run.open())
                 return finish(5);
-            every(1, coversLimitMs, [&] {
+            every("covers on opening", 1, coversLimitMs, [&] {
                 if (run.firstPaintNs() == 0 || !run.screenCovered())
                     return false;
                 Probe::report("first_paint_ms", (run.firstPaintNs() - run.opened()) / 1e6);

@@ -58,10 +58,11 @@ void AlbumThumbnails::want(const QList<ThumbnailRequest> &requests)
     queue->replace(missing);
 }
 
-void AlbumThumbnails::onLoaded(const QString &key, const QImage &image)
+void AlbumThumbnails::onLoaded(const QString &key, const QImage &image, bool settled)
 {
     if (image.isNull()) {
-        withoutCover.insert(key);
+        if (settled)
+            withoutCover.insert(key);
         return;
     }
     auto *pixmap = new QPixmap(QPixmap::fromImage(image));

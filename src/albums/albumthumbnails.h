@@ -23,7 +23,7 @@ class AlbumThumbnails : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int WORKERS = 4;
+    static constexpr int WORKERS = 3;
     // Decoded thumbnails kept, in KiB: 40 MiB is a few hundred covers at 2x.
     static constexpr int CACHE_KIB = 40 * 1024;
 
@@ -46,7 +46,7 @@ signals:
     void arrived(const QString &key);
 
 private:
-    void onLoaded(const QString &key, const QImage &image);
+    void onLoaded(const QString &key, const QImage &image, bool settled);
 
     const int edge;  // device pixels
     const qreal pixelRatio;

@@ -60,7 +60,7 @@ void ThumbnailWorker::run()
     while (const std::optional<ThumbnailRequest> request = queue->take()) {
         const QImage thumbnail = thumbnailOf(*request);
         queue->done(request->key);
-        emit loaded(request->key, thumbnail);
+        emit loaded(request->key, thumbnail, !thumbnail.isNull() || !server.lastFetchBroke());
     }
 }
 

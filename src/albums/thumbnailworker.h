@@ -33,8 +33,9 @@ public:
     static QImage scaledCover(const QByteArray &bytes, int edge);
 
 signals:
-    // A null image: no cover anywhere.
-    void loaded(const QString &key, const QImage &thumbnail);
+    // A null image: no cover found; `settled` unless the server could not be asked (a lost
+    // connection, the time limit), when a later wish may find it.
+    void loaded(const QString &key, const QImage &thumbnail, bool settled);
 
 protected:
     void run() override;

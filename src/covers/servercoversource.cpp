@@ -80,6 +80,7 @@ void ServerCoverSource::setServer(const QString &host, int port, const QString &
 
 QByteArray ServerCoverSource::fetch(const QString &songFile)
 {
+    broke = false;
     if (host.isEmpty() || songFile.isEmpty())
         return QByteArray();
     const QDeadlineTimer deadline(TIME_LIMIT_MS);
@@ -87,10 +88,13 @@ QByteArray ServerCoverSource::fetch(const QString &songFile)
         close();
     if (!connection)
         connection = open(deadline);
+    broke = !connection;
     if (!connection)
         return QByteArray();
     const QByteArray picture = pictureOf(songFile.toUtf8(), deadline);
-    if (!keepConnection || aborted || mpd_connection_get_error(connection) != MPD_ERROR_SUCCESS)
+    broke = aborted || deadline.hasExpired()
+            || mpd_connection_get_error(connection) != MPD_ERROR_SUCCESS;
+    if (!keepConnection || broke)
         close();
     return picture;
 }

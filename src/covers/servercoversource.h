@@ -40,6 +40,9 @@ public:
     // A usable cover image, or nothing: no picture, a server without the commands or the
     // permission, a bad picture, a lost connection, the time limit or an abort.
     QByteArray fetch(const QString &songFile);
+    // Whether the last fetch() ended without the server's answer (no connection, a lost one, the
+    // time limit, an abort) rather than with "no picture": worth asking again later.
+    bool lastFetchBroke() const { return broke; }
 
     // Ends a running fetch() at once and makes later ones return nothing until clearAbort().
     void abort();
@@ -66,6 +69,7 @@ private:
     bool keepConnection = false;
     unsigned chunkBytes = DEFAULT_CHUNK_BYTES;
     mpd_connection *connection = nullptr;  // between fetches only when kept
+    bool broke = false;
     std::atomic<bool> aborted{false};
     std::atomic<bool> socketShut{false};  // by abort(): a kept connection is no longer usable
     QMutex socketMutex;  // guards activeSocket against its closing while abort() shuts it down
