@@ -20,12 +20,12 @@ namespace {
 constexpr int albumsLibrarySongs = 100000;
 constexpr int albumsRoundTripMs = 50;
 
-// Noise does not compress: these edges make covers of about 50, 100, 150 and 200 KiB.
+// Noise does not compress: these edges make covers of about 70, 140, 210 and 280 KiB.
 QStringList drawCovers(const QString &dir)
 {
     QStringList paths;
     QRandomGenerator random(24);
-    for (const int edge : {300, 430, 520, 600}) {
+    for (const int edge : {360, 510, 620, 720}) {
         QImage noise(edge, edge, QImage::Format_RGB32);
         for (int y = 0; y < edge; ++y) {
             auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));

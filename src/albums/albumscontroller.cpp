@@ -174,13 +174,13 @@ void AlbumsController::wantVisibleCovers()
 
 bool AlbumsController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == view->viewport()) {
+    // Events still arrive while the view is being destroyed: nothing here calls into it. The
+    // other object watched is its viewport.
+    if (watched != view) {
         if (event->type() == QEvent::Resize)
             coverTimer->start();
         return false;
     }
-    if (watched != view)
-        return false;
     // Enter belongs to the window's list keys unless the grid claims it first.
     if (event->type() == QEvent::ShortcutOverride && isEnter(static_cast<QKeyEvent *>(event))) {
         event->accept();
