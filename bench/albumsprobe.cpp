@@ -211,6 +211,9 @@ int AlbumsProbe::run(const QStringList &args)
         SettingsStore settings;
         settings->setValue(SettingsKey::AutoconnectHost, QStringLiteral("127.0.0.1"));
         settings->setValue(SettingsKey::AutoconnectPort, port);
+        // The window would open on the tab the last probe's showed: the Albums tab, covers
+        // loading before the measurement began.
+        settings->remove(QLatin1String(SettingsKey::AppTab));
     }
     WindowWatcher watcher;
     MainWindow window;
