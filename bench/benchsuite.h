@@ -42,6 +42,8 @@ private:
     bool benchStall(const MpdFixture &server);
     bool benchQuiet(int port);
     bool benchBigQueue();
+    // The Albums tab (benchsuite_albums.cpp): its own server, library and table.
+    bool benchAlbums();
     // The stall probe with its server stopped from ready on: its results and its exit time.
     bool runStallProbe(qint64 serverPid, int port, int quitAfterMs, Results *results,
                        qint64 *exitNs);

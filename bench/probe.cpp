@@ -1,5 +1,6 @@
 #include "probe.h"
 
+#include "albumsprobe.h"
 #include "collection/collectionbuilder.h"
 #include "collection/collectionfilter.h"
 #include "connectionprobe.h"
@@ -127,6 +128,8 @@ int Probe::run(const QStringList &args)
         return window(args.at(1));
     if (!args.isEmpty() && args.at(0) == QLatin1String("connection"))
         return ConnectionProbe::run(args.mid(1));
+    if (!args.isEmpty() && args.at(0) == QLatin1String("albums"))
+        return AlbumsProbe::run(args.mid(1));
     if (!args.isEmpty() && args.at(0) == QLatin1String("responsiveness"))
         return ResponsivenessProbe::run(args.mid(1));
     std::fprintf(stderr, "probe: unknown arguments\n");

@@ -16,7 +16,7 @@ public:
     //     window's figures, or the CPU time of SECONDS idle.
     // "window search|queuesearch": the same window, then a ten-letter word typed into the
     //     collection's or the playlist's search field, and Esc.
-    // "connection ...": see ConnectionProbe; "responsiveness ...": see ResponsivenessProbe.
+    // "albums ...": see AlbumsProbe; "connection ...": see ConnectionProbe; "responsiveness ...": see ResponsivenessProbe.
     static int run(const QStringList &args);
     // One figure, as "RESULT <name> <value>" on stdout.
     static void report(const char *name, double value);

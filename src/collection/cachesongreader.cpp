@@ -8,7 +8,7 @@ using namespace CacheValue;
 
 namespace {
 
-const int songLineCount = 8;
+const int songLineCount = 12;
 
 // Track numbers: one or two digits, a few dozen values over the whole collection. Each text
 // is made once and shared, which spares a string per song.
@@ -66,6 +66,10 @@ private:
         song.track = trackLine(in.readLine());
         song.file = texts.keep(tabbedText(in.readLine()));
         song.date = dateLine(withoutTab(in.readLine()));
+        song.lastModified = longNumber(in.readLine(), "modification time error on line ");
+        song.albumArtist = albumArtistLine(withoutTab(in.readLine()));
+        song.genre = genreLine(withoutTab(in.readLine()));
+        song.composer = composerLine(withoutTab(in.readLine()));
     }
 
     CacheLineReader &in;
@@ -73,6 +77,9 @@ private:
     RepeatedText artistLine;
     RepeatedText albumLine;
     RepeatedText dateLine;
+    RepeatedText albumArtistLine;
+    RepeatedText genreLine;
+    RepeatedText composerLine;
     TrackText trackLine;
     TextBlock texts;
 };

@@ -10,14 +10,14 @@
 
 namespace {
 
-// A tab, an optional minus and up to nine digits: the lines the cache writer makes.
-std::optional<int> plainNumber(QByteArrayView line)
+// A tab, an optional minus and up to eighteen digits: the lines the cache writer makes.
+std::optional<qint64> plainNumber(QByteArrayView line)
 {
     const bool negative = line.size() > 1 && line[1] == '-';
     const QByteArrayView digits = line.sliced(qMin<qsizetype>(line.size(), 1 + negative));
-    if (!line.startsWith('\t') || digits.isEmpty() || digits.size() > 9)
+    if (!line.startsWith('\t') || digits.isEmpty() || digits.size() > 18)
         return std::nullopt;
-    int value = 0;
+    qint64 value = 0;
     for (const char c : digits) {
         if (c < '0' || c > '9')
             return std::nullopt;
@@ -47,17 +47,26 @@ QString tabbedText(QByteArrayView line)
     return text(withoutTab(line));
 }
 
-int number(QByteArrayView line, const char *errorText)
+qint64 longNumber(QByteArrayView line, const char *errorText)
 {
     // Millions of these in a big cache: the usual line without a detour through QString.
-    if (const std::optional<int> plain = plainNumber(line))
+    if (const std::optional<qint64> plain = plainNumber(line))
         return *plain;
     bool ok = false;
     const QString digits = QString::fromUtf8(line).remove(QLatin1Char('\t'));
-    const int value = digits.toInt(&ok, 10);
+    const qint64 value = digits.toLongLong(&ok, 10);
     if (!ok)
         qDebug().noquote().nospace() << errorText << " \"" << digits << "\" ";
     return ok ? value : 0;
+}
+
+int number(QByteArrayView line, const char *errorText)
+{
+    const qint64 value = longNumber(line, errorText);
+    if (value == int(value))
+        return int(value);
+    qDebug().noquote().nospace() << errorText << " \"" << value << "\" ";
+    return 0;
 }
 
 const QString &RepeatedText::operator()(QByteArrayView line)

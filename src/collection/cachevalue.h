@@ -17,6 +17,7 @@ QByteArrayView withoutTab(QByteArrayView line);
 QString tabbedText(QByteArrayView line);
 // A tabbed number; a line that is none counts as 0 and is logged after errorText.
 int number(QByteArrayView line, const char *errorText);
+qint64 longNumber(QByteArrayView line, const char *errorText);
 
 // Songs of one album follow each other and repeat its artist and album lines:
 // decoded once, the text is shared by all of them.

@@ -4,6 +4,7 @@
 #include "collection/collectioncachewriter.h"
 #include "collection/collectionlog.h"
 #include "collection/collectionsource.h"
+#include "collection/listinganswer.h"
 #include "collection/listingpipe.h"
 #include "collection/songdecoder.h"
 
@@ -38,19 +39,32 @@ void CollectionBuilder::setForceFromMPD(bool force)
 QStringList CollectionBuilder::getArtists() const
 {
     QMutexLocker lock(&mutex);
-    return index.getArtists();
+    return shown().getArtists();
 }
 
 QStringList CollectionBuilder::getAlbums(const QString &artist) const
 {
     QMutexLocker lock(&mutex);
-    return index.getAlbums(artist);
+    return shown().getAlbums(artist);
 }
 
 QList<QmpdSong> CollectionBuilder::getSongs(const QString &artist, const QString &album) const
 {
     QMutexLocker lock(&mutex);
-    return index.getSongs(artist, album);
+    return shown().getSongs(artist, album);
+}
+
+QList<AlbumSummary> CollectionBuilder::getAlbumSummaries() const
+{
+    QMutexLocker lock(&mutex);
+    return index.getAlbumSummaries();
+}
+
+QList<QmpdSong> CollectionBuilder::getAlbumSongs(const QString &albumArtist,
+                                                 const QString &album) const
+{
+    QMutexLocker lock(&mutex);
+    return index.getAlbumSongs(albumArtist, album);
 }
 
 bool CollectionBuilder::lastBuildFailed() const
@@ -99,7 +113,7 @@ void CollectionBuilder::indexListings(ListingPipe &pipe, CollectionCacheWriter &
             }
             if (entry->type != MPD_DATA_TYPE_SONG || !entry->song)
                 continue;
-            const QmpdSong song = decoder.decode(*entry->song);
+            const QmpdSong song = decoder.decode(*entry->song, ListingAnswer::lastModifiedOf(entry));
             writer.addSong(song, built->addSong(song));
         }
     }
@@ -107,13 +121,42 @@ void CollectionBuilder::indexListings(ListingPipe &pipe, CollectionCacheWriter &
 
 void CollectionBuilder::publish(bool succeeded, Built *built)
 {
+    CollectionIndex regrouped;
+    const CollectionIndex::Grouping grouping = getGrouping();
+    if (succeeded && grouping != CollectionIndex::Grouping::Artist)
+        regrouped = built->index.groupedBy(grouping);
     QMutexLocker lock(&mutex);
     failed = !succeeded;
     // Swapped, so the old index is released after the lock, in this thread.
     if (succeeded) {
         std::swap(index, built->index);
+        std::swap(grouped, regrouped);
         unreadable = built->unreadable;
     }
+}
+
+void CollectionBuilder::setGrouping(CollectionIndex::Grouping newGrouping)
+{
+    QMutexLocker lock(&mutex);
+    const CollectionIndex all = index;
+    lock.unlock();
+    CollectionIndex regrouped;
+    if (newGrouping != CollectionIndex::Grouping::Artist)
+        regrouped = all.groupedBy(newGrouping);
+    lock.relock();
+    grouping = newGrouping;
+    std::swap(grouped, regrouped);
+}
+
+CollectionIndex::Grouping CollectionBuilder::getGrouping() const
+{
+    QMutexLocker lock(&mutex);
+    return grouping;
+}
+
+const CollectionIndex &CollectionBuilder::shown() const
+{
+    return grouping == CollectionIndex::Grouping::Artist ? index : grouped;
 }
 
 bool CollectionBuilder::build(const Server &server, Built *built)

@@ -33,12 +33,21 @@ public:
     // When set, builds ask the server even when the cache is fresh, until cleared.
     void setForceFromMPD(bool force);
 
+    // The tag whose values getArtists() lists and the two other queries take for the artist:
+    // the artist unless set. Regrouping a big index takes a moment; the GUI thread waits for it
+    // only when the user picks another tag. A build regroups what it publishes itself.
+    void setGrouping(CollectionIndex::Grouping grouping);
+    CollectionIndex::Grouping getGrouping() const;
+
     QStringList getArtists() const;
     // All albums (sorted) for NULL_ARTIST_OR_ALBUM_STRING, else the artist's albums
     // in order of first occurrence.
     QStringList getAlbums(const QString &artist) const;
     // Every song for the album NULL_ARTIST_OR_ALBUM_STRING, else the pair's songs.
     QList<QmpdSong> getSongs(const QString &artist, const QString &album) const;
+    // The album queries answer from the index by artist, whatever the grouping.
+    QList<AlbumSummary> getAlbumSummaries() const;
+    QList<QmpdSong> getAlbumSongs(const QString &albumArtist, const QString &album) const;
 
     // True when the last build published nothing: the server could not be reached,
     // a listing failed, or the build was interrupted (requestInterruption()). The
@@ -82,9 +91,14 @@ private:
                        CollectionIndex *built) const;
     void publish(bool succeeded, Built *built);
 
+    // The index the queries answer from; under the mutex.
+    const CollectionIndex &shown() const;
+
     mutable QMutex mutex;  // guards everything below
     Server nextServer;
     CollectionIndex index;
+    CollectionIndex::Grouping grouping = CollectionIndex::Grouping::Artist;
+    CollectionIndex grouped;  // index by that tag, unless it is the artist
     QList<UnreadableFolder> unreadable;
     bool failed = false;
 };

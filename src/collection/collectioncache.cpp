@@ -36,8 +36,13 @@ CollectionCache::CollectionCache(const QString &host)
 QString CollectionCache::filePath(File file) const
 {
     static const char *const suffixes[]
-            = {".artists", ".artistalbums", ".albums", ".songs", ".unreadable"};
+            = {".artists", ".artistalbums", ".albums", ".songs2", ".unreadable"};
     return pathPrefix + QLatin1String(suffixes[file]);
+}
+
+QString CollectionCache::obsoleteSongsPath() const
+{
+    return pathPrefix + QLatin1String(".songs");
 }
 
 QString CollectionCache::directory()

@@ -1,6 +1,8 @@
 // CollectionCache: the files that keep one host's collection index between connections
-// (~/.config/tuneloom/.<host>.artists, .albums, .artistalbums, .songs, and .unreadable, the
-// folders the index lacks): where they are, whether they are fresh, how a value is stored
+// (~/.config/tuneloom/.<host>.artists, .albums, .artistalbums, .songs2, and .unreadable, the
+// folders the index lacks). The songs file of the older format, eight lines a song without the
+// modification time, album artist, genre and composer, was named .songs: it is never read, so such a cache counts as missing and
+// is rebuilt, and the next complete write removes it.: where they are, whether they are fresh, how a value is stored
 // and how they load.
 // Used by the collection builder inside its own thread; CollectionCacheWriter writes them.
 #ifndef COLLECTIONCACHE_H
@@ -19,6 +21,7 @@ public:
     explicit CollectionCache(const QString &host);
 
     QString filePath(File file) const;
+    QString obsoleteSongsPath() const;
     static QString directory();
     // Creates the directory (owner-only, like the settings) when it is missing.
     static bool makeDirectory();

@@ -54,7 +54,7 @@ void CollectionCacheWriter::writeLine(CollectionCache::File file, const QString 
         writePending(output);
 }
 
-void CollectionCacheWriter::writeNumberLine(int number)
+void CollectionCacheWriter::writeNumberLine(qint64 number)
 {
     Output &output = outputs[CollectionCache::Songs];
     output.pending.append('\t').append(QByteArray::number(number)).append('\n');
@@ -80,6 +80,10 @@ void CollectionCacheWriter::addSong(const QmpdSong &song, CollectionIndex::Novel
     writeLine(CollectionCache::Songs, song.track, true);
     writeLine(CollectionCache::Songs, song.file, true);
     writeLine(CollectionCache::Songs, song.date, true);
+    writeNumberLine(song.lastModified);
+    writeLine(CollectionCache::Songs, song.albumArtist, true);
+    writeLine(CollectionCache::Songs, song.genre, true);
+    writeLine(CollectionCache::Songs, song.composer, true);
 }
 
 void CollectionCacheWriter::addUnreadableFolder(const UnreadableFolder &folder)
@@ -106,6 +110,8 @@ bool CollectionCacheWriter::commit()
         // What was replaced no longer matches the .songs file: make the set stale.
         qCWarning(lcCollection) << "cannot save the collection cache";
         QFile::remove(cache.filePath(CollectionCache::Songs));
+    } else {
+        QFile::remove(cache.obsoleteSongsPath());
     }
     isOpen = false;
     return complete;

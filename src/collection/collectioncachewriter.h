@@ -36,7 +36,7 @@ private:
     };
 
     void writeLine(CollectionCache::File file, const QString &value, bool tabbed = false);
-    void writeNumberLine(int number);
+    void writeNumberLine(qint64 number);
     void writePending(Output &output);
 
     const CollectionCache cache;

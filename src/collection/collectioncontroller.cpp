@@ -93,6 +93,14 @@ void CollectionController::onConnectionClosed()
     search->showNothing();
 }
 
+void CollectionController::groupBy(CollectionIndex::Grouping grouping)
+{
+    builder.setGrouping(grouping);
+    previousClicked = QModelIndex();
+    if (server)
+        search->showCollection();
+}
+
 void CollectionController::onServerStatus(const MpdStatus &status, MpdStatus::Changes what)
 {
     // An update that starts and ends between two statuses shows only as a changed database;

@@ -41,10 +41,14 @@ public:
     void activateFocusedList(bool enter);
     // "Play next" beside "Add to playlist" in the three lists.
     void offerPlayNext(QueueMover *mover) const;
+    // The index the tab shows, for other views of the collection.
+    const CollectionBuilder &index() const { return builder; }
 
 public slots:
     void onConnectionReady(ServerConnection *connection);
     void onConnectionClosed();
+    // The first list shows that tag's values, the others their albums and tracks.
+    void groupBy(CollectionIndex::Grouping grouping);
 
 signals:
     void message(const QString &text);

@@ -1,5 +1,7 @@
 #include "collection/collectionindex.h"
 
+#include <algorithm>
+
 QString CollectionIndex::sharedAlbum(const QString &album, bool *isNew)
 {
     const auto known = knownAlbums.constFind(album);
@@ -80,6 +82,70 @@ QStringList CollectionIndex::getAlbums(const QString &artist) const
     if (artist == NULL_ARTIST_OR_ALBUM_STRING)
         return albums;
     return artistAlbums.value(artist);
+}
+
+QList<AlbumSummary> CollectionIndex::getAlbumSummaries() const
+{
+    QList<AlbumSummary> summaries;
+    QHash<QPair<QString, QString>, qsizetype> known;
+    for (const QmpdSong &song : allSongs) {
+        const QPair<QString, QString> key(albumArtistOf(song), song.album);
+        auto found = known.find(key);
+        if (found == known.end()) {
+            found = known.insert(key, summaries.size());
+            summaries.append({key.first, song.album, QString(), 0, song.file});
+        }
+        AlbumSummary &summary = summaries[*found];
+        if (summary.year.isEmpty())
+            summary.year = song.date.left(4);
+        summary.lastModified = std::max(summary.lastModified, song.lastModified);
+    }
+    return summaries;
+}
+
+QList<QmpdSong> CollectionIndex::getAlbumSongs(const QString &albumArtist,
+                                               const QString &album) const
+{
+    QList<QmpdSong> songs;
+    for (const QmpdSong &song : allSongs) {
+        if (song.album == album && albumArtistOf(song) == albumArtist)
+            songs.append(song);
+    }
+    return songs;
+}
+
+CollectionIndex CollectionIndex::groupedBy(Grouping grouping) const
+{
+    CollectionIndex grouped;
+    grouped.reserve(allSongs.size());
+    for (QmpdSong song : allSongs) {
+        song.artist = groupOf(song, grouping);
+        grouped.addSong(std::move(song));
+    }
+    grouped.sortNames();
+    return grouped;
+}
+
+QString CollectionIndex::groupOf(const QmpdSong &song, Grouping grouping)
+{
+    switch (grouping) {
+    case Grouping::Artist:
+        return song.artist;
+    case Grouping::AlbumArtist:
+        return albumArtistOf(song);
+    case Grouping::Genre:
+        return song.genre;
+    case Grouping::Composer:
+        return song.composer;
+    case Grouping::Year:
+        return song.date.left(4);
+    }
+    return QString();
+}
+
+QString CollectionIndex::albumArtistOf(const QmpdSong &song)
+{
+    return song.albumArtist.isEmpty() ? song.artist : song.albumArtist;
 }
 
 QList<QmpdSong> CollectionIndex::getSongs(const QString &artist, const QString &album) const

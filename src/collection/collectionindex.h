@@ -6,6 +6,7 @@
 #define COLLECTIONINDEX_H
 
 #include "collection/albumsongpositions.h"
+#include "collection/albumsummary.h"
 #include "core/qmpdsong.h"
 
 #include <QHash>
@@ -16,6 +17,9 @@
 class CollectionIndex
 {
 public:
+    // The tag whose values make the first list (the artist's place in the queries).
+    enum class Grouping { Artist, AlbumArtist, Genre, Composer, Year };
+
     // What a song added to the index brought that was not there before.
     struct Novelty
     {
@@ -44,6 +48,18 @@ public:
     QStringList getArtists() const;
     QStringList getAlbums(const QString &artist) const;
     QList<QmpdSong> getSongs(const QString &artist, const QString &album) const;
+    // Every album, told apart by album artist (the artist when the songs have none) and title,
+    // in order of first occurrence.
+    QList<AlbumSummary> getAlbumSummaries() const;
+    // Such an album's songs, in listing order.
+    QList<QmpdSong> getAlbumSongs(const QString &albumArtist, const QString &album) const;
+    static QString albumArtistOf(const QmpdSong &song);
+
+    // The same songs under another tag's values: each song's artist field holds its value of
+    // that tag (the album artist falls back to the artist, as mpd's own lists do; the year is
+    // the date's first four characters).
+    CollectionIndex groupedBy(Grouping grouping) const;
+    static QString groupOf(const QmpdSong &song, Grouping grouping);
 
 private:
     QString sharedAlbum(const QString &album, bool *isNew);

@@ -34,7 +34,8 @@ const int songsPerListing = 10000;
 // The tags the collection reads; the many others of a tagged library would be
 // most of the listing's bytes.
 const mpd_tag_type listedTags[]
-        = {MPD_TAG_ARTIST, MPD_TAG_ALBUM, MPD_TAG_TITLE, MPD_TAG_TRACK, MPD_TAG_DATE};
+        = {MPD_TAG_ARTIST, MPD_TAG_ALBUM,        MPD_TAG_TITLE, MPD_TAG_TRACK,
+           MPD_TAG_DATE,   MPD_TAG_ALBUM_ARTIST, MPD_TAG_GENRE, MPD_TAG_COMPOSER};
 
 bool interrupted()
 {

@@ -4,6 +4,10 @@
 
 #include <libmpd/libmpd.h>
 
+#include <QDateTime>
+
+#include <cstdint>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -45,11 +49,30 @@ void addToSong(mpd_Song *song, const char *name, const char *value)
         keepFirst(&song->track, value);
     else if (std::strcmp(name, "Date") == 0)
         keepFirst(&song->date, value);
+    else if (std::strcmp(name, "AlbumArtist") == 0)
+        keepFirst(&song->albumartist, value);
+    else if (std::strcmp(name, "Genre") == 0)
+        keepFirst(&song->genre, value);
+    else if (std::strcmp(name, "Composer") == 0)
+        keepFirst(&song->composer, value);
     else if (std::strcmp(name, "Time") == 0 && song->time == MPD_SONG_NO_TIME)
         song->time = std::atoi(value);
 }
 
+// A number in the pointer itself, with no free function: nothing to release.
+void keepLastModified(MpdData *entry, const char *isoTime)
+{
+    const QDateTime time = QDateTime::fromString(QString::fromLatin1(isoTime), Qt::ISODate);
+    if (time.isValid())
+        entry->userdata = reinterpret_cast<void *>(std::intptr_t(time.toSecsSinceEpoch()));
+}
+
 }  // namespace
+
+qint64 ListingAnswer::lastModifiedOf(const MpdData *entry)
+{
+    return entry->freefunc ? 0 : qint64(reinterpret_cast<std::intptr_t>(entry->userdata));
+}
 
 ListingAnswer::~ListingAnswer()
 {
@@ -77,6 +100,8 @@ void ListingAnswer::add(const char *name, const char *value)
         directories.append(QByteArray(value));
     } else if (std::strcmp(name, "playlist") == 0) {
         song = nullptr;
+    } else if (song && std::strcmp(name, "Last-Modified") == 0) {
+        keepLastModified(last, value);
     } else if (song) {
         addToSong(song, name, value);
     }

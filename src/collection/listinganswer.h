@@ -25,6 +25,9 @@ public:
     // The songs in listing order (null when there were none); the caller frees them.
     MpdData *takeSongs();
     int songCount() const { return songsAdded; }
+    // The song's Last-Modified time in seconds since the epoch, which the listing keeps in the
+    // entry's client data (libmpd's song has no field for it); 0 when the server sent none.
+    static qint64 lastModifiedOf(const MpdData *entry);
     const QList<QByteArray> &subdirectories() const { return directories; }
 
 private:

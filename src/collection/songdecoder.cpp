@@ -22,11 +22,16 @@ const QString &SongDecoder::remembered(Memo &memo, const char *raw,
     return memo.text;
 }
 
-QmpdSong SongDecoder::decode(const mpd_Song &song)
+QmpdSong SongDecoder::decode(const mpd_Song &song, qint64 lastModified)
 {
-    return QmpdSong(song.id, song.time, remembered(artist, song.artist, QmpdSong::decodeLocal),
+    QmpdSong decoded(song.id, song.time, remembered(artist, song.artist, QmpdSong::decodeLocal),
                     texts.keep(QmpdSong::decodeLocal(song.title)), decodeLatin1(song.track),
                     texts.keep(QmpdSong::decodeLocal(song.file)),
                     remembered(date, song.date, decodeLatin1),
                     remembered(album, song.album, QmpdSong::decodeLocal));
+    decoded.lastModified = lastModified;
+    decoded.albumArtist = remembered(albumArtist, song.albumartist, QmpdSong::decodeLocal);
+    decoded.genre = remembered(genre, song.genre, QmpdSong::decodeLocal);
+    decoded.composer = remembered(composer, song.composer, QmpdSong::decodeLocal);
+    return decoded;
 }

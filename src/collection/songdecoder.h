@@ -14,7 +14,7 @@
 class SongDecoder
 {
 public:
-    QmpdSong decode(const mpd_Song &song);
+    QmpdSong decode(const mpd_Song &song, qint64 lastModified);
 
 private:
     // The last raw text of one field and its decoded value.
@@ -32,6 +32,9 @@ private:
     Memo artist;
     Memo album;
     Memo date;
+    Memo albumArtist;
+    Memo genre;
+    Memo composer;
     TextBlock texts;
 };
 

@@ -8,6 +8,7 @@
 #define QMPD_H
 
 #include "core/connectattempt.h"
+#include "core/librarystats.h"
 #include "core/mpdstatus.h"
 #include "core/queuesync.h"
 #include "core/rawanswer.h"
@@ -117,6 +118,9 @@ public:
     bool loadStoredPlaylist(const QString &name);
     bool deleteFirstSongs(int count);
 
+    // The server's "stats"; nothing when it refused or the link failed.
+    std::optional<LibraryStats> libraryStats();
+
     // "MPD Error <id> '<message>'", as the error boxes show it.
     static QString errorText(int id, const char *message);
     // Whether libmpd's error means the link to the server is gone, not a refusal by the server.
@@ -156,10 +160,12 @@ private:
     std::optional<RawAnswer::Answer> exchange(const QByteArray &request);
     // The "name: value" lines of the answer; a refusal is not reported, and gives none.
     QList<QPair<QString, QString>> quietPairs(const QByteArray &request);
-    // Sends a request and reads the songs of its answer itself; nothing when the server refused
-    // (reported like libmpd's errors) or the link failed (the connection is lost).
+    // The songs of fetchLines' answer.
     std::optional<SongList> fetchSongs(const QByteArray &request,
                                        QmpdSong::TrackDateDecoding trackDate);
+    // The lines of exchange's answer; nothing when the server refused (reported like libmpd's
+    // errors) or the link failed (the connection is lost).
+    std::optional<QList<QByteArray>> fetchLines(const QByteArray &request);
     void askOnlyShownTags();
 
     MpdObj *mpdObj = nullptr;

@@ -36,6 +36,14 @@ QString QmpdSong::timeText() const
     return time >= 0 && time < sharedSeconds ? texts.at(time) : formatTime(time);
 }
 
+QString QmpdSong::formatHours(qint64 seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
 QString QmpdSong::formatTime(int seconds)
 {
     // Signed division on purpose: a negative length shows as a negative text.

@@ -30,6 +30,8 @@ public:
 
     // Seconds as minutes and two-digit seconds: 0:00, 1:05, 62:05.
     static QString formatTime(int seconds);
+    // Seconds as hours, minutes and seconds, for totals: 0:00:00, 1:01:05, 250:00:00.
+    static QString formatHours(qint64 seconds);
 
     // The song's length as formatTime writes it.
     QString timeText() const;
@@ -42,6 +44,12 @@ public:
     QString file;
     QString date;
     QString album;
+    // Only the collection fills these (its database listing carries them): when the file last
+    // changed on the server, in seconds since the epoch (0 when unknown), and three more tags.
+    qint64 lastModified = 0;
+    QString albumArtist;
+    QString genre;     // the first one
+    QString composer;  // the first one
     bool nowPlaying = false;
 };
 

@@ -18,6 +18,7 @@ inline constexpr char AppPosition[] = "app/position";
 inline constexpr char AppSize[] = "app/size";
 inline constexpr char AppMaximized[] = "app/maximized";
 inline constexpr char AppHidden[] = "app/hidden";
+inline constexpr char AppTab[] = "app/tab";  // the object name of the tab shown at exit
 inline constexpr char AutoconnectHost[] = "autoconnect/host";
 inline constexpr char AutoconnectPort[] = "autoconnect/port";
 inline constexpr char AutoconnectPassword[] = "autoconnect/password";

@@ -48,6 +48,11 @@ QString fittedFileName(const QString &stem, const QString &suffix)
     return head + mark + suffix;
 }
 
+QString coverStem(const QString &artist, const QString &album)
+{
+    return cleanedForFileName(artist) + QLatin1Char('_') + cleanedForFileName(album);
+}
+
 QString percentEncoded(const QString &value)
 {
     return QString::fromLatin1(QUrl::toPercentEncoding(value));
@@ -130,8 +135,12 @@ QString CoverFetcher::coverDirectory()
 
 QString CoverFetcher::coverPath(const QString &artist, const QString &album)
 {
-    const QString stem = cleanedForFileName(artist) + QLatin1Char('_') + cleanedForFileName(album);
-    return coverDirectory() + fittedFileName(stem, QStringLiteral(".jpg"));
+    return coverDirectory() + fittedFileName(coverStem(artist, album), QStringLiteral(".jpg"));
+}
+
+QString CoverFetcher::thumbnailPath(const QString &artist, const QString &album)
+{
+    return coverDirectory() + fittedFileName(coverStem(artist, album), QStringLiteral(".thumb.jpg"));
 }
 
 QString CoverFetcher::answerPath()
@@ -203,8 +212,6 @@ QUrl CoverFetcher::albumInfoUrl(const QString &key) const
     return url;
 }
 
-// Replaced only by a complete write, so a failure never leaves a broken cover behind that would
-// count as cached.
 bool CoverFetcher::writeFile(const QString &path, const QByteArray &bytes)
 {
     if (!makeParentDirectory(path))

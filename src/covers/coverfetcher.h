@@ -40,6 +40,11 @@ public:
 
     // The cache file of an album; the main window shows covers from the same path.
     static QString coverPath(const QString &artist, const QString &album);
+    // The album's small picture for the wall of covers, beside its cover (removed with it).
+    static QString thumbnailPath(const QString &artist, const QString &album);
+    // Replaced only by a complete write, so a failure never leaves a broken cover behind that
+    // would count as cached. Any thread.
+    static bool writeFile(const QString &path, const QByteArray &bytes);
     static QString coverDirectory();
     // Empties the cover cache (the user's choice on exit); the fetcher must not be running.
     static void removeCachedCovers();
@@ -60,7 +65,6 @@ private:
     QUrl albumInfoUrl(const QString &key) const;
     std::optional<QByteArray> getAlbumInfo(const QString &key);
     QString readAnswerFile() const;
-    static bool writeFile(const QString &path, const QByteArray &bytes);
     static bool makeParentDirectory(const QString &filePath);
 
     bool success = false;

@@ -21,9 +21,6 @@
 
 namespace {
 
-// Chunks of 64 KiB bring a usual cover in a few round trips, without a long silence per chunk
-// on a slow link; servers before 0.22.4 keep their 8 KiB ones.
-const unsigned CHUNK_LIMIT = 64 * 1024;
 // How often our own waits (connecting, the welcome line) look at abort(). libmpdclient's waits
 // need no such step: abort() shuts the socket down, which wakes them at once.
 const int ABORT_CHECK_MS = 50;
@@ -58,45 +55,91 @@ bool recovered(mpd_connection *connection)
 
 }  // namespace
 
+ServerCoverSource::~ServerCoverSource()
+{
+    close();
+}
+
+void ServerCoverSource::setKeepConnection(bool keep)
+{
+    keepConnection = keep;
+}
+
+void ServerCoverSource::setChunkBytes(unsigned bytes)
+{
+    chunkBytes = bytes;
+}
+
 void ServerCoverSource::setServer(const QString &host, int port, const QString &password)
 {
     this->host = host;
     this->port = port;
     this->password = password;
+    close();
 }
 
 QByteArray ServerCoverSource::fetch(const QString &songFile)
 {
+    broke = false;
     if (host.isEmpty() || songFile.isEmpty())
         return QByteArray();
     const QDeadlineTimer deadline(TIME_LIMIT_MS);
+    if (socketShut.exchange(false))
+        close();
+    if (!connection)
+        connection = open(deadline);
+    broke = !connection;
+    if (!connection)
+        return QByteArray();
+    const QByteArray picture = pictureOf(songFile.toUtf8(), deadline);
+    broke = aborted || deadline.hasExpired()
+            || mpd_connection_get_error(connection) != MPD_ERROR_SUCCESS;
+    if (!keepConnection || broke)
+        close();
+    return picture;
+}
+
+// A connection that is logged in and has asked for big chunks; null when that failed.
+mpd_connection *ServerCoverSource::open(const QDeadlineTimer &deadline)
+{
     const int fd = openSocket(deadline);
     if (fd < 0)
-        return QByteArray();
+        return nullptr;
     const std::optional<QByteArray> welcome = readWelcome(fd, deadline);
     mpd_async *async = welcome ? mpd_async_new(fd) : nullptr;
-    mpd_connection *connection
-            = async ? mpd_connection_new_async(async, welcome->constData()) : nullptr;
-    QByteArray picture;
-    if (connection && mpd_connection_get_error(connection) == MPD_ERROR_SUCCESS)
-        picture = pictureOf(connection, songFile.toUtf8(), deadline);
+    connection = async ? mpd_connection_new_async(async, welcome->constData()) : nullptr;
+    if (!connection) {
+        forget();
+        async ? mpd_async_free(async) : void(::close(fd));
+        return nullptr;
+    }
+    mpd_connection_set_timeout(connection, remainingMs(deadline));
+    // A wrong password means no covers from this server; the window reports its own login.
+    if (mpd_connection_get_error(connection) != MPD_ERROR_SUCCESS
+        || !MpdClientLogin::sendPassword(connection, password.toLatin1().constData())
+        || (!mpd_run_binarylimit(connection, chunkBytes) && !recovered(connection)))
+        close();
+    return connection;
+}
+
+void ServerCoverSource::close()
+{
+    if (!connection)
+        return;
     // Before the socket closes, so that abort() never shuts down a descriptor reused meanwhile.
     forget();
-    if (connection)
-        mpd_connection_free(connection);
-    else if (async)
-        mpd_async_free(async);
-    else
-        ::close(fd);
-    return picture;
+    mpd_connection_free(connection);
+    connection = nullptr;
 }
 
 void ServerCoverSource::abort()
 {
     const QMutexLocker locker(&socketMutex);
     aborted = true;
-    if (activeSocket >= 0)
+    if (activeSocket >= 0) {
         ::shutdown(activeSocket, SHUT_RDWR);
+        socketShut = true;
+    }
 }
 
 void ServerCoverSource::clearAbort()
@@ -184,18 +227,12 @@ bool ServerCoverSource::waitFor(int fd, short events, const QDeadlineTimer &dead
     return false;
 }
 
-QByteArray ServerCoverSource::pictureOf(mpd_connection *connection, const QByteArray &uri,
+QByteArray ServerCoverSource::pictureOf(const QByteArray &uri,
                                         const QDeadlineTimer &deadline)
 {
-    mpd_connection_set_timeout(connection, remainingMs(deadline));
-    // A wrong password means no covers from this server; the window reports its own login.
-    if (!MpdClientLogin::sendPassword(connection, password.toLatin1().constData()))
-        return QByteArray();
-    if (!mpd_run_binarylimit(connection, CHUNK_LIMIT) && !recovered(connection))
-        return QByteArray();
     for (const bool embedded : {true, false}) {
         const std::optional<QByteArray> picture
-                = receivePicture(connection, uri, embedded, deadline);
+                = receivePicture(uri, embedded, deadline);
         if (!picture)
             return QByteArray();
         if (!picture->isEmpty() && CoverImage::isUsable(*picture))
@@ -206,8 +243,7 @@ QByteArray ServerCoverSource::pictureOf(mpd_connection *connection, const QByteA
 
 // One picture, chunk by chunk. Nothing when the connection cannot be used any more; an empty
 // picture when the server has none of this kind, refuses, or it is too large.
-std::optional<QByteArray> ServerCoverSource::receivePicture(mpd_connection *connection,
-                                                            const QByteArray &uri, bool embedded,
+std::optional<QByteArray> ServerCoverSource::receivePicture(const QByteArray &uri, bool embedded,
                                                             const QDeadlineTimer &deadline)
 {
     QByteArray picture;
@@ -224,7 +260,7 @@ std::optional<QByteArray> ServerCoverSource::receivePicture(mpd_connection *conn
         if (!total)
             return recovered(connection) ? std::optional(QByteArray()) : std::nullopt;
         const std::optional<qint64> length = receiveNumber(connection, "binary");
-        if (*total < 0 || !length || *length < 0 || *length > CHUNK_LIMIT
+        if (*total < 0 || !length || *length < 0 || *length > chunkBytes
             || *length > *total - offset)
             return std::nullopt;
         picture.resize(offset + *length);

@@ -1,16 +1,20 @@
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "albums/albumscontroller.h"
 #include "collection/collectioncontroller.h"
+#include "collection/collectiongroupingbox.h"
 #include "core/serverconnection.h"
 #include "core/settingsstore.h"
 #include "desktop/desktopintegration.h"
 #include "filebrowser/filebrowsercontroller.h"
 #include "lastfm/scrobbling.h"
+#include "librarystats/librarystatsaction.h"
 #include "lyrics/lyricscontroller.h"
 #include "player/playbackmenu.h"
 #include "playlist/playlistcontroller.h"
 #include "playlist/queuemover.h"
+#include "playlist/queuetotals.h"
 #include "storedplaylists/storedplaylistscontroller.h"
 #include "ui/busyindicator.h"
 #include "ui/columnlayout.h"
@@ -19,7 +23,10 @@
 #include "ui/nowplayingpanel.h"
 #include "ui/preferences.h"
 #include "ui/searchfield.h"
+#include "ui/tabnavigation.h"
 #include "ui/windowplacement.h"
+
+#include <QLabel>
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow)
 {
@@ -53,6 +60,7 @@ MainWindow::~MainWindow()
     // The connection's thread ends before the parts it reports to.
     delete connection;
     WindowPlacement::save(this);
+    TabNavigation::save(ui->tabWidget);
     if (preferences->deletesCoversOnExit())
         CoverFetcher::removeCachedCovers();
     delete ui;
@@ -81,11 +89,22 @@ void MainWindow::createTabs()
     followConnection(collection);
     showMessagesOf(collection);
     connect(collection, &CollectionController::busyChanged, this, &MainWindow::showCollectionBusy);
+    connect(new CollectionGroupingBox(ui->label), &CollectionGroupingBox::groupingChosen, collection,
+            &CollectionController::groupBy);
     fileBrowser = new FileBrowserController({ui->filebrowserTab, ui->directoryTree, ui->fileList},
                                             this);
     followConnection(fileBrowser);
     showMessagesOf(fileBrowser);
     connect(collection, &CollectionController::built, fileBrowser, &FileBrowserController::reload);
+    auto *albums = new AlbumsController(ui->tabWidget, ui->tabCollection, collection->index(), this);
+    followConnection(albums);
+    showMessagesOf(albums);
+    connect(collection, &CollectionController::built, albums, &AlbumsController::onCollectionBuilt);
+    auto *queueTotals = new QLabel(ui->tabPlaylist);
+    queueTotals->setObjectName(QStringLiteral("queueTotals"));
+    ui->verticalLayout_2->insertWidget(ui->verticalLayout_2->indexOf(ui->playlistTableview) + 1,
+                                       queueTotals);
+    followConnection(new QueueTotals(ui->playlistTableview, queueTotals, this));
     SearchField::installKeys(ui->playlistFilter, ui->tabPlaylist);
     SearchField::installKeys(ui->collectionFilter, ui->tabCollection);
     new ColumnLayout(ui->playlistTableview, SettingsKey::PlaylistColumns);
@@ -148,6 +167,7 @@ void MainWindow::createMenus()
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
     followConnection(new PlaybackMenu(ui->menuBar, ui->menuFile, this));
+    followConnection(new LibraryStatsAction(ui->menuFile, ui->action_Settings, this));
 }
 
 void MainWindow::createKeys()
@@ -163,6 +183,7 @@ void MainWindow::createKeys()
     addKeys({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
             [this] { activateFocusedList(true); });
     addKeys({QKeySequence(Qt::Key_Space)}, [this] { activateFocusedList(false); });
+    TabNavigation::install(ui->tabWidget);
 }
 
 void MainWindow::activateFocusedList(bool enter)

@@ -169,15 +169,15 @@ private slots:
         const QByteArray mib(1 << 20, 'm');
         const QString bad(QChar::ReplacementCharacter);
         QTest::addRow("unsorted names, CRLF, bad numbers, a record cut short")
-                << QByteArrayList{"b\r\nA\r\na\r\n", "b\n\tz\nA\n", "b\nz\n\t1x\n\t\t12\n\tT\n\t1\n\tf.flac\n\t2000\nA\n\n\t5\n"}
+                << QByteArrayList{"b\r\nA\r\na\r\n", "b\n\tz\nA\n", "b\nz\n\t1x\n\t\t12\n\tT\n\t1\n\tf.flac\n\t2000\n\t0\n\t\n\t\n\t\nA\n\n\t5\n"}
                 << QStringList{"A", "a", "b", "z"} << QStringList{"0|12|b|T|1|f.flac|2000|z|0:12", "5|0|A||||||0:00"};
         QTest::addRow("1 MiB lines") << QByteArrayList{mib + '\n', "", "a\nb\n\t1\n\t2\n\t" + mib + "\n\t\n\t\n\t\n"}
                                      << QStringList(QString(mib)) << QStringList("1|2|a|" + QString(mib) + "||||b|0:02");
         QTest::addRow("invalid UTF-8") << QByteArrayList{"\xff\xfe\n\xc3(\n", "", "a\nb\n\t1\n\t2\n\t\xed\xa0\x80!\n"}
                 << QStringList{bad + '(', bad + bad} << QStringList("1|2|a|" + bad.repeated(3) + "!||||b|0:02");
         QTest::addRow("only byte-order marks") << QByteArrayList{"\xEF\xBB\xBF", "", "\xEF\xBB\xBF"} << QStringList() << QStringList();
-        QTest::addRow("CR alone ends no line, NUL stays; nine lines: a record and a stray line")
-                << QByteArrayList{QByteArray("one\rtwo\r\na\0b\n", 13), "", "a\nb\n\t1\n\t2\n\tT\n\t\n\tf\n\t\nstray\n"}
+        QTest::addRow("CR alone ends no line, NUL stays; thirteen lines: a record and a stray line")
+                << QByteArrayList{QByteArray("one\rtwo\r\na\0b\n", 13), "", "a\nb\n\t1\n\t2\n\tT\n\t\n\tf\n\t\n\t0\n\t\n\t\n\t\nstray\n"}
                 << QStringList{QString::fromLatin1("a\0b", 3), "onetwo"} << QStringList{"1|2|a|T||f||b|0:02", "0|0|stray||||||0:00"};
         QTest::addRow("blank lines, no final line feed, escapes at line ends") << QByteArrayList{"\n\nlast\nabc\x1b\n\x1b", "", ""}
                 << QStringList{"", "", "\x1b", "abc\x1b", "last"} << QStringList();
@@ -195,7 +195,7 @@ private slots:
 
     // Every value comes back as written (mpd makes control characters spaces; a cache may hold them).
     // Whatever damaged copies hold, the index has a name per line of the artists and albums files, a
-    // song per started eight lines of the songs file, and every song under its own artist and album.
+    // song per started twelve lines of the songs file, and every song under its own artist and album.
     void damagedCache()
     {
         const QStringList values = {"\tlead", "trail\t", "\t", "two\nlines", "old\r\nmac\r", "\n\n",
@@ -206,7 +206,7 @@ private slots:
             songs << QmpdSong(i, i, values[i], values[i], values[i], values[i] + QString::number(i), values[i], values[i])
                   << QmpdSong(-1, 65, "Plain", values[i], "3/12", QString("f%1").arg(i), "2001", "Album");
         const CollectionIndex built = writeSongs(songs);
-        QVERIFY(readCache(Cache::Songs).contains("\nPlain\nAlbum\n\t-1\n\t65\n\ttrail\t\n\t3/12\n\tf1\n\t2001\n"));
+        QVERIFY(readCache(Cache::Songs).contains("\nPlain\nAlbum\n\t-1\n\t65\n\ttrail\t\n\t3/12\n\tf1\n\t2001\n\t0\n\t\n\t\n\t\n"));
         QCOMPARE(describe(Cache(host).load()), describe(built));
         QByteArray good[4], written[4];
         for (Cache::File file : cacheFiles)
@@ -223,7 +223,7 @@ private slots:
             const QList<QmpdSong> found = index.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
             QVERIFY2(index.getArtists().size() == lineCount(written[Cache::Artists])
                              && index.getAlbums(NULL_ARTIST_OR_ALBUM_STRING).size() == lineCount(written[Cache::Albums])
-                             && found.size() == (lineCount(written[Cache::Songs]) + 7) / 8,
+                             && found.size() == (lineCount(written[Cache::Songs]) + 11) / 12,
                      qPrintable(QString("kind %1, round %2").arg(kind).arg(round)));
             for (const QmpdSong &song : found)
                 QVERIFY(texts(index.getSongs(song.artist, song.album)).contains(texts({song}).first()));
@@ -255,7 +255,29 @@ private slots:
             QCOMPARE(index, fromServer);
             QVERIFY(c.fromCache || c.hostName != host || readCache(Cache::Artists) == written);
         }
-        // The cache directory is private, and a host that looks like a path stays a file name in it.
+        // A cache from before the files' modification times were kept, fresh as it is, is built again
+    // from the server and then replaced; the times come back from the new cache as they were.
+    {
+        QCOMPARE(build(builder, f.server.port(), true), fromServer);
+        const QList<QmpdSong> listed = builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
+        QVERIFY(std::all_of(listed.cbegin(), listed.cend(), [](const QmpdSong &s) { return s.lastModified > 1e9; }));
+        QList<QByteArray> lines = readCache(Cache::Songs).split('\n');
+        for (qsizetype line = 8; line < lines.size(); line += 8)
+            lines.remove(line, 4);  // the four lines after the eighth of each record
+        const QString old = Cache(host).obsoleteSongsPath();
+        QVERIFY(writeFile(old, lines.join('\n')) && QFile::remove(cachePath(Cache::Songs)));
+        QFile oldSongs(old);
+        QVERIFY(oldSongs.open(QIODevice::ReadWrite) && oldSongs.setFileTime(QDateTime::currentDateTime().addDays(1), QFileDevice::FileModificationTime));
+        oldSongs.close();
+        QCOMPARE(build(builder, f.server.port(), false), fromServer);
+        QVERIFY(!QFile::exists(old) && QFile::exists(cachePath(Cache::Songs)));
+        QVERIFY(ageCache(&f.server, 60));
+        QCOMPARE(build(builder, f.server.port(), false), fromServer);
+        const QList<QmpdSong> cached = builder.getSongs(QString(), NULL_ARTIST_OR_ALBUM_STRING);
+        QVERIFY(std::equal(listed.cbegin(), listed.cend(), cached.cbegin(), cached.cend(),
+                           [](const QmpdSong &a, const QmpdSong &b) { return a.lastModified == b.lastModified; }));
+    }
+    // The cache directory is private, and a host that looks like a path stays a file name in it.
         writeSongs({}, "unix/../../socket");
         QCOMPARE(QFileInfo(Cache::directory()).permissions() & 0x0077, QFile::Permissions());
         QCOMPARE(QDir(Cache::directory()).entryList(QDir::Files | QDir::Hidden).size(), 15);
@@ -293,7 +315,7 @@ private slots:
         SongDecoder decoder;
         QList<QmpdSong> listed;
         for (MpdData *entry = mpd_database_get_complete(connection.get()); entry; entry = mpd_data_get_next(entry))
-            listed << decoder.decode(*entry->song);
+            listed << decoder.decode(*entry->song, 0);
         QCOMPARE(allSongs(builder), texts(listed));
         QCOMPARE(build(builder, cramped->port(), true), whole);
         QCOMPARE(readCache(Cache::Songs), wholeCache);
@@ -394,7 +416,7 @@ private slots:
         QFETCH(int, songs);
         const QByteArray cached = readCache(Cache::Songs);
         QVERIFY(!cached.contains("Huge/") && !cached.contains("Crowded/"));
-        QCOMPARE(lineCount(cached), 8 * songs);  // eight lines a song, no stray ones
+        QCOMPARE(lineCount(cached), 12 * songs);  // twelve lines a song, no stray ones
         QCOMPARE(allSongs(Cache(host).load()).size(), songs);
         QVERIFY(writeCache(Cache::Artists, readCache(Cache::Artists) + "Only In The Cache\n"));
         QVERIFY(!cramped || ageCache(cramped.get(), 60));  // mpd's update is of this second too

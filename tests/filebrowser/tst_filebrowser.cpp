@@ -203,7 +203,7 @@ private slots:
 
 
 private:
-    bool openWindow() { return f.open() && (f.widget<QTabWidget>("tabWidget")->setCurrentIndex(2), f.connect()); }
+    bool openWindow() { return f.open() && (f.widget<QTabWidget>("tabWidget")->setCurrentWidget(f.widget("filebrowserTab")), f.connect()); }
     QTreeView *tree() const { return f.widget<QTreeView>("directoryTree"); }
     QTableView *files() const { return f.widget<QTableView>("fileList"); }
 

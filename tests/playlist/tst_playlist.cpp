@@ -253,6 +253,30 @@ private slots:
         }
     }
 
+    // The line under the playlist follows adds, the filter, the playing song and deletes.
+    void queueTotals()
+    {
+        const QString granite = "Music/Rock/Classic/The Stones Of Time/Granite/0";  // 200, 180, 160 s
+        QVERIFY(openWindow({granite + "1 First Stone.flac", granite + "2 Second Stone.flac", granite + "3 Third Stone.flac"}, f.server));
+        const auto steps = {std::pair<QString, QString>{"", "3 songs, 0:09:00"},
+                            {"filter second", "3 songs, 0:09:00; 1 shown"},
+                            {"filter ", "3 songs, 0:09:00"},
+                            {"play 1", ""},
+                            {"pause 1", ""},
+                            {"seekcur 30", "3 songs, 0:09:00; 0:05:10 left"},
+                            {"delete 0", "2 songs, 0:05:40; 0:05:10 left"},
+                            {"stop", "2 songs, 0:05:40"},
+                            {"add Root Song.flac", "3 songs, 0:08:10"}};
+        for (const auto &[step, text] : steps) {
+            if (step.startsWith("filter "))
+                f.widget<QLineEdit>("playlistFilter")->setText(step.mid(7));
+            else if (!step.isEmpty())
+                QVERIFY(f.server.send(step.startsWith("add ") ? "add \"" + step.mid(4) + '"' : step));
+            if (!text.isEmpty())
+                QTRY_COMPARE_WITH_TIMEOUT(this->text("queueTotals"), text, 5000);
+        }
+    }
+
     void longQueue_data()
     {
         QTest::addColumn<QString>("fault");
