@@ -138,8 +138,7 @@ void Qmpd::askOnlyShownTags()
         markLost();
 }
 
-std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
-                                         QmpdSong::TrackDateDecoding trackDate)
+std::optional<RawAnswer::Answer> Qmpd::exchange(const QByteArray &request)
 {
     const int socket = LibmpdLink::socketOf(mpdObj);
     if (lost || socket < 0)
@@ -150,15 +149,32 @@ std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
     if (!answer) {
         qCWarning(lcQmpd) << "No whole answer in time to" << request.trimmed();
         markLost();
-        return std::nullopt;
     }
+    return answer;
+}
+
+std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
+                                         QmpdSong::TrackDateDecoding trackDate)
+{
+    const std::optional<RawAnswer::Answer> answer = exchange(request);
+    if (!answer)
+        return std::nullopt;
     if (!answer->refusal.isEmpty()) {
-        // "ACK [50@0] {lsinfo} No such directory", as libmpd reports it.
-        const int code = answer->refusal.mid(5).split('@').value(0).toInt();
-        onError(code, answer->refusal.constData());
+        reportRefusal(answer->refusal);
         return std::nullopt;
     }
     return SongList::parse(answer->lines, trackDate);
+}
+
+void Qmpd::reportRefusal(const QByteArray &refusal)
+{
+    // "ACK [50@0] {lsinfo} No such directory", as libmpd reports it.
+    onError(refusalCode(refusal), refusal.constData());
+}
+
+int Qmpd::refusalCode(const QByteArray &refusal)
+{
+    return refusal.mid(5).split('@').value(0).toInt();
 }
 
 void Qmpd::run(const std::function<void(Qmpd &)> &job)
@@ -589,6 +605,24 @@ int Qmpd::playNextPosition(int length)
     const int current = mpd_player_get_current_song_pos(mpdObj);
     const bool playing = state == MPD_PLAYER_PLAY || state == MPD_PLAYER_PAUSE;
     return playing && current >= 0 && current < length ? current + 1 : length;
+}
+
+int Qmpd::firstUpcomingPosition()
+{
+    // libmpd reads no current song while stopped.
+    const int current = mpd_player_get_current_song_pos(mpdObj);
+    return mpd_player_get_state(mpdObj) == MPD_PLAYER_STOP || current < 0 ? 0 : current + 1;
+}
+
+QStringList Qmpd::queueFiles(int from)
+{
+    QStringList files;
+    const std::optional<SongList> queue = fetchSongs(
+            RawAnswer::request("playlistinfo", {QByteArray::number(from) + ':'}),
+            QmpdSong::TrackDateDecoding::Latin1);
+    for (const QmpdSong &song : queue ? queue->songs : std::vector<QmpdSong>())
+        files << song.file;
+    return files;
 }
 
 Qmpd::DirectoryListing Qmpd::listDirectory(const QString &path)

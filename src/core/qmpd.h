@@ -10,9 +10,11 @@
 #include "core/connectattempt.h"
 #include "core/mpdstatus.h"
 #include "core/queuesync.h"
+#include "core/rawanswer.h"
 #include "core/serveridle.h"
 #include "core/songlist.h"
 
+#include <QHash>
 #include <QList>
 #include <QLoggingCategory>
 #include <QObject>
@@ -96,6 +98,11 @@ public:
     int queueLength();
     // Right after the playing or paused song; the end (length) when nothing plays.
     int playNextPosition(int length);
+    // Where the songs still to be played begin: after the playing or paused song; the whole
+    // queue (0) while stopped. From the status libmpd read last.
+    int firstUpcomingPosition();
+    // The files of the queue from this position on; empty when the query failed.
+    QStringList queueFiles(int from);
 
     // One directory of the server's database; empty when the query failed.
     DirectoryListing listDirectory(const QString &path);
@@ -108,6 +115,17 @@ public:
     bool renameStoredPlaylist(const QString &from, const QString &to);
     bool loadStoredPlaylist(const QString &name);
     bool deleteFirstSongs(int count);
+
+    // Song stickers, kept by the server for every client (qmpd_stickers.cpp). Only for a server
+    // that allows "sticker": one without a sticker database knows no such command.
+    // The value, or nothing when the song has none (not an error).
+    std::optional<QString> songSticker(const QString &file, const QString &name);
+    // Sets the sticker on every song, or deletes it with an empty value; false when refused.
+    bool putSongStickers(const QStringList &files, const QString &name, const QString &value);
+    // Every song of the database that has the sticker: file to value. Nothing when refused.
+    std::optional<QHash<QString, QString>> findSongStickers(const QString &name);
+    // The files of the songs whose tag (AlbumArtist, Genre, ...) is `value`, ignoring case.
+    QStringList filesWithTag(const QString &tag, const QString &value);
 
     // "MPD Error <id> '<message>'", as the error boxes show it.
     static QString errorText(int id, const char *message);
@@ -143,9 +161,14 @@ private:
     QSet<QString> readPermissions();
     // Sends a request and reads the songs of its answer itself (see RawAnswer); nothing when the
     // server refused (reported like libmpd's errors) or the link failed (the connection is lost).
+    // Sends a request and reads its answer itself; nothing (the connection lost) when the link
+    // failed. A refusal is in the answer, not reported.
+    std::optional<RawAnswer::Answer> exchange(const QByteArray &request);
     std::optional<SongList> fetchSongs(const QByteArray &request,
                                        QmpdSong::TrackDateDecoding trackDate);
     void askOnlyShownTags();
+    void reportRefusal(const QByteArray &refusal);
+    static int refusalCode(const QByteArray &refusal);
 
     MpdObj *mpdObj = nullptr;
     ServerIdle idle;
