@@ -17,6 +17,10 @@
 #include "core/serverconnection.h"
 #include "playlist/songmodel.h"
 #include "playlist/songsortfiltermodel.h"
+#include "ratings/playcounter.h"
+#include "ratings/ratingcontroller.h"
+#include "ratings/stickersync.h"
+#include "smartplaylists/smartplaylistscontroller.h"
 #include "storedplaylists/storedplaylistscontroller.h"
 
 #include <QCloseEvent>
@@ -135,6 +139,7 @@ MainWindow::MainWindow(QWidget *parent)
         ui->actionEnable_scrobbling->setEnabled(false);
 
     setupTables();
+    createStickerFeatures();
     setVisible(true);
     // Disabled until a connection is up.
     activateUi(false);
@@ -209,6 +214,37 @@ void MainWindow::createQueueTools()
     ui->tabWidget->addTab(storedPlaylists->page(), tr("Playlists"));
     followConnection(connection, storedPlaylists);
     connect(storedPlaylists, &StoredPlaylistsController::message, this, &MainWindow::myShowMessage);
+}
+
+// Ratings, play counts and smart playlists, kept in the server's sticker database.
+void MainWindow::createStickerFeatures()
+{
+    auto *stickers = new StickerSync(this);
+    followConnection(connection, stickers);
+    auto *ratings = new RatingController(this, ui->gridLayout, stickers->facts(), this);
+    followConnection(connection, ratings);
+    ratings->addSongTable(ui->playlistTableview);
+    ratings->addSongTable(ui->fileList);
+    ratings->addSongView(ui->trackList, [this] { return collectionSearch->selectedTracks(); });
+    ratings->addSongView(ui->albumList, [this] {
+        QStringList files;
+        const std::optional<QString> artist = singleSelectedText(ui->artistList);
+        for (const QString &album : artist ? selectedTexts(ui->albumList) : QStringList()) {
+            for (const QmpdSong &song : collectionSearch->getSongs(*artist, album))
+                files << song.file;
+        }
+        return files;
+    });
+    auto *playCounter = new PlayCounter(this);
+    followConnection(connection, playCounter);
+    connect(nowPlaying, &NowPlayingPanel::songPlayed, playCounter, &PlayCounter::onSongPlayed);
+
+    auto *smartPlaylists = new SmartPlaylistsController(
+            [this] { return collectionBuilder.getSongs(NULL_ARTIST_OR_ALBUM_STRING, NULL_ARTIST_OR_ALBUM_STRING); },
+            stickers->facts(), this);
+    ui->tabWidget->addTab(smartPlaylists->page(), tr("Smart"));
+    followConnection(connection, smartPlaylists);
+    connect(smartPlaylists, &SmartPlaylistsController::message, this, &MainWindow::myShowMessage);
 }
 
 void MainWindow::onToggleFullscreen()

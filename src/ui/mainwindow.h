@@ -111,6 +111,7 @@ private:
     void playLastSelectedRow();
     void activateFocusedList(bool enter);
     void createQueueTools();
+    void createStickerFeatures();
 
     // File browser (mainwindow_filebrowser.cpp).
     void buildFileBrowserMenus();
