@@ -98,6 +98,8 @@ bool BenchSuite::run()
                 .arg(windowRuns));
     if (only == QLatin1String("connection"))
         return benchConnectionOnly();
+    if (only == QLatin1String("stickers"))
+        return benchStickers();
     const QStringList measured = only.isEmpty() ? libraries : QStringList();
     for (const QString &library : measured) {
         for (int songs : std::as_const(sizes)) {
@@ -106,6 +108,8 @@ bool BenchSuite::run()
         }
     }
     if (!benchResponsiveness())
+        broken = true;
+    if (!benchStickers())
         broken = true;
     return !broken;
 }

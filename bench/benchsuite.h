@@ -42,6 +42,8 @@ private:
     bool benchStall(const MpdFixture &server);
     bool benchQuiet(int port);
     bool benchBigQueue();
+    // The ratings and smart playlist rows (benchsuite_stickers.cpp): servers and table of their own.
+    bool benchStickers();
     // The stall probe with its server stopped from ready on: its results and its exit time.
     bool runStallProbe(qint64 serverPid, int port, int quitAfterMs, Results *results,
                        qint64 *exitNs);
