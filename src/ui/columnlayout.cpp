@@ -129,8 +129,10 @@ void ColumnLayout::showColumnMenu(const QPoint &position)
 
 void ColumnLayout::onSectionResized(int logicalIndex)
 {
-    // The last section shown stretches with the view: that is no choice of the user's.
-    if (autoSizing || (!userLayout && logicalIndex == lastShownSection()))
+    // The last section shown stretches with the view: that is no choice of the user's. Hiding
+    // a section resizes it (later, to 0); the column menu saves a choice of its own.
+    if (autoSizing || header->isSectionHidden(logicalIndex)
+        || (!userLayout && logicalIndex == lastShownSection()))
         return;
     onUserLayout();
 }
