@@ -1,6 +1,6 @@
 // SongModel: the table of songs behind the playlist view and the file browser's song list: the
-// songs' tags, and what the server's stickers say of them (SongFacts, when given). Owns its song records; created without a parent and
-// owned by whoever installs it (the main window). GUI thread only.
+// songs' tags, and what the server's stickers say of them (SongFacts, when given). Owns its song
+// records; created without a parent and owned by whoever installs it. GUI thread only.
 #ifndef SONGMODEL_H
 #define SONGMODEL_H
 
