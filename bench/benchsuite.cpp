@@ -100,6 +100,8 @@ bool BenchSuite::run()
         return benchConnectionOnly();
     if (only == QLatin1String("albums"))
         return benchAlbums();
+    if (only == QLatin1String("stickers"))
+        return benchStickers();
     const QStringList measured = only.isEmpty() ? libraries : QStringList();
     for (const QString &library : measured) {
         for (int songs : std::as_const(sizes)) {
@@ -110,6 +112,8 @@ bool BenchSuite::run()
     if (!benchResponsiveness())
         broken = true;
     if (only.isEmpty() && !benchAlbums())
+        broken = true;
+    if (!benchStickers())
         broken = true;
     return !broken;
 }

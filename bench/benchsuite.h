@@ -44,6 +44,8 @@ private:
     bool benchBigQueue();
     // The Albums tab (benchsuite_albums.cpp): its own server, library and table.
     bool benchAlbums();
+    // The ratings and smart playlist rows (benchsuite_stickers.cpp): servers and table of their own.
+    bool benchStickers();
     // The stall probe with its server stopped from ready on: its results and its exit time.
     bool runStallProbe(qint64 serverPid, int port, int quitAfterMs, Results *results,
                        qint64 *exitNs);

@@ -7,6 +7,7 @@
 #include "ui/mainwindow.h"
 #include "core/qmpd.h"
 #include "responsivenessprobe.h"
+#include "stickerprobe.h"
 #include "windowwatcher.h"
 
 #include <QApplication>
@@ -132,6 +133,8 @@ int Probe::run(const QStringList &args)
         return AlbumsProbe::run(args.mid(1));
     if (!args.isEmpty() && args.at(0) == QLatin1String("responsiveness"))
         return ResponsivenessProbe::run(args.mid(1));
+    if (!args.isEmpty() && (args.at(0) == QLatin1String("ratings") || args.at(0) == QLatin1String("rule")))
+        return StickerProbe::run(args);
     std::fprintf(stderr, "probe: unknown arguments\n");
     return 2;
 }

@@ -225,6 +225,27 @@ void CollectionController::onAddAlbum()
                             + tr(" albums to playlist!"));
 }
 
+QStringList CollectionController::selectedAlbumFiles() const
+{
+    QStringList files;
+    const std::optional<QString> artist = singleSelectedText(widgets.artistList);
+    for (const QString &album : artist ? selectedTexts(widgets.albumList) : QStringList()) {
+        for (const QmpdSong &song : search->getSongs(*artist, album))
+            files << song.file;
+    }
+    return files;
+}
+
+QStringList CollectionController::selectedTrackFiles() const
+{
+    return search->selectedTracks();
+}
+
+QList<QmpdSong> CollectionController::allSongs() const
+{
+    return builder.getSongs(NULL_ARTIST_OR_ALBUM_STRING, NULL_ARTIST_OR_ALBUM_STRING);
+}
+
 void CollectionController::onAddTrack()
 {
     if (refuseDuringBuild() || !widgets.trackList->selectionModel())

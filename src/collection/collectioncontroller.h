@@ -43,6 +43,11 @@ public:
     void offerPlayNext(QueueMover *mover) const;
     // The index the tab shows, for other views of the collection.
     const CollectionBuilder &index() const { return builder; }
+    // The files of the selected albums of the one selected artist, and of the selected tracks.
+    QStringList selectedAlbumFiles() const;
+    QStringList selectedTrackFiles() const;
+    // Every song of the index; empty before the first build.
+    QList<QmpdSong> allSongs() const;
 
 public slots:
     void onConnectionReady(ServerConnection *connection);

@@ -50,6 +50,8 @@ public:
     void showTracksOf(const QString &artist, const QString &album);
     // Disconnected: empty lists until the next showCollection.
     void showNothing();
+    // The files of the songs selected in the track list.
+    QStringList selectedTracks() const;
 
 private:
     bool searching() const { return folded && filter.isActive(); }
@@ -59,7 +61,6 @@ private:
     void fillLists();
     void fillAlbums();
     void fillTracks();
-    QStringList selectedTracks() const;
 
     const CollectionBuilder &builder;
     Views views;

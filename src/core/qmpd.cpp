@@ -159,9 +159,7 @@ std::optional<QList<QByteArray>> Qmpd::fetchLines(const QByteArray &request)
     if (!answer)
         return std::nullopt;
     if (!answer->refusal.isEmpty()) {
-        // "ACK [50@0] {lsinfo} No such directory", as libmpd reports it.
-        const int code = answer->refusal.mid(5).split('@').value(0).toInt();
-        onError(code, answer->refusal.constData());
+        reportRefusal(answer->refusal);
         return std::nullopt;
     }
     return answer->lines;
@@ -182,6 +180,17 @@ std::optional<LibraryStats> Qmpd::libraryStats()
     if (!lines)
         return std::nullopt;
     return LibraryStats::parse(*lines);
+}
+
+void Qmpd::reportRefusal(const QByteArray &refusal)
+{
+    // "ACK [50@0] {lsinfo} No such directory", as libmpd reports it.
+    onError(refusalCode(refusal), refusal.constData());
+}
+
+int Qmpd::refusalCode(const QByteArray &refusal)
+{
+    return refusal.mid(5).split('@').value(0).toInt();
 }
 
 void Qmpd::run(const std::function<void(Qmpd &)> &job)
@@ -623,6 +632,24 @@ int Qmpd::playNextPosition(int length)
     const int current = mpd_player_get_current_song_pos(mpdObj);
     const bool playing = state == MPD_PLAYER_PLAY || state == MPD_PLAYER_PAUSE;
     return playing && current >= 0 && current < length ? current + 1 : length;
+}
+
+int Qmpd::firstUpcomingPosition()
+{
+    // libmpd reads no current song while stopped.
+    const int current = mpd_player_get_current_song_pos(mpdObj);
+    return mpd_player_get_state(mpdObj) == MPD_PLAYER_STOP || current < 0 ? 0 : current + 1;
+}
+
+QStringList Qmpd::queueFiles(int from)
+{
+    QStringList files;
+    const std::optional<SongList> queue = fetchSongs(
+            RawAnswer::request("playlistinfo", {QByteArray::number(from) + ':'}),
+            QmpdSong::TrackDateDecoding::Latin1);
+    for (const QmpdSong &song : queue ? queue->songs : std::vector<QmpdSong>())
+        files << song.file;
+    return files;
 }
 
 Qmpd::DirectoryListing Qmpd::listDirectory(const QString &path)

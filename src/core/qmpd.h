@@ -15,6 +15,7 @@
 #include "core/serveridle.h"
 #include "core/songlist.h"
 
+#include <QHash>
 #include <QList>
 #include <QLoggingCategory>
 #include <QObject>
@@ -98,6 +99,11 @@ public:
     int queueLength();
     // Right after the playing or paused song; the end (length) when nothing plays.
     int playNextPosition(int length);
+    // Where the songs still to be played begin: after the playing or paused song; the whole
+    // queue (0) while stopped. From the status libmpd read last.
+    int firstUpcomingPosition();
+    // The files of the queue from this position on; empty when the query failed.
+    QStringList queueFiles(int from);
 
     // One directory of the server's database; empty when the query failed.
     DirectoryListing listDirectory(const QString &path);
@@ -120,6 +126,16 @@ public:
 
     // The server's "stats"; nothing when it refused or the link failed.
     std::optional<LibraryStats> libraryStats();
+    // Song stickers, kept by the server for every client (qmpd_stickers.cpp). Only for a server
+    // that allows "sticker": one without a sticker database knows no such command.
+    // The value, or nothing when the song has none (not an error).
+    std::optional<QString> songSticker(const QString &file, const QString &name);
+    // Sets the sticker on every song, or deletes it with an empty value; false when refused.
+    bool putSongStickers(const QStringList &files, const QString &name, const QString &value);
+    // Every song of the database that has the sticker: file to value. Nothing when refused.
+    std::optional<QHash<QString, QString>> findSongStickers(const QString &name);
+    // The files of the songs whose tag (AlbumArtist, Genre, ...) is `value`, ignoring case.
+    QStringList filesWithTag(const QString &tag, const QString &value);
 
     // "MPD Error <id> '<message>'", as the error boxes show it.
     static QString errorText(int id, const char *message);
@@ -156,7 +172,7 @@ private:
     QList<MpdOutput> readOutputs();
     QSet<QString> readPermissions();
     // A request and its whole answer, read by the program itself (see RawAnswer); nothing when
-    // the link failed (the connection is then lost).
+    // the link failed (the connection is then lost). A refusal is in the answer, not reported.
     std::optional<RawAnswer::Answer> exchange(const QByteArray &request);
     // The "name: value" lines of the answer; a refusal is not reported, and gives none.
     QList<QPair<QString, QString>> quietPairs(const QByteArray &request);
@@ -167,6 +183,8 @@ private:
     // errors) or the link failed (the connection is lost).
     std::optional<QList<QByteArray>> fetchLines(const QByteArray &request);
     void askOnlyShownTags();
+    void reportRefusal(const QByteArray &refusal);
+    static int refusalCode(const QByteArray &refusal);
 
     MpdObj *mpdObj = nullptr;
     ServerIdle idle;

@@ -1,5 +1,6 @@
 #include "playlist/songmodel.h"
 
+#include <QDateTime>
 #include <QSet>
 
 #include <algorithm>
@@ -11,7 +12,8 @@ const char *const headerTexts[SongModel::ColumnCount] = {
         QT_TRANSLATE_NOOP("SongModel", "Title"), QT_TRANSLATE_NOOP("SongModel", "Artist"),
         QT_TRANSLATE_NOOP("SongModel", "Album"), QT_TRANSLATE_NOOP("SongModel", "Track"),
         QT_TRANSLATE_NOOP("SongModel", "Date"),  QT_TRANSLATE_NOOP("SongModel", "Duration"),
-        QT_TRANSLATE_NOOP("SongModel", "File"),
+        QT_TRANSLATE_NOOP("SongModel", "File"),  QT_TRANSLATE_NOOP("SongModel", "Rating"),
+        QT_TRANSLATE_NOOP("SongModel", "Plays"), QT_TRANSLATE_NOOP("SongModel", "Last played"),
 };
 
 QString fileName(const QString &path)
@@ -25,6 +27,16 @@ QString titleOrFileBaseName(const QmpdSong &song)
     if (!song.title.isEmpty())
         return song.title;
     return fileName(song.file).section(QLatin1Char('.'), 0, 0);
+}
+
+// The rating is drawn as stars, not written.
+QString factText(const SongFact &fact, int column)
+{
+    if (column == SongModel::Plays && fact.playCount > 0)
+        return QString::number(fact.playCount);
+    if (column == SongModel::LastPlayed && fact.lastPlayed > 0)
+        return QDateTime::fromSecsSinceEpoch(fact.lastPlayed).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return QString();
 }
 
 QString displayText(const QmpdSong &song, int column)
@@ -77,7 +89,11 @@ QVariant SongModel::data(const QModelIndex &index, int role) const
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
+        if (index.column() >= Rating)
+            return facts ? factText(facts->of(song->file), index.column()) : QString();
         return displayText(*song, index.column());
+    case RatingRole:
+        return facts ? facts->of(song->file).rating : -1;
     case FileRole:
         return song->file;
     case NowPlayingRole:
@@ -222,6 +238,17 @@ void SongModel::setNowPlaying(int row)
         song.nowPlaying = playing;
         emit dataChanged(index(r, 0), index(r, ColumnCount - 1), {NowPlayingRole});
     }
+}
+
+void SongModel::setFacts(const SongFacts *newFacts)
+{
+    if (facts)
+        disconnect(facts, nullptr, this, nullptr);
+    facts = newFacts;
+    connect(facts, &SongFacts::changed, this, [this] {
+        if (rowCount() > 0)
+            emit dataChanged(index(0, Rating), index(rowCount() - 1, LastPlayed));
+    });
 }
 
 const QmpdSong *SongModel::songAt(const QModelIndex &index) const

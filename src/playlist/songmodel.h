@@ -1,12 +1,14 @@
-// SongModel: the seven-column table of songs behind the playlist view and the
-// file browser's song list. Owns its song records; created without a parent and
-// owned by whoever installs it (the main window). GUI thread only.
+// SongModel: the table of songs behind the playlist view and the file browser's song list: the
+// songs' tags, and what the server's stickers say of them (SongFacts, when given). Owns its song
+// records; created without a parent and owned by whoever installs it. GUI thread only.
 #ifndef SONGMODEL_H
 #define SONGMODEL_H
 
 #include "core/qmpdsong.h"
+#include "core/songfacts.h"
 
 #include <QAbstractTableModel>
+#include <QPointer>
 
 #include <memory>
 #include <vector>
@@ -15,12 +17,14 @@ class SongModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Title, Artist, Album, Track, Date, Duration, File };
-    static constexpr int ColumnCount = File + 1;
+    // New columns go at the end: a saved header layout keeps its meaning.
+    enum Column { Title, Artist, Album, Track, Date, Duration, File, Rating, Plays, LastPlayed };
+    static constexpr int ColumnCount = LastPlayed + 1;
 
     enum Role {
         FileRole = Qt::UserRole,  // the song's MPD path, for every column
-        NowPlayingRole            // the record's now-playing mark, as a bool
+        NowPlayingRole,           // the record's now-playing mark, as a bool
+        RatingRole                // 0 to 10, -1 for none (see SongFacts)
     };
 
     explicit SongModel(QObject *parent = nullptr);
@@ -52,11 +56,14 @@ public:
     int onWhichRow(int id) const;
     // Marks row as the only playing one; a row outside the list just clears the mark.
     void setNowPlaying(int row);
+    // The stickers the fact columns show; followed as they change. Not owned.
+    void setFacts(const SongFacts *facts);
 
 private:
     const QmpdSong *songAt(const QModelIndex &index) const;
 
     std::vector<std::unique_ptr<QmpdSong>> songs;
+    QPointer<const SongFacts> facts;
 };
 
 #endif

@@ -1,6 +1,8 @@
 // ColumnLayout: a song table laid out for a desktop. One text line per row, columns sized to
 // their content until the user arranges them, and from then on the user's widths and order,
-// kept in the settings file under one key. It keeps the header's state, not the model's, so it
+// kept in the settings file under one key. The header's context menu shows and hides columns;
+// the play statistics are hidden until the user asks for them, also in a layout saved before
+// they existed. It keeps the header's state, not the model's, so it
 // survives the models the view is given over time. A child of the view it serves; GUI thread.
 #ifndef COLUMNLAYOUT_H
 #define COLUMNLAYOUT_H
@@ -29,7 +31,11 @@ private:
     // none stored, sizes the columns to their content for the view's width of the moment.
     void fit();
     void sizeToContent();
+    // Hides the columns shown only on request, of those from `first` on.
+    void hideOptionalColumns(int first);
+    void showColumnMenu(const QPoint &position);
     void onSectionResized(int logicalIndex);
+    int lastShownSection() const;
     void onUserLayout();
     void stopFitting();
     int textWidth(const QString &text) const;

@@ -15,6 +15,10 @@
 #include "playlist/playlistcontroller.h"
 #include "playlist/queuemover.h"
 #include "playlist/queuetotals.h"
+#include "ratings/playcounter.h"
+#include "ratings/ratingcontroller.h"
+#include "ratings/stickersync.h"
+#include "smartplaylists/smartplaylistscontroller.h"
 #include "storedplaylists/storedplaylistscontroller.h"
 #include "ui/busyindicator.h"
 #include "ui/columnlayout.h"
@@ -43,6 +47,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(connection, &ConnectionController::connectionClosed, this, [this] { activateUi(false); });
     createTabs();
     createPanels();
+    createStickerFeatures();
     createMenus();
     createKeys();
 
@@ -147,6 +152,27 @@ void MainWindow::createPanels()
     auto *scrobbling = new Scrobbling(ui->actionEnable_scrobbling, this);
     connect(nowPlaying, &NowPlayingPanel::songPlayed, scrobbling, &Scrobbling::onSongPlayed);
     preferences = new Preferences({&coverFetcher, playlist->delegate(), desktop, scrobbling}, this);
+}
+
+void MainWindow::createStickerFeatures()
+{
+    auto *stickers = new StickerSync(this);
+    followConnection(stickers);
+    auto *ratings = new RatingController(this, ui->gridLayout, stickers->facts(), this);
+    followConnection(ratings);
+    ratings->addSongTable(ui->playlistTableview);
+    ratings->addSongTable(ui->fileList);
+    ratings->addSongView(ui->trackList, [this] { return collection->selectedTrackFiles(); });
+    ratings->addSongView(ui->albumList, [this] { return collection->selectedAlbumFiles(); });
+    auto *playCounter = new PlayCounter(this);
+    followConnection(playCounter);
+    connect(nowPlaying, &NowPlayingPanel::songPlayed, playCounter, &PlayCounter::onSongPlayed);
+
+    auto *smartPlaylists = new SmartPlaylistsController([this] { return collection->allSongs(); },
+                                                        stickers->facts(), this);
+    ui->tabWidget->addTab(smartPlaylists->page(), tr("Smart"));
+    followConnection(smartPlaylists);
+    showMessagesOf(smartPlaylists);
 }
 
 void MainWindow::createMenus()

@@ -42,6 +42,8 @@ private:
     void createPanels();
     void createMenus();
     void createKeys();
+    // Ratings, play counts and smart playlists: kept in the server's sticker database.
+    void createStickerFeatures();
     // Parts that follow the connection: told when one is up and when it ends.
     template<typename Part> void followConnection(Part *part);
     template<typename Part> void showMessagesOf(Part *part);

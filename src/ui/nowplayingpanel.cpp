@@ -101,7 +101,6 @@ void NowPlayingPanel::onStatus(const MpdStatus &snapshot, MpdStatus::Changes wha
 
 void NowPlayingPanel::onSongChange(const MpdStatus &snapshot)
 {
-    currentPlayed = false;
     if (!snapshot.song) {
         current.reset();
         return;
@@ -127,13 +126,8 @@ void NowPlayingPanel::showProgress()
         ui->songProgressSlider->setValue(elapsed);
     ui->lblSongProgress->setText(QmpdSong::formatTime(elapsed) + QStringLiteral(" / ")
                                  + current->timeText());
-    // A song counts as played once it is long enough to matter and has been heard for half
-    // its length or four minutes; the mark then stays until the next song.
-    const int length = current->time;
-    if (!currentPlayed && length > 30 && (elapsed > length / 2 || elapsed > 240)) {
-        currentPlayed = true;
+    if (plays.observe(*current, elapsed, status.state == PlayerState::Stopped))
         emit songPlayed(*current);
-    }
 }
 
 void NowPlayingPanel::showVolume(int volume)

@@ -6,6 +6,7 @@
 #define NOWPLAYINGPANEL_H
 
 #include "core/mpdstatus.h"
+#include "player/playtracker.h"
 
 #include <QList>
 #include <QObject>
@@ -37,7 +38,7 @@ public slots:
 signals:
     // Another song is now the current one.
     void songChanged(const QmpdSong &song);
-    // The song has been heard long enough to count as played; once per song change.
+    // The song has been heard long enough to count as played; once per play (see PlayTracker).
     void songPlayed(const QmpdSong &song);
 
 private:
@@ -57,8 +58,8 @@ private:
     QList<QMetaObject::Connection> wiring;
     MpdStatus status;
     std::optional<QmpdSong> current;
-    // Whether the current song counts as played (long enough, and far enough in).
-    bool currentPlayed = false;
+    // Kept across connections: a reconnection does not start the song's play again.
+    PlayTracker plays;
     QPixmap coverPixmap;
     // Moves the progress on while playing; the server says nothing until something changes.
     QTimer progressTimer;

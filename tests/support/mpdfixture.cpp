@@ -102,7 +102,8 @@ bool MpdFixture::writeConfig() const
         {"password", options.password.isEmpty() ? "" : options.password + "@read,add,control,admin"},
         {"default_permissions", options.password.isEmpty() ? "" : options.guestPermissions},
         {"max_output_buffer_size", options.maxOutputBufferKiB > 0 ? QString::number(options.maxOutputBufferKiB) : ""},
-        {"log_level", options.logLevel}};
+        {"log_level", options.logLevel},
+        {"sticker_file", options.stickers ? dir() + "/sticker.sql" : ""}};
     for (const auto &[key, value] : settings)
         lines << (value.isEmpty() ? QString() : key + (' ' + quoted(value)));
     // Uncompressed, so that TestLibrary::writeDatabase can write it.

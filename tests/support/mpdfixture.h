@@ -1,5 +1,5 @@
 // MpdFixture: a private, real mpd for tests, with its own temporary directory (config, db, log,
-// state, playlists), a free loopback port and two null outputs ("Null A", "Null B").
+// state, playlists, sticker database), a free loopback port and two null outputs ("Null A", "Null B").
 // TestLibrary: the standard small library of tagged FLAC files (scripts/gen-library, whose header
 // lists every file and tag), and mpd databases of any size without audio files.
 #pragma once
@@ -22,6 +22,7 @@ public:
         QString databaseFile;       // copied in and used as is: no scan at start
         bool mixer = true;          // false: mpd 0.23 then omits "volume" from status
         QString logLevel;           // "verbose" logs every command; empty: mpd's default
+        bool stickers = true;       // false: no sticker database (mpd then knows no "sticker")
     };
 
     MpdFixture() = default;

@@ -1,0 +1,3 @@
+#include "ratings/ratingslog.h"
+
+Q_LOGGING_CATEGORY(lcRatings, "tuneloom.ratings")
