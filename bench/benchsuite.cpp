@@ -123,6 +123,9 @@ void BenchSuite::startWithoutServer()
         for (const char *key : {SettingsKey::AutoconnectHost, SettingsKey::AutoconnectPort,
                                 SettingsKey::AutoconnectPassword})
             settings->remove(QLatin1String(key));
+        // Nothing leaves the machine: no Last.fm covers, no lyrics service.
+        settings->setValue(SettingsKey::LastfmApiKey, QString());
+        settings->setValue(SettingsKey::LyricsUrl, QString());
     }
     removeCache();
 }

@@ -23,6 +23,11 @@ int socketOf(MpdObj *mpd);
 // greeted and fell silent held an attempt for twice the timeout. Here the greeting has the whole
 // time and the two queries share what is left.
 bool connectWithin(MpdObj *mpd, const QByteArray &host, int port, float seconds);
+// libmpd reads the server's statistics when its status shows a database update ended, and then
+// reads the status it freed if the link broke during that read (a crash). Before each status
+// read this makes libmpd take any update as just begun, so that it never reads them: the
+// connection tells an update's end itself.
+void hideDatabaseUpdateEnd(MpdObj *mpd);
 // Requests go out at once (TCP_NODELAY): libmpd writes some requests in more than one piece.
 void sendWithoutDelay(MpdObj *mpd);
 // "move FROM TO" for each pair, in one command list. False when the server refused one or the

@@ -25,6 +25,8 @@ inline constexpr char AutoconnectPassword[] = "autoconnect/password";
 inline constexpr char SongNotifications[] = "general/song_notifications";
 inline constexpr char PlaylistColumns[] = "columns/playlist";
 inline constexpr char FileListColumns[] = "columns/filelist";
+inline constexpr char LyricsUrl[] = "lyrics/url";
+inline constexpr char LyricsMusicFolder[] = "lyrics/music_folder";
 } // namespace SettingsKey
 
 class SettingsStore

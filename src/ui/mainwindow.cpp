@@ -10,6 +10,7 @@
 #include "filebrowser/filebrowsercontroller.h"
 #include "lastfm/scrobbling.h"
 #include "librarystats/librarystatsaction.h"
+#include "lyrics/lyricscontroller.h"
 #include "player/playbackmenu.h"
 #include "playlist/playlistcontroller.h"
 #include "playlist/queuemover.h"
@@ -119,6 +120,9 @@ void MainWindow::createTabs()
     ui->tabWidget->addTab(storedPlaylists->page(), tr("Playlists"));
     followConnection(storedPlaylists);
     showMessagesOf(storedPlaylists);
+    lyrics = new LyricsController(this);
+    ui->tabWidget->addTab(lyrics->page(), tr("Lyrics"));
+    followConnection(lyrics);
 }
 
 void MainWindow::createPanels()
@@ -138,6 +142,7 @@ void MainWindow::createPanels()
     followConnection(desktop);
     connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), desktop,
             &DesktopIntegration::onCoverFetched, Qt::QueuedConnection);
+    connect(lyrics, &LyricsController::lyricsChanged, desktop, &DesktopIntegration::onLyricsChanged);
 
     auto *scrobbling = new Scrobbling(ui->actionEnable_scrobbling, this);
     connect(nowPlaying, &NowPlayingPanel::songPlayed, scrobbling, &Scrobbling::onSongPlayed);
