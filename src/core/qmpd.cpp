@@ -153,16 +153,7 @@ std::optional<RawAnswer::Answer> Qmpd::exchange(const QByteArray &request)
     return answer;
 }
 
-std::optional<LibraryStats> Qmpd::libraryStats()
-{
-    const std::optional<RawAnswer::Answer> answer = exchange("stats\n");
-    if (!answer || !answer->refusal.isEmpty())
-        return std::nullopt;
-    return LibraryStats::parse(answer->lines);
-}
-
-std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
-                                         QmpdSong::TrackDateDecoding trackDate)
+std::optional<QList<QByteArray>> Qmpd::fetchLines(const QByteArray &request)
 {
     const std::optional<RawAnswer::Answer> answer = exchange(request);
     if (!answer)
@@ -173,7 +164,24 @@ std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
         onError(code, answer->refusal.constData());
         return std::nullopt;
     }
-    return SongList::parse(answer->lines, trackDate);
+    return answer->lines;
+}
+
+std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
+                                         QmpdSong::TrackDateDecoding trackDate)
+{
+    const std::optional<QList<QByteArray>> lines = fetchLines(request);
+    if (!lines)
+        return std::nullopt;
+    return SongList::parse(*lines, trackDate);
+}
+
+std::optional<LibraryStats> Qmpd::libraryStats()
+{
+    const std::optional<QList<QByteArray>> lines = fetchLines("stats\n");
+    if (!lines)
+        return std::nullopt;
+    return LibraryStats::parse(*lines);
 }
 
 void Qmpd::run(const std::function<void(Qmpd &)> &job)

@@ -160,10 +160,12 @@ private:
     std::optional<RawAnswer::Answer> exchange(const QByteArray &request);
     // The "name: value" lines of the answer; a refusal is not reported, and gives none.
     QList<QPair<QString, QString>> quietPairs(const QByteArray &request);
-    // Sends a request and reads the songs of its answer itself; nothing when the server refused
-    // (reported like libmpd's errors) or the link failed (the connection is lost).
+    // The songs of fetchLines' answer.
     std::optional<SongList> fetchSongs(const QByteArray &request,
                                        QmpdSong::TrackDateDecoding trackDate);
+    // The lines of exchange's answer; nothing when the server refused (reported like libmpd's
+    // errors) or the link failed (the connection is lost).
+    std::optional<QList<QByteArray>> fetchLines(const QByteArray &request);
     void askOnlyShownTags();
 
     MpdObj *mpdObj = nullptr;
