@@ -49,7 +49,7 @@ void LibraryStatsAction::ask()
 {
     if (!server)
         return;
-    // Nothing to show when the link failed or the server refused.
+    // A refusal reaches the connection's error box; nothing to show then.
     server->ask(
             this, [](Qmpd &mpd) { return mpd.libraryStats(); },
             [this](const std::optional<LibraryStats> &stats) {
