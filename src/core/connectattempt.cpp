@@ -7,10 +7,18 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
 
 #include <condition_variable>
+#include <cstring>
+#include <optional>
 #include <thread>
 #include <utility>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,14 +74,42 @@ bool answeredOtherwise(const ErrorLog &log)
             || (log.firstId == MPD_ERROR_NORESPONSE && !log.first.contains(QLatin1String("timeout")));
 }
 
+// Why a Unix socket cannot be used, or nothing when something accepts connections on it. Asked
+// before libmpd tries: when libmpd's own connect to a socket fails, it closes the descriptor
+// twice, and the second close hits whatever another thread has opened under that number since.
+std::optional<QString> socketProblem(const QString &path)
+{
+    const auto problem = [&path](const char *text) {
+        return QCoreApplication::translate("ConnectAttempt", text).arg(path);
+    };
+    // libmpd knows paths only.
+    if (path.startsWith(QLatin1Char('@')))
+        return problem("Abstract sockets such as %1 are not supported: use a socket path");
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (size_t(name.size()) >= sizeof address.sun_path)
+        return problem("The socket path %1 is too long");
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool accepted
+            = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (accepted)
+        return std::nullopt;
+    if (!QFileInfo::exists(path))
+        return problem("There is no MPD socket at %1");
+    return problem("Nothing answers on the socket %1");
+}
+
 QString firstErrorText(const ErrorLog &log, const ServerAddress &server)
 {
     if (!answeredOtherwise(log))
         return log.first;
     return QCoreApplication::translate("ConnectAttempt",
-                                       "The server at %1:%2 did not answer as an MPD server")
-            .arg(server.host)
-            .arg(server.port);
+                                       "The server at %1 did not answer as an MPD server")
+            .arg(server.text());
 }
 
 void freeConnection(MpdObj *mpd)
@@ -118,6 +154,10 @@ std::shared_ptr<ConnectAttempt> ConnectAttempt::start(const ServerAddress &serve
 
 ConnectAttempt::Outcome ConnectAttempt::connectNow(const ServerAddress &server)
 {
+    if (server.isSocket()) {
+        if (const std::optional<QString> problem = socketProblem(server.host))
+            return {nullptr, *problem, false};
+    }
     const QByteArray host = server.host.toLatin1();
     const QByteArray password = server.password.toLatin1();
     MpdObj *mpd = mpd_new(const_cast<char *>(host.constData()), server.port,

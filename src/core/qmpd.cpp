@@ -138,8 +138,7 @@ void Qmpd::askOnlyShownTags()
         markLost();
 }
 
-std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
-                                         QmpdSong::TrackDateDecoding trackDate)
+std::optional<QList<QByteArray>> Qmpd::exchange(const QByteArray &request)
 {
     const int socket = LibmpdLink::socketOf(mpdObj);
     if (lost || socket < 0)
@@ -158,7 +157,16 @@ std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
         onError(code, answer->refusal.constData());
         return std::nullopt;
     }
-    return SongList::parse(answer->lines, trackDate);
+    return answer->lines;
+}
+
+std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
+                                         QmpdSong::TrackDateDecoding trackDate)
+{
+    const std::optional<QList<QByteArray>> lines = exchange(request);
+    if (!lines)
+        return std::nullopt;
+    return SongList::parse(*lines, trackDate);
 }
 
 void Qmpd::run(const std::function<void(Qmpd &)> &job)
@@ -291,7 +299,7 @@ void Qmpd::onError(int id, const char *message)
 void Qmpd::deliver()
 {
     if (!lost && pendingChanges != 0) {
-        const auto what = MpdStatus::Changes(pendingChanges);
+        auto what = MpdStatus::Changes(pendingChanges);
         pendingChanges = 0;
         // Before the status, so that whoever follows the status finds the new queue.
         const auto fetch = [this](const QByteArray &request) {
@@ -299,7 +307,12 @@ void Qmpd::deliver()
         };
         if (const std::optional<QueueChange> change = queueSync.update(mpdObj, fetch))
             emit queueChanged(*change);
+        const std::optional<QmpdSong> before = current.song;
         current = readStatus(what);
+        // A stream names what it plays under one song id: whoever shows the song sees a new one.
+        if (before && current.song && before->id == current.song->id
+            && before->title != current.song->title)
+            what |= MpdStatus::Song;
         emit statusChanged(current, what);
     }
     if (!lost) {
@@ -346,6 +359,7 @@ MpdStatus Qmpd::readStatus(MpdStatus::Changes what)
     status.queueVersion = mpd_playlist_get_playlist_id(mpdObj);
     status.queueLength = mpd_playlist_get_playlist_length(mpdObj);
     status.updatingDatabase = mpd_status_db_is_updating(mpdObj) != 0;
+    status.partition = partition;
     if (firstStatus || (what & MpdStatus::Permission))
         status.allowedCommands = readPermissions();
     if (firstStatus || (what & (MpdStatus::Outputs | MpdStatus::Permission)))

@@ -109,6 +109,21 @@ public:
     bool loadStoredPlaylist(const QString &name);
     bool deleteFirstSongs(int count);
 
+    // Partitions (qmpdpartitions.cpp): a server from 0.22 on runs several players, each with
+    // its own queue, status and outputs. A connection starts in "default".
+    QStringList partitionNames();
+    // The queue, status and outputs then are the partition's, sent whole.
+    bool switchPartition(const QString &name);
+    bool createPartition(const QString &name);
+    bool deletePartition(const QString &name);
+    // Into the current partition.
+    bool moveOutput(const QString &name);
+
+    // Streams: an http(s) address appended to the queue; a playlist address (.m3u, .pls) is
+    // handed to the server, which adds what it lists.
+    bool addStream(const QString &url);
+    bool addToStoredPlaylist(const QString &name, const QString &uri);
+
     // "MPD Error <id> '<message>'", as the error boxes show it.
     static QString errorText(int id, const char *message);
     // Whether libmpd's error means the link to the server is gone, not a refusal by the server.
@@ -143,6 +158,10 @@ private:
     QSet<QString> readPermissions();
     // Sends a request and reads the songs of its answer itself (see RawAnswer); nothing when the
     // server refused (reported like libmpd's errors) or the link failed (the connection is lost).
+    // Sends a request and reads its answer's lines itself (see RawAnswer); nothing when the server
+    // refused (reported like libmpd's errors) or the link failed (the connection is lost).
+    std::optional<QList<QByteArray>> exchange(const QByteArray &request);
+    bool command(const char *name, const QList<QByteArray> &arguments);
     std::optional<SongList> fetchSongs(const QByteArray &request,
                                        QmpdSong::TrackDateDecoding trackDate);
     void askOnlyShownTags();
@@ -162,6 +181,7 @@ private:
     bool raceSeen = false;
     bool firstStatus = true;
     int volumeBeforeMute = -1;
+    QString partition = QStringLiteral("default");
 };
 
 #endif

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -108,14 +109,21 @@ void ServerCoverSource::clearAbort()
 // to a server that does not answer; libmpdclient's would block for its whole timeout.
 int ServerCoverSource::openSocket(const QDeadlineTimer &deadline)
 {
-    const QByteArray name = QFile::encodeName(host);
-    if (host.startsWith(QLatin1Char('/'))) {
+    QByteArray name = QFile::encodeName(host);
+    // A path, or "@name" in the abstract namespace, whose address begins with a NUL byte and
+    // ends with the name (no NUL after it).
+    const bool abstract = host.startsWith(QLatin1Char('@'));
+    if (host.startsWith(QLatin1Char('/')) || abstract) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         if (size_t(name.size()) >= sizeof address.sun_path)
             return -1;
+        if (abstract)
+            name[0] = '\0';
         std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-        return connectTo(AF_UNIX, reinterpret_cast<sockaddr *>(&address), sizeof address, deadline);
+        const unsigned length = abstract ? unsigned(offsetof(sockaddr_un, sun_path) + name.size())
+                                         : unsigned(sizeof address);
+        return connectTo(AF_UNIX, reinterpret_cast<sockaddr *>(&address), length, deadline);
     }
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;

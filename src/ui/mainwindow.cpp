@@ -18,6 +18,9 @@
 #include "playlist/songmodel.h"
 #include "playlist/songsortfiltermodel.h"
 #include "storedplaylists/storedplaylistscontroller.h"
+#include "radio/streammenu.h"
+#include "servers/partitionmenu.h"
+#include "servers/serversmenu.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -116,7 +119,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
     buildCollectionMenus();
     buildFileBrowserMenus();
-    followConnection(connection, new PlaybackMenu(ui->menuBar, ui->menuFile, this));
+    auto *playbackMenu = new PlaybackMenu(ui->menuBar, ui->menuFile, this);
+    followConnection(connection, playbackMenu);
+    createServerTools(playbackMenu);
     queueFilter = new QueueFilterModel(this);
     queueFilter->setSourceModel(playlistModel.get());
     ui->playlistTableview->setModel(queueFilter);
@@ -209,6 +214,20 @@ void MainWindow::createQueueTools()
     ui->tabWidget->addTab(storedPlaylists->page(), tr("Playlists"));
     followConnection(connection, storedPlaylists);
     connect(storedPlaylists, &StoredPlaylistsController::message, this, &MainWindow::myShowMessage);
+}
+
+// Servers kept and switched between, the server's partitions, internet radio.
+void MainWindow::createServerTools(PlaybackMenu *playbackMenu)
+{
+    auto *servers = new ServersMenu(ui->menuFile, this);
+    followConnection(connection, servers);
+    connect(servers, &ServersMenu::serverChosen, connection, &ConnectionController::connectTo);
+    auto *partitions = new PartitionMenu(playbackMenu->getMenu(), this);
+    followConnection(connection, partitions);
+    connect(partitions, &PartitionMenu::message, this, &MainWindow::myShowMessage);
+    auto *streams = new StreamMenu(ui->menuFile, this);
+    followConnection(connection, streams);
+    connect(streams, &StreamMenu::message, this, &MainWindow::myShowMessage);
 }
 
 void MainWindow::onToggleFullscreen()

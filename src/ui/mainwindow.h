@@ -27,6 +27,7 @@
 class BusyIndicator;
 class ConnectionController;
 class NowPlayingPanel;
+class PlaybackMenu;
 class ServerConnection;
 class DesktopIntegration;
 class CollectionSearch;
@@ -111,6 +112,7 @@ private:
     void playLastSelectedRow();
     void activateFocusedList(bool enter);
     void createQueueTools();
+    void createServerTools(PlaybackMenu *playbackMenu);
 
     // File browser (mainwindow_filebrowser.cpp).
     void buildFileBrowserMenus();

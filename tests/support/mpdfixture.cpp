@@ -96,7 +96,7 @@ bool MpdFixture::writeConfig() const
     const QList<std::pair<const char *, QString>> settings{
         {"music_directory", musicDirectory}, {"playlist_directory", dir() + "/playlists"},
         {"log_file", logFile()}, {"pid_file", dir() + "/mpd.pid"}, {"state_file", dir() + "/mpd.state"},
-        {"bind_to_address", host()}, {"port", QString::number(serverPort)}, {"auto_update", "no"},
+        {"bind_to_address", host()}, {"bind_to_address", socketPath}, {"port", QString::number(serverPort)}, {"auto_update", "no"},
         {"zeroconf_enabled", "no"}, {"filesystem_charset", "UTF-8"},
         // Without default permissions a client that has not logged in may do nothing.
         {"password", options.password.isEmpty() ? "" : options.password + "@read,add,control,admin"},

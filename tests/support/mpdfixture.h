@@ -28,6 +28,8 @@ public:
     explicit MpdFixture(const Options &options) : options(options) { }
     ~MpdFixture() { stop(); }
 
+    // Before start(): mpd also listens on this Unix socket (a path, or "@name", abstract).
+    void listenOnSocket(const QString &path) { socketPath = path; }
     // Returns once mpd serves and its first scan ended (else see errorString()); default: empty music.
     bool start(const QString &musicDir = QString());
     void stop(); // SIGTERM (mpd saves its state file), SIGKILL if it lingers
@@ -66,6 +68,7 @@ private:
     std::unique_ptr<QProcess> process;
     QString musicDirectory;
     int serverPort = 0;
+    QString socketPath;
     mutable QString error;
 };
 
