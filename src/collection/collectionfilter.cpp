@@ -1,6 +1,6 @@
 #include "collection/collectionfilter.h"
 
-#include "collection/searchtext.h"
+#include "core/searchtext.h"
 
 #include <algorithm>
 

@@ -32,3 +32,16 @@ bool SettingsStore::ensureDirectory()
         return true;
     return QDir().mkpath(path) && QFile::setPermissions(path, PrivateDir);
 }
+
+bool SettingsStore::flag(const char *key, bool fallback)
+{
+    const QVariant value = settings.value(QLatin1String(key));
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("1"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("0"))
+        return false;
+    return fallback;
+}

@@ -39,6 +39,10 @@ public:
 
     QSettings *operator->() { return &settings; }
 
+    // The file is plain text that anyone may edit: a value that is not clearly a boolean gives
+    // the fallback rather than whatever QVariant makes of it ("garbage" would read as true).
+    bool flag(const char *key, bool fallback = false);
+
     // ~/.config/tuneloom, where settings, caches and covers live; created
     // (readable by the user only) when missing.
     static QString directory();

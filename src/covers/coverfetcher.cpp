@@ -112,6 +112,17 @@ void CoverFetcher::abort()
     server.abort();
 }
 
+void CoverFetcher::removeCachedCovers()
+{
+    // Plain files only: hidden files and subdirectories are not ours to delete.
+    const QDir directory(coverDirectory());
+    if (!directory.exists())
+        return;
+    const QStringList files = directory.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QString &file : files)
+        QFile::remove(directory.filePath(file));
+}
+
 QString CoverFetcher::coverDirectory()
 {
     return QDir::homePath() + QStringLiteral("/.config/tuneloom/coverart/");

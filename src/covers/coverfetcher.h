@@ -41,6 +41,8 @@ public:
     // The cache file of an album; the main window shows covers from the same path.
     static QString coverPath(const QString &artist, const QString &album);
     static QString coverDirectory();
+    // Empties the cover cache (the user's choice on exit); the fetcher must not be running.
+    static void removeCachedCovers();
     static QString answerPath();
 
 signals:

@@ -1,6 +1,6 @@
 #include "playlist/queuefiltermodel.h"
 
-#include "collection/searchtext.h"
+#include "core/searchtext.h"
 #include "playlist/songmodel.h"
 
 QueueFilterModel::QueueFilterModel(QObject *parent) : QSortFilterProxyModel(parent) { }

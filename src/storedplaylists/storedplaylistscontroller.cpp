@@ -2,6 +2,7 @@
 #include "ui_storedplaylistspage.h"
 
 #include "core/serverconnection.h"
+#include "playlist/queueadding.h"
 #include "playlist/songmodel.h"
 
 #include <QAction>
@@ -38,11 +39,11 @@ StoredPlaylistsController::StoredPlaylistsController(QWidget *window)
     connect(ui->deletePlaylistButton, &QPushButton::clicked, this,
             &StoredPlaylistsController::onDelete);
 
-    addAction(tr("&Add to playlist"), &StoredPlaylistsController::onAppend);
-    addAction(tr("&Replace playlist"), &StoredPlaylistsController::onReplace);
-    addAction(tr("Re&name..."), &StoredPlaylistsController::onRename);
-    addAction(tr("&Delete"), &StoredPlaylistsController::onDelete);
-    ui->storedPlaylistList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    QListView *list = ui->storedPlaylistList;
+    QueueAdding::addToPlaylistEntry(list, this, &StoredPlaylistsController::onAppend);
+    QueueAdding::addMenuEntry(list, tr("&Replace playlist"), this, &StoredPlaylistsController::onReplace);
+    QueueAdding::addMenuEntry(list, tr("Re&name..."), this, &StoredPlaylistsController::onRename);
+    QueueAdding::addMenuEntry(list, tr("&Delete"), this, &StoredPlaylistsController::onDelete);
 
     auto *save = new QAction(tr("Save playlist..."), window);
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -56,14 +57,6 @@ StoredPlaylistsController::~StoredPlaylistsController()
     // must stop reporting to this object before the models below are destroyed.
     if (pageWidget)
         ui->storedPlaylistList->selectionModel()->disconnect(this);
-}
-
-void StoredPlaylistsController::addAction(const QString &text,
-                                          void (StoredPlaylistsController::*slot)())
-{
-    auto *action = new QAction(text, ui->storedPlaylistList);
-    ui->storedPlaylistList->addAction(action);
-    connect(action, &QAction::triggered, this, slot);
 }
 
 void StoredPlaylistsController::onConnectionReady(ServerConnection *connection)

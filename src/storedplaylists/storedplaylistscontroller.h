@@ -43,7 +43,6 @@ signals:
     void message(const QString &text);
 
 private:
-    void addAction(const QString &text, void (StoredPlaylistsController::*slot)());
     void refresh();
     void showNames(const QStringList &list);
     void showSongs();

@@ -8,6 +8,8 @@
 #include "testmain.h"
 #include "windowfixture.h"
 
+#include "collection/collectionbuilder.h"
+
 #include <QScopeGuard>
 #include <QSlider>
 

@@ -2,6 +2,8 @@
 #include "testmain.h"
 #include "windowfixture.h"
 
+#include "playlist/playlistcontroller.h"
+
 #include <QTabWidget>
 
 static const QString granite = QStringLiteral("Music/Rock/Classic/The Stones Of Time/Granite/");
@@ -80,19 +82,20 @@ private slots:
             QTRY_COMPARE(table->model()->rowCount(), shown);
             table->setCurrentIndex(table->model()->index(row, 0));
         };
+        auto *playlist = f.window->findChild<PlaylistController *>();
         select(1, 3);
-        f.window->onPlaylistDoubleClick(table->currentIndex());
+        playlist->onDoubleClick(table->currentIndex());
         QVERIFY(f.settle());
         QCOMPARE(f.server.statusValue("song"), "2");
-        f.window->onCutSelected();
+        playlist->onCutSelected();
         QVERIFY(f.settle());
         QCOMPARE(f.server.queue(), QStringList({q[0], q[1], q[3]}));
         select(1, 2);
-        f.window->onPasteSongs();
+        playlist->onPasteSongs();
         QVERIFY(f.settle());
         QCOMPARE(f.server.queue(), QStringList({q[0], q[1], q[3], q[2]}));
         select(0, 3);
-        f.window->onDeleteSelectedFromPlaylist();
+        playlist->onDeleteSelected();
         QVERIFY(f.settle());
         QCOMPARE(f.server.queue(), QStringList({q[0], q[3], q[2]}));
     }

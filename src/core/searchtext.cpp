@@ -1,4 +1,4 @@
-#include "collection/searchtext.h"
+#include "core/searchtext.h"
 
 #include <algorithm>
 #include <string_view>
