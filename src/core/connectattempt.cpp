@@ -2,22 +2,19 @@
 
 #include "core/libmpdlink.h"
 #include "core/qmpd.h"
+#include "core/unixsocket.h"
 
 #include <libmpd/libmpd.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QFileInfo>
 
 #include <condition_variable>
-#include <cstring>
 #include <optional>
 #include <thread>
 #include <utility>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -75,30 +72,23 @@ bool answeredOtherwise(const ErrorLog &log)
 }
 
 // Why a Unix socket cannot be used, or nothing when something accepts connections on it. Asked
-// before libmpd tries: when libmpd's own connect to a socket fails, it closes the descriptor
-// twice, and the second close hits whatever another thread has opened under that number since.
-std::optional<QString> socketProblem(const QString &path)
+// before libmpd tries: when libmpd's own connect to a socket path fails, it closes descriptor 0
+// (and so whatever another thread has opened under that number since).
+std::optional<QString> socketProblem(const QString &host)
 {
-    const auto problem = [&path](const char *text) {
-        return QCoreApplication::translate("ConnectAttempt", text).arg(path);
+    const auto problem = [&host](const char *text) {
+        return QCoreApplication::translate("ConnectAttempt", text).arg(host);
     };
-    // libmpd knows paths only.
-    if (path.startsWith(QLatin1Char('@')))
-        return problem("Abstract sockets such as %1 are not supported: use a socket path");
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(path);
-    if (size_t(name.size()) >= sizeof address.sun_path)
-        return problem("The socket path %1 is too long");
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    UnixSocket::Address address;
+    if (!UnixSocket::addressOf(host, address))
+        return problem("The socket name %1 is too long");
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool accepted
-            = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    const bool accepted = fd >= 0 && ::connect(fd, address.get(), address.length) == 0;
     if (fd >= 0)
         ::close(fd);
     if (accepted)
         return std::nullopt;
-    if (!QFileInfo::exists(path))
+    if (host.startsWith(QLatin1Char('/')) && !QFileInfo::exists(host))
         return problem("There is no MPD socket at %1");
     return problem("Nothing answers on the socket %1");
 }

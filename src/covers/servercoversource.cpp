@@ -3,6 +3,7 @@
 #include "covers/coverimage.h"
 #include "covers/coverslog.h"
 #include "core/mpdclientlogin.h"
+#include "core/unixsocket.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -17,7 +18,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -109,22 +109,13 @@ void ServerCoverSource::clearAbort()
 // to a server that does not answer; libmpdclient's would block for its whole timeout.
 int ServerCoverSource::openSocket(const QDeadlineTimer &deadline)
 {
-    QByteArray name = QFile::encodeName(host);
-    // A path, or "@name" in the abstract namespace, whose address begins with a NUL byte and
-    // ends with the name (no NUL after it).
-    const bool abstract = host.startsWith(QLatin1Char('@'));
-    if (host.startsWith(QLatin1Char('/')) || abstract) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (size_t(name.size()) >= sizeof address.sun_path)
+    if (host.startsWith(QLatin1Char('/')) || host.startsWith(QLatin1Char('@'))) {
+        UnixSocket::Address address;
+        if (!UnixSocket::addressOf(host, address))
             return -1;
-        if (abstract)
-            name[0] = '\0';
-        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-        const unsigned length = abstract ? unsigned(offsetof(sockaddr_un, sun_path) + name.size())
-                                         : unsigned(sizeof address);
-        return connectTo(AF_UNIX, reinterpret_cast<sockaddr *>(&address), length, deadline);
+        return connectTo(AF_UNIX, address.get(), address.length, deadline);
     }
+    const QByteArray name = QFile::encodeName(host);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

@@ -12,9 +12,10 @@
 #include <QMessageBox>
 #include <QUrl>
 
-StreamMenu::StreamMenu(QMenu *fileMenu, QWidget *window)
-    : QObject(window), window(window), action(fileMenu->addAction(tr("Add stream…")))
+StreamMenu::StreamMenu(QMenu *fileMenu, QAction *before, QWidget *window)
+    : QObject(window), window(window), action(new QAction(tr("Add stream…"), fileMenu))
 {
+    fileMenu->insertAction(before, action);
     action->setObjectName(QStringLiteral("actionAddStream"));
     action->setEnabled(false);
     connect(action, &QAction::triggered, this, &StreamMenu::onAddStream);

@@ -20,8 +20,9 @@ class StreamMenu : public QObject
 public:
     static constexpr char RadioPlaylist[] = "Radio";
 
-    // Adds the entry to `fileMenu`; the dialog and its refusals show over `window`.
-    StreamMenu(QMenu *fileMenu, QWidget *window);
+    // Puts the entry into `fileMenu`, before `before`; the dialog and its refusals show over
+    // `window`.
+    StreamMenu(QMenu *fileMenu, QAction *before, QWidget *window);
 
     // Why `address` cannot be added as a stream, or empty when it can.
     static QString addressProblem(const QString &address);

@@ -5,9 +5,10 @@
 
 #include <QMenu>
 
-ServersMenu::ServersMenu(QMenu *fileMenu, QObject *parent)
-    : QObject(parent), menu(fileMenu->addMenu(tr("Servers")))
+ServersMenu::ServersMenu(QMenu *fileMenu, QAction *before, QObject *parent)
+    : QObject(parent), menu(new QMenu(tr("Servers"), fileMenu))
 {
+    fileMenu->insertMenu(before, menu);
     menu->setObjectName(QStringLiteral("menuServers"));
     connect(menu, &QMenu::aboutToShow, this, &ServersMenu::rebuild);
     rebuild();

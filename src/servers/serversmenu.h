@@ -11,6 +11,7 @@
 
 #include <optional>
 
+class QAction;
 class QMenu;
 class ServerConnection;
 
@@ -19,8 +20,8 @@ class ServersMenu : public QObject
     Q_OBJECT
 
 public:
-    // Adds the menu to the end of `fileMenu`.
-    ServersMenu(QMenu *fileMenu, QObject *parent);
+    // Puts the menu into `fileMenu`, before `before`.
+    ServersMenu(QMenu *fileMenu, QAction *before, QObject *parent);
 
     QMenu *getMenu() const { return menu; }
 

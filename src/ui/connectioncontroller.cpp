@@ -40,11 +40,11 @@ void ConnectionController::connectTo(const ServerAddress &address)
     disconnectAction->setEnabled(true);
 }
 
-bool ConnectionController::autoConnect()
+void ConnectionController::autoConnect()
 {
     if (const std::optional<SavedServer> saved = ServerList::load().autoconnectServer()) {
         connectTo(saved->address);
-        return true;
+        return;
     }
     const QList<ServerAddress> candidates
             = LocalServers::candidates(QProcessEnvironment::systemEnvironment());
@@ -53,7 +53,6 @@ bool ConnectionController::autoConnect()
     searching = true;
     connector.connectToFirst(candidates);
     disconnectAction->setEnabled(true);
-    return true;
 }
 
 void ConnectionController::onConnectLocalhost()

@@ -32,8 +32,8 @@ public:
     // Connecting runs in the background; a new request supersedes the running one.
     void connectTo(const ServerAddress &address);
     // Connects to the server kept for autoconnection, or, when there is none, looks for one
-    // (LocalServers) and quietly gives up when none answers. False when nothing is tried.
-    bool autoConnect();
+    // (LocalServers) and quietly gives up when none answers.
+    void autoConnect();
     void onConnectLocalhost();
     void onConnectOther();
     void onDisconnect();

@@ -179,13 +179,13 @@ void MainWindow::activateFocusedList(bool enter)
 // Servers kept and switched between, the server's partitions, internet radio.
 void MainWindow::createServerTools(PlaybackMenu *playbackMenu)
 {
-    auto *servers = new ServersMenu(ui->menuFile, this);
+    auto *servers = new ServersMenu(ui->menuFile, ui->action_Quit, this);
     followConnection(servers);
     connect(servers, &ServersMenu::serverChosen, connection, &ConnectionController::connectTo);
     auto *partitions = new PartitionMenu(playbackMenu->getMenu(), this);
     followConnection(partitions);
     showMessagesOf(partitions);
-    auto *streams = new StreamMenu(ui->menuFile, this);
+    auto *streams = new StreamMenu(ui->menuFile, ui->action_Quit, this);
     followConnection(streams);
     showMessagesOf(streams);
 }
@@ -228,7 +228,7 @@ void MainWindow::connectMPD(QString host, int port, QString password)
     connection->connectTo({host, port, password});
 }
 
-bool MainWindow::autoConnectMPD()
+void MainWindow::autoConnectMPD()
 {
-    return connection->autoConnect();
+    connection->autoConnect();
 }

@@ -35,7 +35,7 @@ public:
     // when the connection is up; a failure shows its box and "Could not connect...".
     void connectMPD(QString host, int port, QString password);
     // To the server kept for autoconnection, or to the first found where one usually is.
-    bool autoConnectMPD();
+    void autoConnectMPD();
 
 private:
     void createTabs();

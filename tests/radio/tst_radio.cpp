@@ -76,7 +76,7 @@ server.serve_forever()
         typed = stationUrl;
         addStream(true);
         QTRY_COMPARE_WITH_TIMEOUT(f.server.queue(), QStringList{typed}, 5000);
-        QCOMPARE(f.server.command("listplaylist Radio"), QStringList{"file: " + typed});
+        QTRY_COMPARE_WITH_TIMEOUT(f.server.command("listplaylist Radio"), QStringList{"file: " + typed}, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(f.bannerShows("Stream added"), 5000);
         QVERIFY(f.server.send("play 0"));
         QTRY_COMPARE_WITH_TIMEOUT(f.rows("playlistTableview", SongModel::Title), QStringList{"Test Radio: Root Song"}, 10000);

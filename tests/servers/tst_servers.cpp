@@ -23,6 +23,7 @@ class TestServers : public QObject
     QStringList library;
 
     QString socketPath() const { return runtimeDir.path() + "/mpd/socket"; }
+    static QString abstractName() { return "@tuneloom-test-" + QString::number(QCoreApplication::applicationPid()); }
     static QString settingsPath() { return SettingsStore::directory() + "/config.conf"; }
     QStringList shownQueue() const { return f.rows("playlistTableview", 0, SongModel::FileRole); }
     QMenu *menu(const char *name) const { return f.window->findChild<QMenu *>(name); }
@@ -48,7 +49,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(QDir().mkpath(runtimeDir.path() + "/mpd"));
-        f.server.listenOnSocket(socketPath());
+        f.server.listenOnSockets({socketPath(), abstractName()});
         QVERIFY2(f.startServer(), qPrintable(f.server.errorString()));
         library = f.server.mpc({"listall"});
     }
@@ -145,29 +146,32 @@ private slots:
     // With no server chosen, the window looks for one and keeps the first that answers.
     void findsSocketServer_data()
     {
-        QTest::addColumn<bool>("throughMpdHost");
-        QTest::addRow("MPD_HOST") << true;
-        QTest::addRow("XDG_RUNTIME_DIR") << false;
+        QTest::addColumn<QString>("mpdHost");  // empty: through XDG_RUNTIME_DIR
+        QTest::addColumn<QString>("socket");
+        QTest::addRow("MPD_HOST, path") << socketPath() << socketPath();
+        QTest::addRow("MPD_HOST, abstract") << abstractName() << abstractName();
+        QTest::addRow("XDG_RUNTIME_DIR") << QString() << socketPath();
     }
 
     void findsSocketServer()
     {
-        QFETCH(bool, throughMpdHost);
+        QFETCH(QString, mpdHost);
+        QFETCH(QString, socket);
         const auto restore = qScopeGuard([] { qunsetenv("MPD_HOST"); });
-        if (throughMpdHost)
-            qputenv("MPD_HOST", socketPath().toLocal8Bit());
+        if (!mpdHost.isEmpty())
+            qputenv("MPD_HOST", mpdHost.toLocal8Bit());
         else
             qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
         QVERIFY(f.open());
         QVERIFY(f.server.add(library.mid(0, 2)));
         QTRY_VERIFY_WITH_TIMEOUT(f.widget("controlFrame")->isEnabled(), 15000);
         QVERIFY(f.bannerShows("Connected to MPD succesfully!"));
-        QCOMPARE(WindowTesting::connection(f.window.get())->host(), socketPath());
+        QCOMPARE(WindowTesting::connection(f.window.get())->host(), socket);
         QTRY_COMPARE_WITH_TIMEOUT(shownQueue(), library.mid(0, 2), 5000);
         // The collection, read over a connection of its own, and cached under a safe name.
         QTRY_VERIFY_WITH_TIMEOUT(f.widget("tabCollection")->isEnabled(), 60000);
         QVERIFY(f.rows("artistList").size() > 1);
-        QVERIFY(QFile::exists(SettingsStore::directory() + "/." + CollectionCache::fileStem(socketPath()) + ".songs"));
+        QVERIFY(QFile::exists(SettingsStore::directory() + "/." + CollectionCache::fileStem(socket) + ".songs"));
         // Not kept: the next start looks again.
         QVERIFY(ServerList::load().servers().isEmpty());
     }

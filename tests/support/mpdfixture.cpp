@@ -96,7 +96,7 @@ bool MpdFixture::writeConfig() const
     const QList<std::pair<const char *, QString>> settings{
         {"music_directory", musicDirectory}, {"playlist_directory", dir() + "/playlists"},
         {"log_file", logFile()}, {"pid_file", dir() + "/mpd.pid"}, {"state_file", dir() + "/mpd.state"},
-        {"bind_to_address", host()}, {"bind_to_address", socketPath}, {"port", QString::number(serverPort)}, {"auto_update", "no"},
+        {"bind_to_address", host()}, {"port", QString::number(serverPort)}, {"auto_update", "no"},
         {"zeroconf_enabled", "no"}, {"filesystem_charset", "UTF-8"},
         // Without default permissions a client that has not logged in may do nothing.
         {"password", options.password.isEmpty() ? "" : options.password + "@read,add,control,admin"},
@@ -105,6 +105,8 @@ bool MpdFixture::writeConfig() const
         {"log_level", options.logLevel}};
     for (const auto &[key, value] : settings)
         lines << (value.isEmpty() ? QString() : key + (' ' + quoted(value)));
+    for (const QString &socket : socketPaths)
+        lines << "bind_to_address " + quoted(socket);
     // Uncompressed, so that TestLibrary::writeDatabase can write it.
     lines << "database {" << "  plugin \"simple\"" << "  path " + quoted(dir() + "/mpd.db")
           << "  compress \"no\"" << "}";
