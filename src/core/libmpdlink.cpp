@@ -93,6 +93,11 @@ bool LibmpdLink::connectWithin(MpdObj *mpd, const QByteArray &host, int port, fl
     return mpd_connect_real(mpd, connection) == MPD_OK;
 }
 
+void LibmpdLink::hideDatabaseUpdateEnd(MpdObj *mpd)
+{
+    mpd->CurrentState.updatingDb = 0;
+}
+
 void LibmpdLink::sendWithoutDelay(MpdObj *mpd)
 {
     const int on = 1;

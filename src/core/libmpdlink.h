@@ -24,6 +24,11 @@ int socketOf(MpdObj *mpd);
 // time and the two queries share what is left. `host` may also be a socket path or "@name", an
 // abstract socket, which libmpd alone cannot reach.
 bool connectWithin(MpdObj *mpd, const QByteArray &host, int port, float seconds);
+// libmpd reads the server's statistics when its status shows a database update ended, and then
+// reads the status it freed if the link broke during that read (a crash). Before each status
+// read this makes libmpd take any update as just begun, so that it never reads them: the
+// connection tells an update's end itself.
+void hideDatabaseUpdateEnd(MpdObj *mpd);
 // Requests go out at once (TCP_NODELAY): libmpd writes some requests in more than one piece.
 void sendWithoutDelay(MpdObj *mpd);
 // "move FROM TO" for each pair, in one command list. False when the server refused one or the

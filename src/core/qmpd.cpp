@@ -138,7 +138,7 @@ void Qmpd::askOnlyShownTags()
         markLost();
 }
 
-std::optional<QList<QByteArray>> Qmpd::exchange(const QByteArray &request)
+std::optional<RawAnswer::Answer> Qmpd::exchange(const QByteArray &request)
 {
     const int socket = LibmpdLink::socketOf(mpdObj);
     if (lost || socket < 0)
@@ -149,8 +149,15 @@ std::optional<QList<QByteArray>> Qmpd::exchange(const QByteArray &request)
     if (!answer) {
         qCWarning(lcQmpd) << "No whole answer in time to" << request.trimmed();
         markLost();
-        return std::nullopt;
     }
+    return answer;
+}
+
+std::optional<QList<QByteArray>> Qmpd::answerLines(const QByteArray &request)
+{
+    const std::optional<RawAnswer::Answer> answer = exchange(request);
+    if (!answer)
+        return std::nullopt;
     if (!answer->refusal.isEmpty()) {
         // "ACK [50@0] {lsinfo} No such directory", as libmpd reports it.
         const int code = answer->refusal.mid(5).split('@').value(0).toInt();
@@ -163,7 +170,7 @@ std::optional<QList<QByteArray>> Qmpd::exchange(const QByteArray &request)
 std::optional<SongList> Qmpd::fetchSongs(const QByteArray &request,
                                          QmpdSong::TrackDateDecoding trackDate)
 {
-    const std::optional<QList<QByteArray>> lines = exchange(request);
+    const std::optional<QList<QByteArray>> lines = answerLines(request);
     if (!lines)
         return std::nullopt;
     return SongList::parse(*lines, trackDate);
@@ -271,14 +278,25 @@ void Qmpd::refreshStatus()
 {
     // The server closes a connection that sends anything but "noidle" while idle.
     Q_ASSERT(!idle.isWaiting());
+    LibmpdLink::hideDatabaseUpdateEnd(mpdObj);
     mpd_status_update(mpdObj);
+    if ((mpd_status_db_is_updating(mpdObj) != 0) != current.updatingDatabase)
+        noteChanges(MpdStatus::Updating);
+}
+
+void Qmpd::noteChanges(int what)
+{
+    if (what == 0)
+        return;
+    pendingChanges |= what;
+    ++statusReports;
 }
 
 void Qmpd::onStatusChanged(int what)
 {
-    // Remembered, not sent: this runs inside libmpd.
-    pendingChanges |= what;
-    ++statusReports;
+    // Remembered, not sent: this runs inside libmpd. Its view of database updates is not
+    // trusted (see refreshStatus).
+    noteChanges(what & ~MpdStatus::Updating);
 }
 
 void Qmpd::onError(int id, const char *message)
@@ -613,6 +631,35 @@ Qmpd::DirectoryListing Qmpd::listDirectory(const QString &path)
     if (!listed)
         return {};
     return {listed->directories, std::move(listed->songs)};
+}
+
+QList<QPair<QString, QString>> Qmpd::quietPairs(const QByteArray &request)
+{
+    const std::optional<RawAnswer::Answer> answer = exchange(request);
+    QList<QPair<QString, QString>> pairs;
+    if (!answer || !answer->refusal.isEmpty())
+        return pairs;
+    for (const QByteArray &line : answer->lines) {
+        const int colon = int(line.indexOf(": "));
+        if (colon > 0)
+            pairs.append({QString::fromUtf8(line.left(colon)), QString::fromUtf8(line.mid(colon + 2))});
+    }
+    return pairs;
+}
+
+QString Qmpd::musicDirectory()
+{
+    const QList<QPair<QString, QString>> pairs = quietPairs("config\n");
+    for (const auto &[name, value] : pairs) {
+        if (name == QLatin1String("music_directory"))
+            return value;
+    }
+    return QString();
+}
+
+QList<QPair<QString, QString>> Qmpd::songComments(const QString &file)
+{
+    return quietPairs(RawAnswer::request("readcomments", {file.toUtf8()}));
 }
 
 QStringList Qmpd::storedPlaylistNames()

@@ -10,6 +10,7 @@
 #include "core/connectattempt.h"
 #include "core/mpdstatus.h"
 #include "core/queuesync.h"
+#include "core/rawanswer.h"
 #include "core/serveridle.h"
 #include "core/songlist.h"
 
@@ -100,6 +101,13 @@ public:
     // One directory of the server's database; empty when the query failed.
     DirectoryListing listDirectory(const QString &path);
 
+    // The server's music folder, which it tells only clients on its socket file; empty over
+    // TCP, where it refuses (quietly: no error box).
+    QString musicDirectory();
+    // The tags in the song's file (readcomments), names as the file writes them; empty when it
+    // has none or the server refused (quietly). The server leaves out values of several lines.
+    QList<QPair<QString, QString>> songComments(const QString &file);
+
     // Stored playlists.
     QStringList storedPlaylistNames();
     std::vector<QmpdSong> storedPlaylistSongs(const QString &name);
@@ -152,16 +160,22 @@ private:
     void noteIdleEvents(const std::optional<QStringList> &subsystems);
     void markLost();
     void refreshStatus();
+    // Changes the status showed, to be delivered once the job is over.
+    void noteChanges(int what);
     void deliver();
     MpdStatus readStatus(MpdStatus::Changes what);
     QList<MpdOutput> readOutputs();
     QSet<QString> readPermissions();
-    // Sends a request and reads the songs of its answer itself (see RawAnswer); nothing when the
-    // server refused (reported like libmpd's errors) or the link failed (the connection is lost).
-    // Sends a request and reads its answer's lines itself (see RawAnswer); nothing when the server
-    // refused (reported like libmpd's errors) or the link failed (the connection is lost).
-    std::optional<QList<QByteArray>> exchange(const QByteArray &request);
+    // A request and its whole answer, read by the program itself (see RawAnswer); nothing when
+    // the link failed (the connection is then lost).
+    std::optional<RawAnswer::Answer> exchange(const QByteArray &request);
+    // The "name: value" lines of the answer; a refusal is not reported, and gives none.
+    QList<QPair<QString, QString>> quietPairs(const QByteArray &request);
+    // The lines of the answer; nothing when the server refused (reported like libmpd's errors)
+    // or the link failed (the connection is lost).
+    std::optional<QList<QByteArray>> answerLines(const QByteArray &request);
     bool command(const char *name, const QList<QByteArray> &arguments);
+    // The songs of the answer, read the same way.
     std::optional<SongList> fetchSongs(const QByteArray &request,
                                        QmpdSong::TrackDateDecoding trackDate);
     void askOnlyShownTags();

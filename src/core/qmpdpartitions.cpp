@@ -8,13 +8,13 @@
 
 bool Qmpd::command(const char *name, const QList<QByteArray> &arguments)
 {
-    return exchange(RawAnswer::request(name, arguments)).has_value();
+    return answerLines(RawAnswer::request(name, arguments)).has_value();
 }
 
 QStringList Qmpd::partitionNames()
 {
     QStringList names;
-    const std::optional<QList<QByteArray>> lines = exchange("listpartitions\n");
+    const std::optional<QList<QByteArray>> lines = answerLines("listpartitions\n");
     for (const QByteArray &line : lines.value_or(QList<QByteArray>())) {
         if (line.startsWith("partition: "))
             names << QString::fromUtf8(line.mid(11));

@@ -73,6 +73,18 @@ bool fetchPositions(const QueueSync::Fetch &fetch, const PositionIds &wanted, Ch
     return matches;
 }
 
+// Whether every listed song is at its listed position among the songs fetched after the
+// listing; not when the queue changed in between.
+bool holdsListedSongs(const Changes &fetched, const PositionIds &listed)
+{
+    QHash<int, int> idAt;
+    for (const auto &[position, song] : fetched)
+        idAt.insert(position, song.id);
+    return std::all_of(listed.begin(), listed.end(), [&idAt](const auto &positionId) {
+        return idAt.value(positionId.first, -1) == positionId.second;
+    });
+}
+
 }  // namespace
 
 std::optional<QueueChange> QueueSync::update(MpdObj *mpd, const Fetch &fetch)
@@ -83,10 +95,15 @@ std::optional<QueueChange> QueueSync::update(MpdObj *mpd, const Fetch &fetch)
         return std::nullopt;
     const int length = mpd_playlist_get_playlist_length(mpd);
     QueueChange change;
-    if (!shownVersion || version < *shownVersion)
+    if (!shownVersion || version < *shownVersion) {
         change.tail = fetchAll(length, fetch);
-    else
-        change = fetchChanges(mpd, length, fetch);
+    } else if (std::optional<QueueChange> changed = fetchChanges(mpd, length, fetch)) {
+        change = std::move(*changed);
+    } else {
+        // Changed again while it was read: the server reports that change next, and the update
+        // it brings asks from the version shown.
+        return std::nullopt;
+    }
     // The status may be older than the answers: the next update asks from this version again.
     shownVersion = version;
     change.version = version;
@@ -118,7 +135,7 @@ std::vector<QmpdSong> QueueSync::fetchAll(int length, const Fetch &fetch)
     return songs;
 }
 
-QueueChange QueueSync::fetchChanges(MpdObj *mpd, int length, const Fetch &fetch)
+std::optional<QueueChange> QueueSync::fetchChanges(MpdObj *mpd, int length, const Fetch &fetch)
 {
     const int from = int(*shownVersion);
     // Positions and ids only: songs that merely moved are already here.
@@ -154,6 +171,8 @@ QueueChange QueueSync::fetchChanges(MpdObj *mpd, int length, const Fetch &fetch)
         changes = listed.size() > size_t(windowSongs)
                 ? fetchRange(fetch, first, length - 1, windowSongs)
                 : takeSongs(fetch(RawAnswer::request("plchanges", {QByteArray::number(from)})));
+        if (!holdsListedSongs(changes, listed))
+            return std::nullopt;
     }
     std::sort(changes.begin(), changes.end(),
               [](const auto &a, const auto &b) { return a.first < b.first; });

@@ -47,7 +47,8 @@ public:
 
 private:
     std::vector<QmpdSong> fetchAll(int length, const Fetch &fetch);
-    QueueChange fetchChanges(MpdObj *mpd, int length, const Fetch &fetch);
+    // Nothing when the queue changed again while it was read.
+    std::optional<QueueChange> fetchChanges(MpdObj *mpd, int length, const Fetch &fetch);
     int rowOf(int id) const;
 
     int windowSongs;

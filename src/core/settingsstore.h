@@ -27,6 +27,8 @@ inline constexpr char Servers[] = "servers";
 inline constexpr char SongNotifications[] = "general/song_notifications";
 inline constexpr char PlaylistColumns[] = "columns/playlist";
 inline constexpr char FileListColumns[] = "columns/filelist";
+inline constexpr char LyricsUrl[] = "lyrics/url";
+inline constexpr char LyricsMusicFolder[] = "lyrics/music_folder";
 } // namespace SettingsKey
 
 class SettingsStore

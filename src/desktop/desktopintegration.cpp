@@ -63,6 +63,11 @@ void DesktopIntegration::onCoverFetched()
     control->refresh();
 }
 
+void DesktopIntegration::onLyricsChanged(const QString &file, const QString &plainText)
+{
+    control->setLyrics(file, plainText);
+}
+
 void DesktopIntegration::raiseWindow()
 {
     window->show();

@@ -29,6 +29,8 @@ public slots:
     void onConnectionClosed();
     // A new cover may now be shown with the song.
     void onCoverFetched();
+    // The words of the song `file` (xesam:asText); empty while none are known.
+    void onLyricsChanged(const QString &file, const QString &plainText);
 
 private:
     void raiseWindow();

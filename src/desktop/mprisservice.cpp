@@ -59,6 +59,7 @@ MprisService::MprisService(const QDBusConnection &bus, PlayerControl *control, Q
     connect(root, &MprisRootAdaptor::quitRequested, this, &MprisService::quitRequested);
     player = new MprisPlayerAdaptor(this, control);
     connect(control, &PlayerControl::statusChanged, this, &MprisService::onStatusChanged);
+    connect(control, &PlayerControl::lyricsChanged, this, &MprisService::announceChanges);
     announced = playerProperties();
 
     this->bus.registerObject(QLatin1String(ObjectPath), this, QDBusConnection::ExportAdaptors);
@@ -124,6 +125,7 @@ QVariantMap MprisService::metadata() const
     const int trackNumber = song->track.section(QLatin1Char('/'), 0, 0).trimmed().toInt(&isNumber);
     if (isNumber)
         map.insert(QStringLiteral("xesam:trackNumber"), trackNumber);
+    insertIfSet(map, "xesam:asText", control->lyricsText());
     const QString cover = control->coverFile();
     if (!cover.isEmpty())
         map.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(cover).toString());

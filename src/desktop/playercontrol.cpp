@@ -20,6 +20,20 @@ QString PlayerControl::coverFile() const
     return file.isFile() && file.size() > 0 ? file.absoluteFilePath() : QString();
 }
 
+// The lyrics may arrive before or after the status that changes the song: they count only for
+// their own song.
+QString PlayerControl::lyricsText() const
+{
+    return current.song && current.song->file == lyricsFile ? lyrics : QString();
+}
+
+void PlayerControl::setLyrics(const QString &file, const QString &text)
+{
+    lyricsFile = file;
+    lyrics = text;
+    emit lyricsChanged();
+}
+
 void PlayerControl::play()
 {
     // On a paused server this resumes where the song was.

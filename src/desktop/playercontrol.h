@@ -28,6 +28,10 @@ public:
     // The cached cover of the song's album; empty when there is none (an empty file is a
     // failed download, not a cover).
     QString coverFile() const;
+    // The words of the current song; empty while none are known.
+    QString lyricsText() const;
+    // The words of the song `file`.
+    void setLyrics(const QString &file, const QString &text);
 
     // Each command does nothing while disconnected.
     void play();
@@ -51,6 +55,8 @@ public slots:
 signals:
     // status() holds the new snapshot.
     void statusChanged();
+    // lyricsText() may have changed; the song did not.
+    void lyricsChanged();
 
 private:
     void onStatus(const MpdStatus &status);
@@ -58,6 +64,8 @@ private:
     QPointer<ServerConnection> server;
     QMetaObject::Connection statusConnection;
     MpdStatus current;
+    QString lyricsFile;
+    QString lyrics;
 };
 
 #endif

@@ -30,8 +30,11 @@ bool isSuccessStatus(const QNetworkReply &reply)
 
 }  // namespace
 
-std::optional<QByteArray> HttpGetter::get(const QUrl &url, qint64 maxBytes, QByteArray *errorBody)
+std::optional<QByteArray> HttpGetter::get(const QUrl &url, qint64 maxBytes, QByteArray *errorBody,
+                                          int *httpStatus)
 {
+    if (httpStatus)
+        *httpStatus = 0;
     if (!isWebUrl(url)) {
         qCDebug(lcLastfm) << "Not an http(s) address, not fetched:" << url.toDisplayString();
         return std::nullopt;
@@ -68,6 +71,8 @@ std::optional<QByteArray> HttpGetter::get(const QUrl &url, qint64 maxBytes, QByt
         reply->abort();
         return std::nullopt;
     }
+    if (httpStatus)
+        *httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError || !isSuccessStatus(*reply)) {
         qCDebug(lcLastfm) << "Download failed:" << url.toDisplayString() << reply->errorString();
         if (errorBody)

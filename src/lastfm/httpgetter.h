@@ -20,9 +20,10 @@ public:
 
     // The body of a 2xx answer. Nothing after a network or HTTP error, a time-out, an abort, a body
     // over maxBytes, or for any URL that is not http or https (file:, ftp:, garbage). The body of
-    // an HTTP error answer, where services explain the error, goes to errorBody when given.
+    // an HTTP error answer, where services explain the error, goes to errorBody when given, its
+    // status (404: the service has nothing) to httpStatus, which stays 0 without an answer.
     std::optional<QByteArray> get(const QUrl &url, qint64 maxBytes,
-                                  QByteArray *errorBody = nullptr);
+                                  QByteArray *errorBody = nullptr, int *httpStatus = nullptr);
 
     void setTimeout(int ms);
 

@@ -7,6 +7,7 @@
 #include "desktop/desktopintegration.h"
 #include "filebrowser/filebrowsercontroller.h"
 #include "lastfm/scrobbling.h"
+#include "lyrics/lyricscontroller.h"
 #include "player/playbackmenu.h"
 #include "playlist/playlistcontroller.h"
 #include "playlist/queuemover.h"
@@ -103,6 +104,9 @@ void MainWindow::createTabs()
     ui->tabWidget->addTab(storedPlaylists->page(), tr("Playlists"));
     followConnection(storedPlaylists);
     showMessagesOf(storedPlaylists);
+    lyrics = new LyricsController(this);
+    ui->tabWidget->addTab(lyrics->page(), tr("Lyrics"));
+    followConnection(lyrics);
 }
 
 void MainWindow::createPanels()
@@ -122,6 +126,7 @@ void MainWindow::createPanels()
     followConnection(desktop);
     connect(&coverFetcher, qOverload<bool>(&CoverFetcher::finished), desktop,
             &DesktopIntegration::onCoverFetched, Qt::QueuedConnection);
+    connect(lyrics, &LyricsController::lyricsChanged, desktop, &DesktopIntegration::onLyricsChanged);
 
     auto *scrobbling = new Scrobbling(ui->actionEnable_scrobbling, this);
     connect(nowPlaying, &NowPlayingPanel::songPlayed, scrobbling, &Scrobbling::onSongPlayed);

@@ -14,6 +14,7 @@ class CollectionController;
 class ConnectionController;
 class FileBrowserController;
 class InfoBanner;
+class LyricsController;
 class NowPlayingPanel;
 class PlaybackMenu;
 class PlaylistController;
@@ -60,6 +61,7 @@ private:
     PlaylistController *playlist = nullptr;
     CollectionController *collection = nullptr;
     FileBrowserController *fileBrowser = nullptr;
+    LyricsController *lyrics = nullptr;
     Preferences *preferences = nullptr;
     InfoBanner *banner = nullptr;
     BusyIndicator *busyIndicator = nullptr;

@@ -4,6 +4,7 @@
 #include "covers/coverfetcher.h"
 #include "desktop/desktopintegration.h"
 #include "lastfm/scrobbling.h"
+#include "lyrics/lyricssettings.h"
 #include "playlist/playlistitemdelegate.h"
 #include "ui/settingsdialog.h"
 
@@ -29,9 +30,11 @@ void Preferences::edit()
                             parts.playlistDelegate->getNpColor(),
                             parts.desktop->songNotifications());
     dialog.setApiKey(parts.covers->apiKey());
+    dialog.setLyricsSources(LyricsSettings::serviceUrl(), LyricsSettings::musicFolder());
     if (dialog.exec() != QDialog::Accepted)
         return;
     parts.covers->setApiKey(dialog.getApiKey());
+    LyricsSettings::save(dialog.getLyricsUrl(), dialog.getMusicFolder());
     deleteCovers = dialog.getDelArt();
     parts.desktop->setSongNotifications(dialog.getTrayNote());
     parts.playlistDelegate->setNpColor(dialog.getNpCol());

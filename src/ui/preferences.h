@@ -1,5 +1,5 @@
 // Preferences: the settings the Settings dialog edits (Last.fm account and API key, the colour
-// of the playing row, song notifications, deleting the covers on exit), read from the settings
+// of the playing row, song notifications, deleting the covers on exit, the lyrics sources), read from the settings
 // file at start, handed to the parts that use them, and written back when the dialog is
 // accepted. GUI thread.
 #ifndef PREFERENCES_H

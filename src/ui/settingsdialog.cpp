@@ -78,6 +78,22 @@ QString SettingsDialog::getApiKey() const
     return ui->lineLFMApiKey->text().trimmed();
 }
 
+void SettingsDialog::setLyricsSources(const QString &serviceUrl, const QString &musicFolder)
+{
+    ui->lineLyricsUrl->setText(serviceUrl);
+    ui->lineMusicFolder->setText(musicFolder);
+}
+
+QString SettingsDialog::getLyricsUrl() const
+{
+    return ui->lineLyricsUrl->text().trimmed();
+}
+
+QString SettingsDialog::getMusicFolder() const
+{
+    return ui->lineMusicFolder->text().trimmed();
+}
+
 QString SettingsDialog::calculateHash(const QString &password)
 {
     if (password.isEmpty())

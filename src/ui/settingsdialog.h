@@ -1,5 +1,5 @@
-// SettingsDialog: the modal dialog for the Last.fm account, the now-playing colour, the album
-// art choice and song-change notifications. Created by the main window for one run on the GUI
+// SettingsDialog: the modal dialog for the Last.fm account, the lyrics sources, the now-playing
+// colour, the album art choice and song-change notifications. Created by the main window for one run on the GUI
 // thread; it stores nothing itself.
 #ifndef SETTINGSDIALOG_H
 #define SETTINGSDIALOG_H
@@ -35,6 +35,10 @@ public:
     // The Last.fm API key for covers; empty turns Last.fm covers off.
     void setApiKey(const QString &key);
     QString getApiKey() const;
+    // Where lyrics come from: an LRCLIB service (empty: none) and the local music folder.
+    void setLyricsSources(const QString &serviceUrl, const QString &musicFolder);
+    QString getLyricsUrl() const;
+    QString getMusicFolder() const;
 
     // MD5 of the Latin-1 password as 32 lower-case hex digits; empty for an empty password.
     static QString calculateHash(const QString &password);

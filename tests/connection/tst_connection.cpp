@@ -3,7 +3,9 @@
 #include "core/connectattempt.h"
 #include "fakempd.h"
 #include "core/mpdconnector.h"
+#include "core/libmpdlink.h"
 #include "core/qmpd.h"
+#include "core/rawanswer.h"
 #include "playlist/songmodel.h"
 #include "testmain.h"
 #include "windowfixture.h"
@@ -15,6 +17,8 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTcpServer>
+
+#include <libmpd/libmpd.h>
 
 #include <random>
 
@@ -155,6 +159,46 @@ private slots:
         QVERIFY(server.send("delete 0"));
         QTRY_COMPARE_WITH_TIMEOUT(view()->selectionModel()->selectedRows().value(0).row(), selected - 1, 5000);
         QCOMPARE(view()->model(), model);
+    }
+
+    // Another client moves a song after the window listed what changed and before it fetched
+    // the songs: what is shown must never mix the two queues.
+    void queueChangedWhileRead()
+    {
+        MpdFixture &server = f.server;
+        QVERIFY(server.add(library.mid(0, 5)));
+        std::unique_ptr<MpdObj, void (*)(MpdObj *)> mpd(mpd_new(server.host().toLatin1().data(), server.port(), nullptr), mpd_free);
+        QCOMPARE(mpd_connect(mpd.get()), MPD_OK);
+        QStringList mirror;
+        const auto apply = [&mirror](const QueueChange &change) {
+            mirror = mirror.mid(0, change.first);
+            for (const QmpdSong &song : change.tail)
+                mirror << song.file;
+        };
+        bool moveFirst = false;
+        const QueueSync::Fetch fetch = [&](const QByteArray &request) -> std::optional<SongList> {
+            if (std::exchange(moveFirst, false))
+                server.send("move 5 2");
+            const int socket = LibmpdLink::socketOf(mpd.get());
+            const std::optional<RawAnswer::Answer> answer = RawAnswer::send(socket, request) ? RawAnswer::read(socket, 5000) : std::nullopt;
+            return answer ? std::optional(SongList::parse(answer->lines, QmpdSong::TrackDateDecoding::Locale)) : std::nullopt;
+        };
+        QueueSync sync;
+        const auto update = [&] {
+            mpd_status_update(mpd.get());
+            if (const std::optional<QueueChange> change = sync.update(mpd.get(), fetch))
+                apply(*change);
+        };
+        update();
+        const QStringList before = server.queue();
+        QVERIFY(server.add({library.at(5)}));
+        const QStringList added = server.queue();
+        moveFirst = true;
+        update();
+        const QStringList moved = server.queue();
+        QVERIFY2(QList<QStringList>({before, added, moved}).contains(mirror), qPrintable(mirror.join(", ")));
+        update();  // as the server's next report of the move brings it
+        QCOMPARE(mirror, moved);
     }
 
     void restartedServerIsReconnected()

@@ -46,6 +46,7 @@ private slots:
     }
     void init()
     {
+        SettingsStore()->setValue(SettingsKey::LyricsUrl, QString());  // its requests would reach lastfm too
         QVERIFY(f.server.resetState() && QDir(CoverFetcher::coverDirectory()).removeRecursively());
     }
 

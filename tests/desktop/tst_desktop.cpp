@@ -137,7 +137,13 @@ private slots:
         QVERIFY(QDir().mkpath(CoverFetcher::coverDirectory()) && cover.open(QIODevice::WriteOnly)
                 && cover.write("a cover") > 0);
         cover.close();
+        SettingsStore()->setValue(SettingsKey::LyricsMusicFolder, f.musicDir());
         play("play", "First Stone");
+        // The words are announced when they are found, after the song.
+        QTRY_VERIFY(std::any_of(peer.changes.cbegin(), peer.changes.cend(), [](const QVariantMap &change) {
+            return change.contains("Metadata") && qdbus_cast<QVariantMap>(change.value("Metadata"))
+                    .value("xesam:asText").toString().startsWith("A river carved");
+        }));
         peer.changes.clear();
         play("next", "Second Stone");
         QVERIFY(!peer.changes.isEmpty() && peer.changes.last().contains("Metadata"));
@@ -148,6 +154,7 @@ private slots:
         const QVariantMap metadata = property("Metadata").toMap();
         for (auto it = expected.cbegin(); it != expected.cend(); ++it)
             QCOMPARE(metadata.value(it.key()), it.value());
+        QVERIFY(!metadata.contains("xesam:asText"));  // the first song's lyrics are not this one's
 
         f.window->findChild<DesktopIntegration *>()->setSongNotifications(true);
         play("next", "Third Stone");

@@ -65,6 +65,7 @@ private slots:
         http.reset();
         // The window's covers go to the real service address: this routes them to the local server.
         QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", http.port()));
+        SettingsStore()->setValue(SettingsKey::LyricsUrl, QString());  // its requests would come here too
     }
 
     void cleanup() { QCOMPARE(f.close(), expectedBoxes); expectedBoxes.clear(); }

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QNetworkProxy>
 #include <QTest>
 
 constexpr int BuildTimeoutMs = 120000;
@@ -22,6 +23,11 @@ ModalCloser::ModalCloser(std::function<void(QDialog *)> handler) : handler(std::
         this->handler && !box ? this->handler(dialog) : dialog->reject();
     });
     timer.start(30);
+}
+
+WindowFixture::WindowFixture(const MpdFixture::Options &options) : server(options)
+{
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", 9));
 }
 
 bool WindowFixture::open(std::function<void(QDialog *)> dialogHandler)
