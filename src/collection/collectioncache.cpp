@@ -4,9 +4,11 @@
 #include "collection/cachesongreader.h"
 #include "collection/cachevalue.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -26,11 +28,19 @@ template<typename ReadRecord> void readRecords(const QString &path, ReadRecord r
 }  // namespace
 
 CollectionCache::CollectionCache(const QString &host)
+    : pathPrefix(directory() + QLatin1String("/.") + fileStem(host))
 {
-    // A host may be a socket path; its slashes must not lead out of the directory.
-    QString name = host;
-    name.replace(QLatin1Char('/'), QLatin1String("%2F"));
-    pathPrefix = directory() + QLatin1String("/.") + name;
+}
+
+QString CollectionCache::fileStem(const QString &host)
+{
+    // A host name or address is a safe file name as it is. A socket path (slashes, spaces, any
+    // length) or an abstract socket's name is not: it is named by a digest of itself.
+    static const QRegularExpression plainHost(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9.:_-]{0,99}$"));
+    if (plainHost.match(host).hasMatch())
+        return host;
+    const QByteArray digest = QCryptographicHash::hash(host.toUtf8(), QCryptographicHash::Sha1);
+    return QLatin1String("socket-") + QString::fromLatin1(digest.toHex().left(20));
 }
 
 QString CollectionCache::filePath(File file) const

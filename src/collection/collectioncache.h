@@ -19,6 +19,8 @@ public:
     enum File { Artists, ArtistAlbums, Albums, Songs, UnreadableFolders };
 
     explicit CollectionCache(const QString &host);
+    // The start of the cache files' names of a server (a host or a socket).
+    static QString fileStem(const QString &host);
 
     QString filePath(File file) const;
     QString obsoleteSongsPath() const;

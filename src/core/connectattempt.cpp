@@ -2,15 +2,20 @@
 
 #include "core/libmpdlink.h"
 #include "core/qmpd.h"
+#include "core/unixsocket.h"
 
 #include <libmpd/libmpd.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 
 #include <condition_variable>
+#include <optional>
 #include <thread>
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -66,14 +71,35 @@ bool answeredOtherwise(const ErrorLog &log)
             || (log.firstId == MPD_ERROR_NORESPONSE && !log.first.contains(QLatin1String("timeout")));
 }
 
+// Why a Unix socket cannot be used, or nothing when something accepts connections on it. Asked
+// before libmpd tries: when libmpd's own connect to a socket path fails, it closes descriptor 0
+// (and so whatever another thread has opened under that number since).
+std::optional<QString> socketProblem(const QString &host)
+{
+    const auto problem = [&host](const char *text) {
+        return QCoreApplication::translate("ConnectAttempt", text).arg(host);
+    };
+    UnixSocket::Address address;
+    if (!UnixSocket::addressOf(host, address))
+        return problem("The socket name %1 is too long");
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool accepted = fd >= 0 && ::connect(fd, address.get(), address.length) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (accepted)
+        return std::nullopt;
+    if (host.startsWith(QLatin1Char('/')) && !QFileInfo::exists(host))
+        return problem("There is no MPD socket at %1");
+    return problem("Nothing answers on the socket %1");
+}
+
 QString firstErrorText(const ErrorLog &log, const ServerAddress &server)
 {
     if (!answeredOtherwise(log))
         return log.first;
     return QCoreApplication::translate("ConnectAttempt",
-                                       "The server at %1:%2 did not answer as an MPD server")
-            .arg(server.host)
-            .arg(server.port);
+                                       "The server at %1 did not answer as an MPD server")
+            .arg(server.text());
 }
 
 void freeConnection(MpdObj *mpd)
@@ -118,6 +144,10 @@ std::shared_ptr<ConnectAttempt> ConnectAttempt::start(const ServerAddress &serve
 
 ConnectAttempt::Outcome ConnectAttempt::connectNow(const ServerAddress &server)
 {
+    if (server.isSocket()) {
+        if (const std::optional<QString> problem = socketProblem(server.host))
+            return {nullptr, *problem, false};
+    }
     const QByteArray host = server.host.toLatin1();
     const QByteArray password = server.password.toLatin1();
     MpdObj *mpd = mpd_new(const_cast<char *>(host.constData()), server.port,

@@ -7,6 +7,8 @@
 #ifndef CONNECTATTEMPT_H
 #define CONNECTATTEMPT_H
 
+#include "core/serveraddress.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,13 +17,6 @@
 #include <mutex>
 
 typedef struct _MpdObj MpdObj;
-
-struct ServerAddress
-{
-    QString host;
-    int port = 0;
-    QString password;
-};
 
 class ConnectAttempt : public std::enable_shared_from_this<ConnectAttempt>
 {

@@ -9,9 +9,68 @@ extern "C" {
 #include <libmpd/libmpd-internal.h>
 }
 
+#include "core/unixsocket.h"
+
+#include <QDeadlineTimer>
+
+#include <algorithm>
+#include <cstdlib>
+
 #include <netinet/in.h>
+#include <poll.h>
+#include <unistd.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+
+namespace {
+
+// The greeting line, read byte by byte so that nothing after it is taken from libmpd.
+bool readGreeting(int fd, const QDeadlineTimer &deadline, QByteArray &line)
+{
+    char byte = 0;
+    while (line.size() < MPD_BUFFER_MAX_LENGTH) {
+        pollfd wait{fd, POLLIN, 0};
+        if (::poll(&wait, 1, int(std::max<qint64>(0, deadline.remainingTime()))) != 1
+            || ::read(fd, &byte, 1) != 1)
+            return false;
+        if (byte == '\n')
+            return true;
+        line.append(byte);
+    }
+    return false;
+}
+
+// libmpd connects to socket paths only. For "@name" (Linux's abstract namespace) the socket is
+// opened and the greeting read here, into a connection set up as mpd_newConnection sets one up
+// (zeroed, the version from the greeting, done processing); libmpd frees it like its own.
+mpd_Connection *abstractConnection(const QString &host, float seconds)
+{
+    const QDeadlineTimer deadline(qint64(seconds * 1000));
+    UnixSocket::Address address;
+    const int fd = UnixSocket::addressOf(host, address)
+            ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)
+            : -1;
+    QByteArray greeting;
+    if (fd < 0 || ::connect(fd, address.get(), address.length) != 0
+        || !readGreeting(fd, deadline, greeting) || !greeting.startsWith(MPD_WELCOME_MESSAGE)) {
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    auto *connection = static_cast<mpd_Connection *>(std::calloc(1, sizeof(mpd_Connection)));
+    if (!connection) {
+        ::close(fd);
+        return nullptr;
+    }
+    connection->sock = fd;
+    const QList<QByteArray> version = greeting.mid(int(sizeof MPD_WELCOME_MESSAGE) - 1).split('.');
+    for (int i = 0; i < 3; ++i)
+        connection->version[i] = version.value(i).toInt();
+    connection->doneProcessing = 1;
+    return connection;
+}
+
+}  // namespace
 
 int LibmpdLink::socketOf(MpdObj *mpd)
 {
@@ -22,7 +81,12 @@ bool LibmpdLink::connectWithin(MpdObj *mpd, const QByteArray &host, int port, fl
 {
     QElapsedTimer clock;
     clock.start();
-    mpd_Connection *connection = mpd_newConnection(host.constData(), port, seconds);
+    const bool abstract = host.startsWith('@');
+    mpd_Connection *connection = abstract
+            ? abstractConnection(QString::fromLocal8Bit(host), seconds)
+            : mpd_newConnection(host.constData(), port, seconds);
+    if (abstract && !connection)
+        return false;
     // Handed over on failure too: libmpd reports its error and frees it.
     if (connection)
         mpd_setConnectionTimeout(connection, (seconds - float(clock.elapsed()) / 1000.0f) / 2);

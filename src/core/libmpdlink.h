@@ -21,7 +21,8 @@ int socketOf(MpdObj *mpd);
 // connect waits up to its timeout for the greeting and then again for each of its first two
 // queries ("commands", "notcommands"), the second even after the first timed out: a server that
 // greeted and fell silent held an attempt for twice the timeout. Here the greeting has the whole
-// time and the two queries share what is left.
+// time and the two queries share what is left. `host` may also be a socket path or "@name", an
+// abstract socket, which libmpd alone cannot reach.
 bool connectWithin(MpdObj *mpd, const QByteArray &host, int port, float seconds);
 // libmpd reads the server's statistics when its status shows a database update ended, and then
 // reads the status it freed if the link broke during that read (a crash). Before each status

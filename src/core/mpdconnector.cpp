@@ -19,8 +19,20 @@ MpdConnector::~MpdConnector()
 
 void MpdConnector::connectTo(const ServerAddress &address)
 {
+    connectToFirst({address});
+    searching = false;
+}
+
+void MpdConnector::connectToFirst(const QList<ServerAddress> &servers)
+{
     cancel();
-    server = address;
+    if (servers.isEmpty()) {
+        emit failed(QString());
+        return;
+    }
+    untried = servers;
+    server = untried.takeFirst();
+    searching = true;
     retryMs = FirstRetryMs;
     startAttempt();
 }
@@ -41,6 +53,7 @@ void MpdConnector::cancel()
     attempt.reset();
     retryTimer.stop();
     reconnecting = false;
+    untried.clear();
 }
 
 void MpdConnector::startAttempt()
@@ -55,6 +68,7 @@ void MpdConnector::onAttemptDone(ConnectAttempt::Outcome outcome)
     attempt.reset();
     if (outcome.connection) {
         reconnecting = false;
+        untried.clear();
         connectedSince.start();
         emit connected(new ServerConnection(outcome.connection, server));
         return;
@@ -66,6 +80,11 @@ void MpdConnector::onAttemptDone(ConnectAttempt::Outcome outcome)
         retryTimer.start(retryMs);
         return;
     }
+    if (!untried.isEmpty()) {
+        server = untried.takeFirst();
+        startAttempt();
+        return;
+    }
     reconnecting = false;
-    emit failed(outcome.error);
+    emit failed(searching ? QString() : outcome.error);
 }

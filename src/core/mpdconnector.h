@@ -1,13 +1,15 @@
 // MpdConnector: makes the window's connections without ever blocking it. It connects in the
 // background (ConnectAttempt), hands over a ready ServerConnection, and after a lost connection keeps
 // trying the same server with growing pauses until it answers or the user goes elsewhere.
-// A new request supersedes whatever was running. Member of the main window; GUI thread.
+// A new request supersedes whatever was running. It can also look for a server: several
+// addresses tried in turn, the first that answers kept. Member of the main window; GUI thread.
 #ifndef MPDCONNECTOR_H
 #define MPDCONNECTOR_H
 
 #include "core/connectattempt.h"
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
@@ -33,6 +35,9 @@ public:
     ~MpdConnector() override;
 
     void connectTo(const ServerAddress &server);
+    // Tries the servers one after another; the first that answers is connected. When none
+    // does, failed() comes with no error: nothing was asked for by name.
+    void connectToFirst(const QList<ServerAddress> &servers);
     // Tries the last server again and again, until it answers, cancel() or connectTo().
     void reconnect();
     // Gives up the running attempt and any retry.
@@ -51,6 +56,8 @@ private:
     void onAttemptDone(ConnectAttempt::Outcome outcome);
 
     ServerAddress server;
+    QList<ServerAddress> untried;  // the rest of a search
+    bool searching = false;
     std::shared_ptr<ConnectAttempt> attempt;
     QTimer retryTimer;
     int retryMs = FirstRetryMs;

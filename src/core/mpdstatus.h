@@ -70,6 +70,7 @@ struct MpdStatus
     long long queueVersion = -1;
     int queueLength = 0;
     bool updatingDatabase = false;
+    QString partition;  // the player this connection follows (servers before 0.22 have one)
     QList<MpdOutput> outputs;
     // The commands this client may use, of those the window offers.
     QSet<QString> allowedCommands;

@@ -334,7 +334,7 @@ void Qmpd::onError(int id, const char *message)
 void Qmpd::deliver()
 {
     if (!lost && pendingChanges != 0) {
-        const auto what = MpdStatus::Changes(pendingChanges);
+        auto what = MpdStatus::Changes(pendingChanges);
         pendingChanges = 0;
         // Before the status, so that whoever follows the status finds the new queue.
         const auto fetch = [this](const QByteArray &request) {
@@ -342,7 +342,12 @@ void Qmpd::deliver()
         };
         if (const std::optional<QueueChange> change = queueSync.update(mpdObj, fetch))
             emit queueChanged(*change);
+        const std::optional<QmpdSong> before = current.song;
         current = readStatus(what);
+        // A stream names what it plays under one song id: whoever shows the song sees a new one.
+        if (before && current.song && before->id == current.song->id
+            && before->title != current.song->title)
+            what |= MpdStatus::Song;
         emit statusChanged(current, what);
     }
     if (!lost) {
@@ -389,6 +394,7 @@ MpdStatus Qmpd::readStatus(MpdStatus::Changes what)
     status.queueVersion = mpd_playlist_get_playlist_id(mpdObj);
     status.queueLength = mpd_playlist_get_playlist_length(mpdObj);
     status.updatingDatabase = mpd_status_db_is_updating(mpdObj) != 0;
+    status.partition = partition;
     if (firstStatus || (what & MpdStatus::Permission))
         status.allowedCommands = readPermissions();
     if (firstStatus || (what & (MpdStatus::Outputs | MpdStatus::Permission)))

@@ -137,6 +137,21 @@ public:
     // The files of the songs whose tag (AlbumArtist, Genre, ...) is `value`, ignoring case.
     QStringList filesWithTag(const QString &tag, const QString &value);
 
+    // Partitions (qmpdpartitions.cpp): a server from 0.22 on runs several players, each with
+    // its own queue, status and outputs. A connection starts in "default".
+    QStringList partitionNames();
+    // The queue, status and outputs then are the partition's, sent whole.
+    bool switchPartition(const QString &name);
+    bool createPartition(const QString &name);
+    bool deletePartition(const QString &name);
+    // Into the current partition.
+    bool moveOutput(const QString &name);
+
+    // Streams: an http(s) address appended to the queue; a playlist address (.m3u, .pls) is
+    // handed to the server, which adds what it lists.
+    bool addStream(const QString &url);
+    bool addToStoredPlaylist(const QString &name, const QString &uri);
+
     // "MPD Error <id> '<message>'", as the error boxes show it.
     static QString errorText(int id, const char *message);
     // Whether libmpd's error means the link to the server is gone, not a refusal by the server.
@@ -176,6 +191,8 @@ private:
     std::optional<RawAnswer::Answer> exchange(const QByteArray &request);
     // The "name: value" lines of the answer; a refusal is not reported, and gives none.
     QList<QPair<QString, QString>> quietPairs(const QByteArray &request);
+    // A command whose answer is only "OK"; false when refused (reported) or the link failed.
+    bool command(const char *name, const QList<QByteArray> &arguments);
     // The songs of fetchLines' answer.
     std::optional<SongList> fetchSongs(const QByteArray &request,
                                        QmpdSong::TrackDateDecoding trackDate);
@@ -201,6 +218,7 @@ private:
     bool raceSeen = false;
     bool firstStatus = true;
     int volumeBeforeMute = -1;
+    QString partition = QStringLiteral("default");
 };
 
 #endif

@@ -30,6 +30,7 @@ public:
     // Ends the link at once, even while the thread waits on a server that does not answer.
     ~ServerConnection() override;
 
+    const ServerAddress &address() const { return server; }
     QString host() const { return server.host; }
     int port() const { return server.port; }
     QString password() const { return server.password; }

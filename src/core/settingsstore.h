@@ -22,6 +22,9 @@ inline constexpr char AppTab[] = "app/tab";  // the object name of the tab shown
 inline constexpr char AutoconnectHost[] = "autoconnect/host";
 inline constexpr char AutoconnectPort[] = "autoconnect/port";
 inline constexpr char AutoconnectPassword[] = "autoconnect/password";
+// Before the server list, the one server connected at start; read when there is no list.
+inline constexpr char AutoconnectGroup[] = "autoconnect";
+inline constexpr char Servers[] = "servers";
 inline constexpr char SongNotifications[] = "general/song_notifications";
 inline constexpr char PlaylistColumns[] = "columns/playlist";
 inline constexpr char FileListColumns[] = "columns/filelist";

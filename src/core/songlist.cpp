@@ -1,11 +1,22 @@
 #include "core/songlist.h"
 
+#include <utility>
+
 namespace {
 
 void keepFirst(QString &field, const QString &value)
 {
     if (field.isNull())
         field = value;
+}
+
+// A stream's station name (its "Name") goes before what it plays now ("Title"), so that every
+// place that shows the title shows both.
+void showStationName(QmpdSong *song, const QString &station)
+{
+    if (!song || station.isEmpty() || !song->file.contains(QLatin1String("://")))
+        return;
+    song->title = song->title.isEmpty() ? station : station + QStringLiteral(": ") + song->title;
 }
 
 }  // namespace
@@ -18,6 +29,7 @@ SongList SongList::parse(const QList<QByteArray> &lines, QmpdSong::TrackDateDeco
     };
     SongList list;
     QmpdSong *song = nullptr;
+    QString station;
     for (const QByteArray &line : lines) {
         const qsizetype colon = line.indexOf(": ");
         if (colon < 0)
@@ -27,6 +39,7 @@ SongList SongList::parse(const QList<QByteArray> &lines, QmpdSong::TrackDateDeco
         if (name == "directory") {
             list.directories << QString::fromUtf8(value);
         } else if (name == "file") {
+            showStationName(song, std::exchange(station, QString()));
             song = &list.songs.emplace_back(-1, -1, QString(), QString(), QString(),
                                             QString::fromUtf8(value), QString(), QString());
             list.positions.push_back(-1);
@@ -37,6 +50,8 @@ SongList SongList::parse(const QList<QByteArray> &lines, QmpdSong::TrackDateDeco
             song->artist = song->artist.isNull() ? QString::fromUtf8(value)
                                                  : song->artist + QStringLiteral(", ")
                                                          + QString::fromUtf8(value);
+        } else if (name == "Name") {
+            keepFirst(station, QString::fromUtf8(value));
         } else if (name == "Title") {
             keepFirst(song->title, QString::fromUtf8(value));
         } else if (name == "Album") {
@@ -55,5 +70,6 @@ SongList SongList::parse(const QList<QByteArray> &lines, QmpdSong::TrackDateDeco
             list.positions.back() = value.toInt();
         }
     }
+    showStationName(song, station);
     return list;
 }

@@ -3,6 +3,7 @@
 #include "covers/coverimage.h"
 #include "covers/coverslog.h"
 #include "core/mpdclientlogin.h"
+#include "core/unixsocket.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -151,15 +152,13 @@ void ServerCoverSource::clearAbort()
 // to a server that does not answer; libmpdclient's would block for its whole timeout.
 int ServerCoverSource::openSocket(const QDeadlineTimer &deadline)
 {
-    const QByteArray name = QFile::encodeName(host);
-    if (host.startsWith(QLatin1Char('/'))) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (size_t(name.size()) >= sizeof address.sun_path)
+    if (host.startsWith(QLatin1Char('/')) || host.startsWith(QLatin1Char('@'))) {
+        UnixSocket::Address address;
+        if (!UnixSocket::addressOf(host, address))
             return -1;
-        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-        return connectTo(AF_UNIX, reinterpret_cast<sockaddr *>(&address), sizeof address, deadline);
+        return connectTo(AF_UNIX, address.get(), address.length, deadline);
     }
+    const QByteArray name = QFile::encodeName(host);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

@@ -26,6 +26,8 @@ class PlaybackMenu : public QObject
 public:
     // Puts the menu into menuBar right after `after`; the seek and volume keys go to window.
     PlaybackMenu(QMenuBar *menuBar, QMenu *after, QWidget *window);
+    // For the parts that add submenus of their own (partitions).
+    QMenu *getMenu() const { return menu; }
 
 public slots:
     void onConnectionReady(ServerConnection *connection);

@@ -3,7 +3,7 @@
 #include "ui/connectdialog.h"
 #include "core/qmpd.h"
 #include "core/serverconnection.h"
-#include "core/settingsstore.h"
+#include "servers/localservers.h"
 
 #include <QAction>
 #include <QDebug>
@@ -27,46 +27,53 @@ void ConnectionController::showError(QWidget *parent, const QString &text)
     box.exec();
 }
 
-void ConnectionController::connectTo(const ServerAddress &address, bool remember)
+void ConnectionController::connectTo(const ServerAddress &address)
 {
-    qDebug().nospace() << "Connecting to " << address.host;
+    qDebug().nospace() << "Connecting to " << address.text();
     if (server)
         onDisconnect();
-    rememberOnSuccess = remember;
+    chosenInDialog.reset();
+    searching = false;
     // Supersedes an attempt still running, or a reconnection.
     connector.connectTo(address);
     // Disconnect gives the attempt up.
     disconnectAction->setEnabled(true);
 }
 
-bool ConnectionController::autoConnect()
+void ConnectionController::autoConnect()
 {
-    SettingsStore settings;
-    const QString host = settings->value(SettingsKey::AutoconnectHost, QString()).toString();
-    bool portIsNumber = false;
-    // Read wide: a text number past int's range converts with its high bits cut off. libmpd
-    // takes 0 for its default port and the socket layer keeps only 16 bits of any other, so
-    // only a real port number is tried.
-    const qlonglong port = settings->value(SettingsKey::AutoconnectPort).toLongLong(&portIsNumber);
-    const QString password
-            = settings->value(SettingsKey::AutoconnectPassword, QString()).toString();
-    if (!portIsNumber || port < 1 || port > 65535)
-        return false;
-    connectTo({host, int(port), password});
-    return true;
+    if (const std::optional<SavedServer> saved = ServerList::load().autoconnectServer()) {
+        connectTo(saved->address);
+        return;
+    }
+    const QList<ServerAddress> candidates
+            = LocalServers::candidates(QProcessEnvironment::systemEnvironment());
+    qDebug() << "Looking for a server";
+    chosenInDialog.reset();
+    searching = true;
+    connector.connectToFirst(candidates);
+    disconnectAction->setEnabled(true);
 }
 
 void ConnectionController::onConnectLocalhost()
 {
-    connectTo({QStringLiteral("localhost"), 6600, QString()});
+    connectTo({QStringLiteral("localhost"), LocalServers::DefaultPort, QString()});
 }
 
 void ConnectionController::onConnectOther()
 {
-    ConnectDialog dialog(window);
+    ConnectDialog dialog(ServerList::load(), window);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    connectTo({dialog.getHost(), dialog.getPort(), dialog.getPasswd()}, dialog.getAutoconnect());
+    if (dialog.serversRemoved())
+        dialog.getServers().save();
+    const SavedServer chosen = dialog.getServer();
+    if (chosen.address.host.isEmpty()) {
+        showError(window, tr("Enter the server's host name or the path of its socket."));
+        return;
+    }
+    connectTo(chosen.address);
+    chosenInDialog = chosen;
 }
 
 void ConnectionController::onConnected(ServerConnection *connection)
@@ -77,18 +84,31 @@ void ConnectionController::onConnected(ServerConnection *connection)
             &ConnectionController::onConnectionLost);
     connect(connection, &ServerConnection::serverError, this,
             &ConnectionController::onServerError);
-    if (std::exchange(rememberOnSuccess, false)) {
-        SettingsStore settings;
-        settings->setValue(SettingsKey::AutoconnectHost, connection->host());
-        settings->setValue(SettingsKey::AutoconnectPort, connection->port());
-        settings->setValue(SettingsKey::AutoconnectPassword, connection->password());
-    }
+    searching = false;
+    remember();
     emit message(tr("Connected to MPD succesfully!"));
     emit connectionReady(connection);
 }
 
+void ConnectionController::remember()
+{
+    // A server with a name, or one to connect to at start, is kept; any other was for this once.
+    const std::optional<SavedServer> chosen = std::exchange(chosenInDialog, std::nullopt);
+    if (!chosen || (chosen->name.isEmpty() && !chosen->autoconnect))
+        return;
+    ServerList list = ServerList::load();
+    list.remember(*chosen);
+    list.save();
+}
+
 void ConnectionController::onConnectFailed(const QString &error)
 {
+    chosenInDialog.reset();
+    // Nothing found where a server usually is: the window waits, quietly, to be told where.
+    if (std::exchange(searching, false) && !connector.isActive() && !server) {
+        disconnectAction->setEnabled(false);
+        return;
+    }
     if (!error.isEmpty())
         showError(window, error);
     // The box waits for the user, who may have connected elsewhere meanwhile.

@@ -7,6 +7,7 @@
 
 #include "core/connectattempt.h"
 #include "core/mpdconnector.h"
+#include "servers/serverlist.h"
 
 #include <QObject>
 #include <QPointer>
@@ -28,11 +29,11 @@ public:
     // The live connection, or null.
     ServerConnection *connection() const { return server; }
 
-    // Connecting runs in the background; a new request supersedes the running one. With
-    // `remember`, the server is stored for autoconnection once the connection is up.
-    void connectTo(const ServerAddress &address, bool remember = false);
-    // False when no usable server is stored (nothing is tried then).
-    bool autoConnect();
+    // Connecting runs in the background; a new request supersedes the running one.
+    void connectTo(const ServerAddress &address);
+    // Connects to the server kept for autoconnection, or, when there is none, looks for one
+    // (LocalServers) and quietly gives up when none answers.
+    void autoConnect();
     void onConnectLocalhost();
     void onConnectOther();
     void onDisconnect();
@@ -49,6 +50,8 @@ signals:
 private:
     void onConnected(ServerConnection *connection);
     void onConnectFailed(const QString &error);
+    // Keeps the server chosen in the dialog in the list, once it answered.
+    void remember();
     void onConnectionLost();
     void onServerError(const QString &text);
     void close();
@@ -58,8 +61,9 @@ private:
     QAction *disconnectAction;
     MpdConnector connector;
     QPointer<ServerConnection> server;
-    // Set by the dialog's "Autoconnect": the server is stored once the attempt succeeds.
-    bool rememberOnSuccess = false;
+    // What the Connect dialog asked for: kept in the server list once the attempt succeeds.
+    std::optional<SavedServer> chosenInDialog;
+    bool searching = false;
 };
 
 #endif

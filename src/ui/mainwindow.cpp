@@ -19,6 +19,9 @@
 #include "ratings/ratingcontroller.h"
 #include "ratings/stickersync.h"
 #include "smartplaylists/smartplaylistscontroller.h"
+#include "radio/streammenu.h"
+#include "servers/partitionmenu.h"
+#include "servers/serversmenu.h"
 #include "storedplaylists/storedplaylistscontroller.h"
 #include "ui/busyindicator.h"
 #include "ui/columnlayout.h"
@@ -192,8 +195,10 @@ void MainWindow::createMenus()
     ui->actionDisconnect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     // The entry is not offered; the action and its connection stay.
     ui->menuConnect->removeAction(ui->actionLocalhost_6600);
-    followConnection(new PlaybackMenu(ui->menuBar, ui->menuFile, this));
+    auto *playbackMenu = new PlaybackMenu(ui->menuBar, ui->menuFile, this);
+    followConnection(playbackMenu);
     followConnection(new LibraryStatsAction(ui->menuFile, ui->action_Settings, this));
+    createServerTools(playbackMenu);
 }
 
 void MainWindow::createKeys()
@@ -221,6 +226,20 @@ void MainWindow::activateFocusedList(bool enter)
         collection->activateFocusedList(enter);
     else if (tab == ui->filebrowserTab)
         fileBrowser->activateFocusedList(enter);
+}
+
+// Servers kept and switched between, the server's partitions, internet radio.
+void MainWindow::createServerTools(PlaybackMenu *playbackMenu)
+{
+    auto *servers = new ServersMenu(ui->menuFile, ui->action_Quit, this);
+    followConnection(servers);
+    connect(servers, &ServersMenu::serverChosen, connection, &ConnectionController::connectTo);
+    auto *partitions = new PartitionMenu(playbackMenu->getMenu(), this);
+    followConnection(partitions);
+    showMessagesOf(partitions);
+    auto *streams = new StreamMenu(ui->menuFile, ui->action_Quit, this);
+    followConnection(streams);
+    showMessagesOf(streams);
 }
 
 void MainWindow::activateUi(bool on)
@@ -261,7 +280,7 @@ void MainWindow::connectMPD(QString host, int port, QString password)
     connection->connectTo({host, port, password});
 }
 
-bool MainWindow::autoConnectMPD()
+void MainWindow::autoConnectMPD()
 {
-    return connection->autoConnect();
+    connection->autoConnect();
 }

@@ -16,6 +16,7 @@ class FileBrowserController;
 class InfoBanner;
 class LyricsController;
 class NowPlayingPanel;
+class PlaybackMenu;
 class PlaylistController;
 class Preferences;
 class ServerConnection;
@@ -34,8 +35,8 @@ public:
     // Connecting runs in the background: the connection controller's connectionReady() tells
     // when the connection is up; a failure shows its box and "Could not connect...".
     void connectMPD(QString host, int port, QString password);
-    // False when no usable server is stored (nothing is tried then).
-    bool autoConnectMPD();
+    // To the server kept for autoconnection, or to the first found where one usually is.
+    void autoConnectMPD();
 
 private:
     void createTabs();
@@ -44,6 +45,7 @@ private:
     void createKeys();
     // Ratings, play counts and smart playlists: kept in the server's sticker database.
     void createStickerFeatures();
+    void createServerTools(PlaybackMenu *playbackMenu);
     // Parts that follow the connection: told when one is up and when it ends.
     template<typename Part> void followConnection(Part *part);
     template<typename Part> void showMessagesOf(Part *part);

@@ -106,6 +106,8 @@ bool MpdFixture::writeConfig() const
         {"sticker_file", options.stickers ? dir() + "/sticker.sql" : ""}};
     for (const auto &[key, value] : settings)
         lines << (value.isEmpty() ? QString() : key + (' ' + quoted(value)));
+    for (const QString &socket : socketPaths)
+        lines << "bind_to_address " + quoted(socket);
     // Uncompressed, so that TestLibrary::writeDatabase can write it.
     lines << "database {" << "  plugin \"simple\"" << "  path " + quoted(dir() + "/mpd.db")
           << "  compress \"no\"" << "}";

@@ -29,6 +29,8 @@ public:
     explicit MpdFixture(const Options &options) : options(options) { }
     ~MpdFixture() { stop(); }
 
+    // Before start(): mpd also listens on these Unix sockets (paths, or "@name", abstract).
+    void listenOnSockets(const QStringList &sockets) { socketPaths = sockets; }
     // Returns once mpd serves and its first scan ended (else see errorString()); default: empty music.
     bool start(const QString &musicDir = QString());
     void stop(); // SIGTERM (mpd saves its state file), SIGKILL if it lingers
@@ -67,6 +69,7 @@ private:
     std::unique_ptr<QProcess> process;
     QString musicDirectory;
     int serverPort = 0;
+    QStringList socketPaths;
     mutable QString error;
 };
 

@@ -27,6 +27,10 @@ inline QString isolateHome()
     qputenv("HOME", home.path().toLocal8Bit());
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_CACHE_HOME");
+    // A window with no server chosen looks for one: never the user's.
+    qunsetenv("MPD_HOST");
+    qunsetenv("MPD_PORT");
+    qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
     return home.path();
 }
 // Sends all HTTP but loopback's (never proxied) to a closed port: a real service fails at once.
