@@ -171,7 +171,7 @@ private slots:
         // The collection, read over a connection of its own, and cached under a safe name.
         QTRY_VERIFY_WITH_TIMEOUT(f.widget("tabCollection")->isEnabled(), 60000);
         QVERIFY(f.rows("artistList").size() > 1);
-        QVERIFY(QFile::exists(SettingsStore::directory() + "/." + CollectionCache::fileStem(socket) + ".songs"));
+        QVERIFY(QFile::exists(SettingsStore::directory() + "/." + CollectionCache::fileStem(socket) + ".artists"));
         // Not kept: the next start looks again.
         QVERIFY(ServerList::load().servers().isEmpty());
     }
