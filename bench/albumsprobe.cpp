@@ -27,17 +27,6 @@ constexpr int settleMs = 2000;
 constexpr int coversLimitMs = 60000;
 constexpr int scrollStepMs = 16;
 
-double currentRssKiB()
-{
-    long pages = 0, resident = 0;
-    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024.0);
-}
-
 double threadCpuMs()
 {
     timespec now{};
@@ -89,7 +78,7 @@ public:
         if (!tabs || !page || !grid || grid->model()->rowCount() == 0)
             return false;
         Probe::report("albums", grid->model()->rowCount());
-        rssBefore = currentRssKiB();
+        rssBefore = Probe::currentRssKiB();
         placeholder = decorationKey(0);
         sentBefore = proxy.clientBytes().size();
         grid->viewport()->installEventFilter(&paint);
@@ -126,7 +115,7 @@ public:
     int requestsSinceOpened() const { return coverRequests(proxy.clientBytes().mid(sentBefore)); }
     qint64 firstPaintNs() const { return paint.paintedNs; }
     qint64 opened() const { return openedNs; }
-    double addedMiB() const { return (currentRssKiB() - rssBefore) / 1024; }
+    double addedMiB() const { return (Probe::currentRssKiB() - rssBefore) / 1024; }
     QScrollBar *scrollBar() const { return grid->verticalScrollBar(); }
     int screenHeight() const { return grid->viewport()->height(); }
     void repaint() const { grid->viewport()->repaint(); }

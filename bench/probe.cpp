@@ -44,17 +44,6 @@ double peakRssKiB()
     return double(usage.ru_maxrss);
 }
 
-double currentRssKiB()
-{
-    long pages = 0, resident = 0;
-    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024.0);
-}
-
 void afterMs(int ms, const std::function<void()> &step)
 {
     QTimer::singleShot(ms, qApp, step);
@@ -120,6 +109,17 @@ int Probe::loop()
     return QCoreApplication::exec();
 }
 
+double Probe::currentRssKiB()
+{
+    long pages = 0, resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024.0);
+}
+
 int Probe::run(const QStringList &args)
 {
     if (args.size() == 4 && args.at(0) == QLatin1String("builder"))
@@ -144,7 +144,7 @@ int Probe::builder(int port, bool fromServer, int expectedSongs)
     CollectionBuilder builder;
     builder.setServer(QStringLiteral("127.0.0.1"), port, QString());
     builder.setForceFromMPD(fromServer);
-    const double rssBefore = currentRssKiB();
+    const double rssBefore = Probe::currentRssKiB();
     const double cpuBefore = cpuMs();
     QElapsedTimer wall;
     wall.start();
