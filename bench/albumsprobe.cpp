@@ -27,13 +27,6 @@ constexpr int settleMs = 2000;
 constexpr int coversLimitMs = 60000;
 constexpr int scrollStepMs = 16;
 
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
-}
-
 double msSince(qint64 startNs)
 {
     return (WindowWatcher::monotonicNs() - startNs) / 1e6;
@@ -164,10 +157,10 @@ void scrollAndFinish(Run &run, WindowWatcher &watcher, const std::function<void(
         QScrollBar *bar = run.scrollBar();
         if (bar->value() < bar->maximum()) {
             // The paint at once, so that the step's CPU time holds it: the machine's load aside.
-            const double before = threadCpuMs();
+            const double before = Probe::threadCpuMs();
             bar->setValue(bar->value() + run.screenHeight());
             run.repaint();
-            *slowestStep = std::max(*slowestStep, threadCpuMs() - before);
+            *slowestStep = std::max(*slowestStep, Probe::threadCpuMs() - before);
             return false;
         }
         Probe::report("scroll_tick_gap_ms", watcher.longestTickGapMs());

@@ -24,13 +24,6 @@ constexpr int waitMs = 120000;
 constexpr int silentMs = 3000;
 constexpr int settleMs = 1000;
 
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
 // Connected, collection built (its build talks to the server too), queue shown: the connection
 // thread fetches the queue while the collection builds, and may still be at it.
 bool connectAndSettle(MainWindow &window, int port)
@@ -54,14 +47,14 @@ int change(int port, int roundTripMs)
         if (other.discardAnswer(add) < 0)
             return 1;
         const qint64 bytes = link.bytes();
-        const double cpu = threadCpuMs();
+        const double cpu = Probe::threadCpuMs();
         QElapsedTimer wall;
         wall.start();
         // The server tells the connection of the change; the window shows it when it arrives.
         if (!QTest::qWaitFor([&] { return ConnectionProbe::queueLength(window) == before + 1; }, waitMs))
             return 1;
         Probe::report("change_wall_ms", wall.nsecsElapsed() / 1e6);
-        Probe::report("change_cpu_ms", threadCpuMs() - cpu);
+        Probe::report("change_cpu_ms", Probe::threadCpuMs() - cpu);
         Probe::report("change_bytes", link.bytes() - bytes);
     }
     return 0;

@@ -109,6 +109,13 @@ int Probe::loop()
     return QCoreApplication::exec();
 }
 
+double Probe::threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
 double Probe::currentRssKiB()
 {
     long pages = 0, resident = 0;

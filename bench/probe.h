@@ -20,6 +20,8 @@ public:
     static int run(const QStringList &args);
     // One figure, as "RESULT <name> <value>" on stdout.
     static void report(const char *name, double value);
+    // CPU time the calling thread has used, in ms.
+    static double threadCpuMs();
     // The process's resident memory now, in KiB.
     static double currentRssKiB();
     // Runs the event loop until something exits it, or a watchdog gives up (code 3).
